@@ -1,0 +1,37 @@
+# Every folder's sources are picked up by pattern, so adding a file needs no CMake edit.
+function(pictavo_library name dir)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc)
+  list(FILTER sources INCLUDE REGEX "\\.(cpp|qrc)$")
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  if(sources)
+    file(GLOB headers CONFIGURE_DEPENDS ${dir}/*.h)
+    add_library(${name} STATIC ${sources} ${headers})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  else()
+    # A folder whose code comes later: an empty interface keeps the link lines stable.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARG_LIBS})
+  endif()
+endfunction()
+
+# One GoogleTest executable per test folder; it runs with a private HOME (see tests/testlib).
+function(pictavo_test name dir)
+  cmake_parse_arguments(ARG "WIDGETS" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  if(ARG_WIDGETS)
+    target_link_libraries(${name} PRIVATE pictavo_testlib_widgets ${ARG_LIBS})
+  else()
+    target_link_libraries(${name} PRIVATE pictavo_testlib ${ARG_LIBS})
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PICTAVO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    TIMEOUT 600)
+endfunction()

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+// One ceiling for every picture the program allocates, so a hostile header cannot ask for more memory than a
+// real picture needs. 1 GiB holds a 24-bit picture of about 350 megapixels.
+inline constexpr std::int64_t kMaxPictureBytes = std::int64_t(1) << 30;
+
+// True when a 24-bit picture of w x h pixels (rows padded to 4 bytes, as QImage keeps them) stays within the
+// ceiling. Never overflows: both sides are 32-bit at most, their product fits in 64 bits.
+inline bool PictureFits(std::int64_t w, std::int64_t h)
+{
+    if (w < 1 || h < 1 || w > INT32_MAX || h > INT32_MAX)
+        return false;
+    const std::int64_t stride = (w * 3 + 3) & ~std::int64_t(3);
+    return stride <= kMaxPictureBytes / h;
+}

@@ -1,0 +1,141 @@
+#include "common/paths.h"
+
+#include "common/shell.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+const QString kMakerFolder = QStringLiteral("Wendrel Enterprises/");
+
+std::unique_ptr<TPaths>& PathsInstance()
+{
+    static std::unique_ptr<TPaths> instance;
+    return instance;
+}
+
+}  // namespace
+
+std::int32_t TPaths::MaxOf(std::int32_t a, std::int32_t b) const { return std::max(a, b); }
+std::int32_t TPaths::MinOf(std::int32_t a, std::int32_t b) const { return std::min(a, b); }
+
+std::int32_t TPaths::Clamp(std::int32_t v, std::int32_t lo, std::int32_t hi) const
+{
+    return std::min(std::max(v, lo), hi);
+}
+
+QString TPaths::AddSlash(const QString& text) const
+{
+    return text.endsWith('/') ? text : text + '/';
+}
+
+QString TPaths::SpecialFolder(int id) const
+{
+    if (id == kProgramsFolderId)
+        return AddSlash(WindowsFolder() + "applications");
+    return {};
+}
+
+QString TPaths::WindowsFolder() const
+{
+    const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!dataHome.isEmpty() && QDir::isAbsolutePath(dataHome))
+        return AddSlash(dataHome);
+    QString home = qEnvironmentVariable("HOME");
+    if (home.isEmpty())
+        home = QDir::homePath();
+    return AddSlash(home) + ".local/share/";
+}
+
+QString TPaths::ProgramsFolder() const
+{
+    return SpecialFolder(kProgramsFolderId);
+}
+
+QString TPaths::StartMenuFolder(const QString& name) const
+{
+    const QString folder = ProgramsFolder();
+    if (folder.isEmpty())
+        return {};
+    const QString path = folder + kMakerFolder + (name.isEmpty() ? name : AddSlash(name));
+    MakeDirPath(path);
+    return DirExists(path) ? path : QString();
+}
+
+QString TPaths::DataFolder(const QString& name) const
+{
+    const QString path = WindowsFolder() + kMakerFolder + AddSlash(name);
+    if (!DirExists(path))
+        MakeDirPath(path);
+    return path;
+}
+
+bool TPaths::DeleteFileForced(const QString& path) const
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QFile::remove(path);
+    const QFileInfo after(path);
+    return !after.exists() && !after.isSymLink();
+}
+
+bool TPaths::CopyFileForced(const QString& source, const QString& target) const
+{
+    if (!QFileInfo(source).isFile())
+        return false;
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!DirExists(folder))
+        MakeDirPath(folder);
+    DeleteFileForced(target);
+    return QFile::copy(source, target);
+}
+
+bool TPaths::OpenWithShell(const QString& target, const QString& parameters) const
+{
+    try {
+        OpenWithDesktop(target, parameters, QFileInfo(target).absolutePath());
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool DirExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+void MakeDirPath(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    try {
+        QDir().mkpath(path);
+    } catch (...) {
+    }
+}
+
+TPaths* GetPaths()
+{
+    auto& instance = PathsInstance();
+    if (!instance) {
+        try {
+            instance = std::make_unique<TPaths>();
+        } catch (...) {
+            return nullptr;
+        }
+    }
+    return instance.get();
+}
+
+void FreePaths()
+{
+    PathsInstance().reset();
+}

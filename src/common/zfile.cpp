@@ -1,0 +1,79 @@
+#include "common/zfile.h"
+
+#include "common/paths.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+#include <memory>
+
+namespace {
+
+// 0.00578 days: a temporary file this far from now (either way) is no longer in use.
+constexpr qint64 kStaleMs = 499392;
+constexpr int kMaxDeletedPerSweep = 4;
+
+std::unique_ptr<TZFile>& ZFileInstance()
+{
+    static std::unique_ptr<TZFile> instance;
+    return instance;
+}
+
+// File times are kept to the even second, as the shared temporary folder's other users see them.
+QDateTime EvenSecond(const QDateTime& time)
+{
+    const qint64 seconds = time.toSecsSinceEpoch();
+    return QDateTime::fromSecsSinceEpoch(seconds - (seconds % 2 + 2) % 2);
+}
+
+}  // namespace
+
+TZFile::~TZFile()
+{
+    SweepTempFiles();
+}
+
+void TZFile::SweepTempFiles() const
+{
+    try {
+        TPaths* paths = GetPaths();
+        if (!paths)
+            return;
+        const QString folder = paths->DataFolder(QString()) + "TEMP/";
+        if (!DirExists(folder))
+            return;
+        const QDateTime now = QDateTime::currentDateTime();
+        const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.ZMP")},
+                                                               QDir::Files | QDir::Hidden | QDir::System,
+                                                               QDir::Unsorted);
+        int deleted = 0;
+        for (const QFileInfo& file : files) {
+            const QDateTime written = EvenSecond(file.lastModified());
+            if (qAbs(written.msecsTo(now)) < kStaleMs)
+                continue;
+            paths->DeleteFileForced(file.absoluteFilePath());
+            if (++deleted == kMaxDeletedPerSweep)
+                break;
+        }
+    } catch (...) {
+    }
+}
+
+TZFile* GetZFile()
+{
+    auto& instance = ZFileInstance();
+    if (!instance) {
+        try {
+            instance = std::make_unique<TZFile>();
+        } catch (...) {
+            return nullptr;
+        }
+    }
+    return instance.get();
+}
+
+void FreeZFile()
+{
+    ZFileInstance().reset();
+}

@@ -1,0 +1,153 @@
+#include "common/paths.h"
+#include "common/shell.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include "testlib/test_env.h"
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+TEST(PathsArithmetic, ClampAppliesLowFirst)
+{
+    TPaths p;
+    EXPECT_EQ(p.Clamp(5, 10, 1), 1);
+    EXPECT_EQ(p.Clamp(-3, 0, 2), 0);
+    EXPECT_EQ(p.Clamp(7, 0, 9), 7);
+    EXPECT_EQ(p.MaxOf(INT32_MIN, -1), -1);
+    EXPECT_EQ(p.MinOf(INT32_MAX, 3), 3);
+}
+
+TEST(PathsFolders, AddSlash)
+{
+    TPaths p;
+    EXPECT_EQ(p.AddSlash("/data"), "/data/");
+    EXPECT_EQ(p.AddSlash("/data/"), "/data/");
+    EXPECT_EQ(p.AddSlash(""), "/");
+}
+
+TEST(PathsFolders, DataHomeFollowsXdgWhenAbsolute)
+{
+    TPaths p;
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "relative/share");
+    EXPECT_EQ(p.WindowsFolder(), TestHome() + "/.local/share/");
+    qunsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(p.WindowsFolder(), TestHome() + "/.local/share/");
+    qputenv("XDG_DATA_HOME", "/somewhere/else");
+    EXPECT_EQ(p.WindowsFolder(), "/somewhere/else/");
+    qputenv("XDG_DATA_HOME", saved);
+    EXPECT_EQ(p.ProgramsFolder(), QString::fromUtf8(saved) + "/applications/");
+    EXPECT_EQ(p.SpecialFolder(99), "");
+}
+
+TEST(PathsFolders, DataAndStartMenuFoldersAreCreated)
+{
+    TPaths p;
+    const QString settings = p.DataFolder("Settings");
+    EXPECT_EQ(settings, p.WindowsFolder() + "Wendrel Enterprises/Settings/");
+    EXPECT_TRUE(DirExists(settings));
+    const QString start = p.StartMenuFolder("Fenwold");
+    EXPECT_EQ(start, p.ProgramsFolder() + "Wendrel Enterprises/Fenwold/");
+    EXPECT_TRUE(DirExists(start));
+    // The temporary folder's parent: the maker's folder followed by a doubled separator.
+    EXPECT_TRUE(p.DataFolder("").endsWith("Wendrel Enterprises//"));
+}
+
+TEST(PathsFolders, StartMenuFolderIsEmptyWhenItCannotBeMade)
+{
+    TPaths p;
+    const QString blocker = p.ProgramsFolder() + "Wendrel Enterprises/Blocked";
+    QDir().mkpath(p.ProgramsFolder() + "Wendrel Enterprises");
+    WriteFile(blocker, "a file where a folder should be");
+    EXPECT_EQ(p.StartMenuFolder("Blocked"), "");
+    EXPECT_FALSE(DirExists(blocker));
+}
+
+TEST(PathsFolders, MakeDirPathCreatesParents)
+{
+    const QString base = NewTestFolder();
+    MakeDirPath(base + "/a/b/c/");
+    EXPECT_TRUE(DirExists(base + "/a/b/c"));
+    MakeDirPath("");
+    EXPECT_FALSE(DirExists(""));
+    EXPECT_FALSE(DirExists(base + "/missing"));
+}
+
+TEST(PathsFiles, DeleteFileForcedRemovesReadOnlyFiles)
+{
+    TPaths p;
+    const QString file = NewTestFolder() + "/locked.txt";
+    WriteFile(file, "x");
+    QFile::setPermissions(file, QFile::ReadOwner);
+    EXPECT_TRUE(p.DeleteFileForced(file));
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_TRUE(p.DeleteFileForced(file));  // already gone
+}
+
+TEST(PathsFiles, DeleteFileForcedFailsOnAFolder)
+{
+    TPaths p;
+    const QString folder = NewTestFolder();
+    EXPECT_FALSE(p.DeleteFileForced(folder));
+    EXPECT_TRUE(DirExists(folder));
+}
+
+TEST(PathsFiles, CopyFileForcedCreatesTheTargetFolderAndReplaces)
+{
+    TPaths p;
+    const QString base = NewTestFolder();
+    WriteFile(base + "/source.bin", "new content");
+    const QString target = base + "/not/yet/there/target.bin";
+    EXPECT_TRUE(p.CopyFileForced(base + "/source.bin", target));
+    QFile copy(target);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), "new content");
+    copy.close();
+
+    WriteFile(base + "/source.bin", "newer");
+    QFile::setPermissions(target, QFile::ReadOwner);
+    EXPECT_TRUE(p.CopyFileForced(base + "/source.bin", target));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), "newer");
+
+    EXPECT_FALSE(p.CopyFileForced(base + "/missing", base + "/x"));
+    EXPECT_FALSE(QFileInfo::exists(base + "/x"));
+}
+
+TEST(PathsShell, OpensWithTheFolderOfTheTarget)
+{
+    QString target, parameters, folder;
+    const DesktopOpener previous = SetDesktopOpener([&](const QString& t, const QString& p, const QString& f) {
+        target = t;
+        parameters = p;
+        folder = f;
+    });
+    TPaths p;
+    EXPECT_TRUE(p.OpenWithShell("/opt/pictavo/help/index.html", ""));
+    EXPECT_EQ(target, "/opt/pictavo/help/index.html");
+    EXPECT_EQ(folder, "/opt/pictavo/help");
+    SetDesktopOpener([](const QString&, const QString&, const QString&) { throw std::runtime_error("no shell"); });
+    EXPECT_FALSE(p.OpenWithShell("https://example.org/", ""));
+    SetDesktopOpener(previous);
+}
+
+TEST(PathsGlobal, AccessorCreatesAfresh)
+{
+    TPaths* first = GetPaths();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GetPaths(), first);
+    FreePaths();
+    EXPECT_NE(GetPaths(), nullptr);
+}
+
+}  // namespace
