@@ -114,6 +114,34 @@ TEST(OwnCodecLoaders, TextPictureAndFailureTexts)
     EXPECT_EQ(LoadFile(LoadXBitmapFile, folder + "/missing.xbm").ErrorText, "File not found");
 }
 
+TEST(OwnCodecLoaders, MalformedFilesFailOrReadWhatTheyCan)
+{
+    auto codecText = [](TCodecPicture&& picture, const char* name) {
+        picture.LoadFromFile(TestDataPath(name));
+        return picture.GetLastError();
+    };
+    EXPECT_EQ(codecText(TPortablePixelmap(), "dimensions_too_large.ppm"), "Out of memory.");
+    EXPECT_EQ(codecText(TPortablePixelmap(), "magic_after_blank_line.pgm"), "Unknown format.");
+    EXPECT_EQ(codecText(TXBitmap(), "width_followed_by_comment.xbm"), "Invalid dimensions.");
+    EXPECT_EQ(codecText(TXBitmap(), "array_without_static.xbm"), "Unknown format.");
+    EXPECT_EQ(codecText(TTextPicture(), "end_before_header_end.tep"), "Unknown format");
+    EXPECT_EQ(codecText(TTextPicture(), "dimensions_too_large.tep"), "Out of memory");
+
+    EXPECT_EQ(Pixels(LoadFile(LoadPortableFile, TestDataPath("data_truncated.ppm")).Picture),
+              (std::vector<QRgb>{0x010203, 0x040506, W, W, W, W, W, W}));
+    // A maxval beyond 16 bits counts as 65535, and so does every sample above it.
+    EXPECT_EQ(Pixels(LoadFile(LoadPortableFile, TestDataPath("maxval_above_16_bits.pgm")).Picture),
+              Greys({0, 136, 255}));
+    EXPECT_EQ(Pixels(LoadFile(LoadXBitmapFile, TestDataPath("closing_brace_missing.xbm")).Picture),
+              (std::vector<QRgb>{B, W, W, W, W, W, W, B, W, B, B, B, B, B, B, W}));
+    // Kind 3, 2 x 2: the stray brace hides "1" up to the next "{"; "9" paints two reds, the rest stays white.
+    EXPECT_EQ(Pixels(LoadFile(LoadTextPictureFile, TestDataPath("stray_closing_brace.tep")).Picture),
+              (std::vector<QRgb>{0xFF0000, 0xFF0000, W, W}));
+    const TLoaded nested = LoadFile(LoadTextPictureFile, TestDataPath("comments_nested.tep"));
+    ASSERT_TRUE(nested.Ok) << nested.ErrorText.toStdString();
+    EXPECT_EQ(Pixels(nested.Picture), (std::vector<QRgb>{W, 0xFFFF00, B, 0xFFFF00, 0x00FF00, 0x00FF00, W, 0xFFFF00}));
+}
+
 // Runs a netpbm program over a file and returns what it printed; skips the test when netpbm is absent.
 QByteArray Netpbm(const QString& program, const QString& path)
 {
