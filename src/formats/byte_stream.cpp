@@ -214,10 +214,20 @@ bool TByteStream::ParseNumbers(qint64 first, qint64 last, TNumberList& list, qin
     if (max > 65535 || max < 0)
         max = 65535;
     // Only the first 2048 bytes of the range take part; the codecs hand over single lines or pieces of them.
-    const QByteArray line = ReadString(first, std::min(last, first + kWindowSize - 1));
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(line.constData());
+    std::array<std::uint8_t, kWindowSize> bytes;
+    qsizetype count = 0;
+    last = std::min(last, first + kWindowSize - 1);
+    for (qint64 i = first; i <= last;) {
+        const std::uint8_t* data = nullptr;
+        const qint64 n = std::min(Span(i, data), last - i + 1);
+        if (n <= 0)
+            break;
+        std::memcpy(bytes.data() + count, data, size_t(n));
+        count += n;
+        i += n;
+    }
     bool stored = false;
-    for (qsizetype i = line.size() - 1; i >= 0;) {
+    for (qsizetype i = count - 1; i >= 0;) {
         if (!IsDigit(bytes[i])) {
             --i;
             continue;

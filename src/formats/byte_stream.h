@@ -8,7 +8,7 @@
 
 // Up to 2048 numbers of one text line, stored right to left so that PopNumber yields them left to right.
 struct TNumberList {
-    std::array<std::uint16_t, 2048> Values{};
+    std::array<std::uint16_t, 2048> Values;  // only the first Count are meaningful; left uninitialised for speed
     std::int32_t Count = 0;
 };
 

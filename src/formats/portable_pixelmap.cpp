@@ -4,6 +4,7 @@
 #include "formats/byte_stream.h"
 
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 namespace {
@@ -360,7 +361,6 @@ bool TPortablePixelmap::WritePlain(TByteStream& bytes, qint64& pos, int kind)
     const int height = Bitmap.height();
     TByteImage image(&Bitmap);
     int lineCounter = 0;
-    QByteArray text;
     for (int y = 0; y < height; ++y) {
         ThrottledProgress((y + 1) * 100 / height, "Saving");
         const std::uint8_t* row = image.GetRow(y);
@@ -368,21 +368,27 @@ bool TPortablePixelmap::WritePlain(TByteStream& bytes, qint64& pos, int kind)
             return false;
         for (int x = 0; x < width; ++x) {
             const std::uint8_t* p = row + 3 * x;
-            text.clear();
-            if (kind == 1)
-                text = p[2] == 0 ? "1 " : "0 ";
-            else if (kind == 2)
-                text = QByteArray::number(p[2]) + ' ';
-            else
-                text = QByteArray::number(p[2]) + ' ' + QByteArray::number(p[1]) + ' ' + QByteArray::number(p[0]) + ' ';
+            char text[20];
+            char* end = text;
+            if (kind == 1) {
+                *end++ = p[2] == 0 ? '1' : '0';
+                *end++ = ' ';
+            } else {
+                for (int channel = 2; channel >= (kind == 2 ? 2 : 0); --channel) {
+                    end = std::to_chars(end, text + sizeof text, p[channel]).ptr;
+                    *end++ = ' ';
+                }
+            }
             // Six pixels to a line keeps every line within 72 columns.
             lineCounter += 12;
             if (lineCounter >= 72) {
-                text += "\r\n";
+                *end++ = '\r';
+                *end++ = '\n';
                 lineCounter = 0;
             }
-            if (!bytes.WriteString(pos, text))
-                return false;
+            for (const char* c = text; c != end; ++c)
+                if (!bytes.WriteByte(pos++, std::uint8_t(*c)))
+                    return false;
         }
     }
     return true;
