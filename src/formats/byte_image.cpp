@@ -1,6 +1,7 @@
 #include "formats/byte_image.h"
 
 #include <algorithm>
+#include <cstring>
 
 void TByteImage::SetBitmap(TBitmap* bitmap)
 {
@@ -52,5 +53,13 @@ void TByteImage::ByteToBits(std::uint8_t b, TByteList& list)
     for (int bit = 7; bit >= 0; --bit) {
         if (list.Count < std::int32_t(list.Data.size()))
             list.Data[size_t(list.Count++)] = std::uint8_t((b >> bit) & 1);
+    }
+}
+
+void TByteImage::FillWhiteFrom(int x, int y)
+{
+    for (x = std::max(x, 0); y < Height; ++y, x = 0) {
+        if (std::uint8_t* row = GetRow(y); row && x < Width)
+            std::memset(row + 3 * x, 255, size_t(3 * (Width - x)));
     }
 }

@@ -45,6 +45,9 @@ public:
         return true;
     }
 
+    // Paints white from pixel x of row y to the end of the picture: what a decoder did not reach.
+    void FillWhiteFrom(int x, int y);
+
     static void ByteToBits(std::uint8_t b, TByteList& list);
 
     int CursorX() const { return X; }

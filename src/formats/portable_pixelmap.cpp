@@ -186,6 +186,79 @@ void ReadSamples(TByteStream& bytes, qint64& pos, TByteImage& image, int width, 
     }
 }
 
+// Byte samples of raw greymaps and pixmaps, scaled through a 256-entry table and copied row by row: a pixmap
+// row is filled in file order (red, green, blue) and turned into blue, green, red once complete. Whatever the
+// data does not reach is painted white on the way out, also when a progress handler throws.
+class TByteRows {
+public:
+    TByteRows(TByteImage& image, int width, int height, int channels)
+        : Image(image), Width(width), Height(height), Channels(channels), Row(image.GetRow(0))
+    {
+    }
+    ~TByteRows()
+    {
+        if (Y >= Height)
+            return;
+        SwapRedBlue(Offset / 3);
+        Image.FillWhiteFrom(int(Offset / 3), Y);
+    }
+
+    bool Full() const { return Y >= Height || !Row; }
+
+    // Takes samples from data[0..n); returns how many it used (fewer than n only when the picture is full).
+    qint64 Take(const std::uint8_t* data, qint64 n, const std::uint8_t* scale)
+    {
+        const qsizetype rowBytes = qsizetype(Width) * 3;
+        qint64 used = 0;
+        while (used < n && !Full()) {
+            if (Channels == 3) {
+                const qint64 m = std::min<qint64>(n - used, rowBytes - Offset);
+                std::uint8_t* out = Row + Offset;
+                for (qint64 i = 0; i < m; ++i)
+                    out[i] = scale[data[used + i]];
+                Offset += m;
+                used += m;
+            } else {
+                const qint64 m = std::min<qint64>(n - used, (rowBytes - Offset) / 3);
+                std::uint8_t* out = Row + Offset;
+                for (qint64 i = 0; i < m; ++i)
+                    out[3 * i] = out[3 * i + 1] = out[3 * i + 2] = scale[data[used + i]];
+                Offset += 3 * m;
+                used += m;
+            }
+            if (Offset == rowBytes) {
+                SwapRedBlue(Width);
+                Offset = 0;
+                Row = ++Y < Height ? Image.GetRow(Y) : nullptr;
+            }
+        }
+        return used;
+    }
+
+private:
+    void SwapRedBlue(qsizetype pixels)
+    {
+        if (Channels != 3 || !Row)
+            return;
+        for (qsizetype i = 0; i < pixels; ++i)
+            std::swap(Row[3 * i], Row[3 * i + 2]);
+    }
+
+    TByteImage& Image;
+    int Width;
+    int Height;
+    int Channels;
+    std::uint8_t* Row;
+    int Y = 0;
+    qsizetype Offset = 0;  // bytes of the current row written so far
+};
+
+// Raw greymaps and pixmaps of byte samples paint every pixel themselves, white included.
+bool PaintsItsOwnBackground(const TPortableHeader& header)
+{
+    return (header.Kind == 5 || header.Kind >= 6) && header.MaxValue <= 255;
+}
+
 }  // namespace
 
 void TPortablePixelmap::Assign(const TGraphic& source)
@@ -223,7 +296,8 @@ void TPortablePixelmap::Load(QIODevice& stream, QString& failure)
     QImage picture = NewBitmap24(header.Width, header.Height);
     if (picture.isNull())
         return;  // "Out of memory." stays: the size is refused before anything is allocated
-    picture.fill(Qt::white);
+    if (!PaintsItsOwnBackground(header))
+        picture.fill(Qt::white);
     Bitmap = std::move(picture);
     Kind = std::clamp(header.Kind, 1, 6);
     pos = dataPos;
@@ -322,12 +396,18 @@ bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortable
     const std::vector<std::uint8_t> scale = ScaleTable(maxValue, wide ? maxValue : 255);
     auto report = [&] { ThrottledProgress(int((pos + 1) * 100 / size), "Loading"); };
     TByteImage image(&Bitmap);
-    if (Kind == 5 && !wide)
-        ReadSamples<1, 1>(bytes, pos, image, width, height, scale, report);
-    else if (Kind == 5)
+    if (!wide) {
+        TByteRows rows(image, width, height, Kind == 5 ? 1 : 3);
+        while (!rows.Full()) {
+            const std::uint8_t* data = nullptr;
+            const qint64 n = bytes.Span(pos, data);
+            if (n <= 0)
+                break;
+            pos += rows.Take(data, n, scale.data());
+            report();
+        }
+    } else if (Kind == 5)
         ReadSamples<1, 2>(bytes, pos, image, width, height, scale, report);
-    else if (!wide)
-        ReadSamples<3, 1>(bytes, pos, image, width, height, scale, report);
     else
         ReadSamples<3, 2>(bytes, pos, image, width, height, scale, report);
     return true;

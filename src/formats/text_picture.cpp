@@ -261,8 +261,7 @@ void TTextPicture::Load(QIODevice& stream, QString& failure)
     QImage picture = NewBitmap24(header.Width, header.Height);
     if (picture.isNull())
         return;  // "Out of memory" stays: the size is refused before anything is allocated
-    picture.fill(Qt::white);
-    Bitmap = std::move(picture);
+    Bitmap = std::move(picture);  // Decode paints every pixel, white where the text ends early
     Decode(bytes, pos, header.Kind, header.Palette);
     stream.seek(std::min(pos, stream.size()));
     failure.clear();
@@ -282,6 +281,13 @@ void TTextPicture::Decode(TByteStream& bytes, qint64& pos, int kind, const TText
     std::uint8_t* row = image.GetRow(0);
     int x = 0;
     int y = 0;
+    // Pixels the text does not reach stay white, also when a progress handler throws.
+    struct TWhiteRest {
+        TByteImage& Image;
+        const int& X;
+        const int& Y;
+        ~TWhiteRest() { Image.FillWhiteFrom(X, Y); }
+    } whiteRest{image, x, y};
     int depth = 0;
     while (row) {
         const std::uint8_t* data = nullptr;

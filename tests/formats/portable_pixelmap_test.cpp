@@ -133,6 +133,11 @@ TEST(PortableRead, RawDataMayStartWithABreakByte)
 TEST(PortableRead, ShortDataLeavesWhiteAndExtraDataIsIgnored)
 {
     EXPECT_EQ(LoadPixels("P3\n2 2\n255\n1 2 3 4"), (std::vector<QRgb>{0x010203, W, W, W}));
+    EXPECT_EQ(LoadPixels("P6\n2 2\n255\n\x01\x02\x03\x04"), (std::vector<QRgb>{0x010203, W, W, W}));
+    EXPECT_EQ(LoadPixels("P6\n1 2\n255\n\x01\x02\x03\x04\x05"), (std::vector<QRgb>{0x010203, W}));
+    EXPECT_EQ(LoadPixels("P5\n3 2\n255\n\x01\x02\x03\x04"), (std::vector<QRgb>{0x010101, 0x020202, 0x030303,
+                                                                             0x040404, W, W}));
+    EXPECT_EQ(LoadPixels("P5\n1 1\n65535\n\x01"), (std::vector<QRgb>{W}));
     EXPECT_EQ(LoadPixels(Bytes("P5\n1 1\n255\n\x05\x06")), (std::vector<QRgb>{0x050505}));
 }
 
