@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -205,7 +206,8 @@ public:
 
     bool Full() const { return Y >= Height || !Row; }
 
-    // Takes samples from data[0..n); returns how many it used (fewer than n only when the picture is full).
+    // Takes samples from data[0..n), scaled through scale (nullptr: maxval 255, taken as they are); returns
+    // how many it used (fewer than n only when the picture is full).
     qint64 Take(const std::uint8_t* data, qint64 n, const std::uint8_t* scale)
     {
         const qsizetype rowBytes = qsizetype(Width) * 3;
@@ -214,15 +216,18 @@ public:
             if (Channels == 3) {
                 const qint64 m = std::min<qint64>(n - used, rowBytes - Offset);
                 std::uint8_t* out = Row + Offset;
-                for (qint64 i = 0; i < m; ++i)
-                    out[i] = scale[data[used + i]];
+                if (scale)
+                    for (qint64 i = 0; i < m; ++i)
+                        out[i] = scale[data[used + i]];
+                else
+                    std::memcpy(out, data + used, size_t(m));
                 Offset += m;
                 used += m;
             } else {
                 const qint64 m = std::min<qint64>(n - used, (rowBytes - Offset) / 3);
                 std::uint8_t* out = Row + Offset;
                 for (qint64 i = 0; i < m; ++i)
-                    out[3 * i] = out[3 * i + 1] = out[3 * i + 2] = scale[data[used + i]];
+                    out[3 * i] = out[3 * i + 1] = out[3 * i + 2] = scale ? scale[data[used + i]] : data[used + i];
                 Offset += 3 * m;
                 used += m;
             }
@@ -293,7 +298,7 @@ void TPortablePixelmap::Load(QIODevice& stream, QString& failure)
         failure = Text("Invalid dimensions");
         return;
     }
-    QImage picture = NewBitmap24(header.Width, header.Height);
+    QImage picture = NewDecoderBitmap(header.Width, header.Height);
     if (picture.isNull())
         return;  // "Out of memory." stays: the size is refused before anything is allocated
     if (!PaintsItsOwnBackground(header))
@@ -403,7 +408,7 @@ bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortable
             const qint64 n = bytes.Span(pos, data);
             if (n <= 0)
                 break;
-            pos += rows.Take(data, n, scale.data());
+            pos += rows.Take(data, n, maxValue == 255 ? nullptr : scale.data());
             report();
         }
     } else if (Kind == 5)
