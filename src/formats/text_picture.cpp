@@ -206,6 +206,20 @@ private:
     int Breaks = 0;
 };
 
+// The colours of the pixels each digit stands for, first pixel first: a group splits the digit, least
+// significant bits first; a single pixel takes the whole digit. Indices beyond the palette take its last entry.
+std::array<std::array<TColorTriple, 6>, 64> GroupColours(int kind, const TTextPalette& palette)
+{
+    const int bits = BitsPerPixel(kind);
+    const int group = PixelsPerCharacter(kind);
+    const int mask = group == 1 ? 63 : (1 << bits) - 1;
+    std::array<std::array<TColorTriple, 6>, 64> colours{};
+    for (int d = 0; d < 64; ++d)
+        for (int i = 0; i < group; ++i)
+            colours[size_t(d)][size_t(i)] = palette.Colors[size_t(std::min((d >> (bits * i)) & mask, palette.Count - 1))];
+    return colours;
+}
+
 }  // namespace
 
 void TTextPicture::Assign(const TGraphic& source)
@@ -271,11 +285,8 @@ void TTextPicture::Decode(TByteStream& bytes, qint64& pos, int kind, const TText
 {
     const int width = Bitmap.width();
     const int height = Bitmap.height();
-    const int bits = BitsPerPixel(kind);
     const int group = PixelsPerCharacter(kind);
-    // One pixel a character takes the whole digit as its index (then clamped), a group splits it.
-    const int mask = group == 1 ? 63 : (1 << bits) - 1;
-    const int lastIndex = palette.Count - 1;
+    const auto colours = GroupColours(kind, palette);
     const qint64 size = std::max<qint64>(bytes.GetSize(), 1);
     TByteImage image(&Bitmap);
     std::uint8_t* row = image.GetRow(0);
@@ -309,8 +320,7 @@ void TTextPicture::Decode(TByteStream& bytes, qint64& pos, int kind, const TText
                 continue;
             }
             for (int i = 0; i < group; ++i) {
-                const int index = std::min((d >> (bits * i)) & mask, lastIndex);
-                const TColorTriple& color = palette.Colors[size_t(index)];
+                const TColorTriple& color = colours[size_t(d)][size_t(i)];
                 std::uint8_t* p = row + 3 * x;
                 p[0] = color.Blue;
                 p[1] = color.Green;
