@@ -182,7 +182,7 @@ void TPictavo::HidePanel()
     if (!FForm)
         return;
     FForm->hide();
-    FForm->setParent(nullptr);
+    FForm->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);  // stays borderless once detached
 }
 
 QWidget* TPictavo::Page() const
