@@ -335,13 +335,6 @@ void TPictavo::MeasurePrinter()
     FPage->setCursor(FInfo.Position == kPositionCustom ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
-void TPictavo::FitPage(int clientWidth, int clientHeight, int& w, int& h) const
-{
-    const QSize sheet = ::FitPage(clientWidth, clientHeight, FMargin, FPageAspect, FViewSize);
-    w = sheet.width();
-    h = sheet.height();
-}
-
 void TPictavo::PlaceSheet()
 {
     // The scroll bars are decided here rather than by the scroll area, so that showing one cannot refit the
