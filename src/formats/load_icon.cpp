@@ -47,14 +47,19 @@ QImage LargestIcon(QImageReader& reader, qint64 fileSize)
 bool DrawIcon(TImageInfoRec& info, const QImage& icon)
 {
     info.ErrorText = "Out of memory";
-    QImage target = *info.Bitmap;
-    if (!SetPixelFormat24(target))
-        return false;
-    if (info.BackColor != -1 && !target.isNull())
+    const int w = AtLeastOne(icon.width());
+    const int h = AtLeastOne(icon.height());
+    QImage target;
+    if (info.BackColor != -1) {
+        target = NewBitmap24(w, h);
+        if (target.isNull())
+            return false;
         target.fill(ColorFromValue(info.BackColor));
-    const qint64 newArea = info.BackColor != -1 ? info.BackColor : -1;
-    if (!ResizeBitmap24(target, AtLeastOne(icon.width()), AtLeastOne(icon.height()), newArea))
-        return false;
+    } else {
+        target = *info.Bitmap;
+        if (!ResizeBitmap24(target, w, h))
+            return false;
+    }
     QPainter painter(&target);
     painter.drawImage(0, 0, icon);
     painter.end();
