@@ -133,9 +133,9 @@ bool ReadHeader(TByteStream& bytes, qint64& pos, TPortableHeader& header, qint64
     return true;
 }
 
-// Raw greymap and pixmap samples of one or two bytes, scaled through table, written row by row.
-template <int Channels, int SampleBytes, class Report>
-void ReadSamples(TByteStream& bytes, qint64& pos, TByteImage& image, int width, int height,
+// Raw greymap and pixmap samples of two bytes, most significant first, scaled through table.
+template <int Channels, class Report>
+void ReadWideSamples(TByteStream& bytes, qint64& pos, TByteImage& image, int width, int height,
                  const std::vector<std::uint8_t>& table, Report report)
 {
     const std::uint8_t* scale = table.data();
@@ -154,11 +154,9 @@ void ReadSamples(TByteStream& bytes, qint64& pos, TByteImage& image, int width, 
             return;
         for (qint64 k = 0; k < n; ++k) {
             sample = (sample << 8) | data[k];
-            if constexpr (SampleBytes == 2) {
-                if (++half < 2)
-                    continue;
-                half = 0;
-            }
+            if (++half < 2)
+                continue;
+            half = 0;
             const std::uint8_t level = scale[std::min(sample, lastIndex)];
             sample = 0;
             std::uint8_t* p = row + 3 * x;
@@ -412,9 +410,9 @@ bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortable
             report();
         }
     } else if (Kind == 5)
-        ReadSamples<1, 2>(bytes, pos, image, width, height, scale, report);
+        ReadWideSamples<1>(bytes, pos, image, width, height, scale, report);
     else
-        ReadSamples<3, 2>(bytes, pos, image, width, height, scale, report);
+        ReadWideSamples<3>(bytes, pos, image, width, height, scale, report);
     return true;
 }
 

@@ -201,3 +201,32 @@ TEST(PortableAssign, KindComesAlongFromAnotherAnymap)
 }
 
 }  // namespace
+
+namespace {
+
+struct TReport {
+    TProgressStage Stage;
+    int Percent;
+    QString Message;
+};
+
+TEST(PortableProgress, LoadsAndSavesAreFramedByStartAndEndReports)
+{
+    TPortablePixelmap picture;
+    std::vector<TReport> reports;
+    picture.OnProgress = [&](TGraphic&, TProgressStage stage, int percent, bool, const QRect&, const QString& message) {
+        reports.push_back({stage, percent, message});
+    };
+    LoadFromBytes(picture, "P2\n1 1\n255\n9");
+    SaveToBytes(picture);
+    EXPECT_THROW(LoadFromBytes(picture, "X"), EGeneralError);
+    ASSERT_EQ(reports.size(), 6u);  // nothing in between: the 250 ms have not passed
+    const char* messages[] = {"Loading", "Loading", "Saving", "Saving", "Loading", "Loading"};
+    for (size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].Stage, i % 2 ? TProgressStage::Ending : TProgressStage::Starting) << i;
+        EXPECT_EQ(reports[i].Percent, i % 2 ? 100 : 0) << i;
+        EXPECT_EQ(reports[i].Message, messages[i]) << i;
+    }
+}
+
+}  // namespace
