@@ -179,8 +179,8 @@ void TForm1::Image2Click()
 
 void TForm1::Options1Click()
 {
-    AutoClose1->setChecked(Engine->AutoClose);
-    AutoPrint1->setChecked(Engine->AutoPrint);
+    AutoClose1->setChecked(Engine->AutoClose());
+    AutoPrint1->setChecked(Engine->AutoPrint());
     const bool canZoom = Engine->CanZoom();
     None1->setEnabled(canZoom);
     for (QAction* item : ZoomItems)
@@ -290,7 +290,7 @@ void TForm1::Print1Click()
 {
     RunGuarded([this] { return Engine->Print(); });
     // Whatever the outcome: a failed print has shown its error by now.
-    if (Engine && Engine->AutoClose)
+    if (Engine && Engine->AutoClose())
         Shutdown();
 }
 
@@ -345,7 +345,7 @@ void TForm1::Invert1Click()
 void TForm1::AutoClose1Click()
 {
     try {
-        Engine->SetAutoClose(!Engine->AutoClose);
+        Engine->SetAutoClose(!Engine->AutoClose());
     } catch (...) {
     }
 }
@@ -353,7 +353,7 @@ void TForm1::AutoClose1Click()
 void TForm1::AutoPrint1Click()
 {
     try {
-        Engine->SetAutoPrint(!Engine->AutoPrint);
+        Engine->SetAutoPrint(!Engine->AutoPrint());
     } catch (...) {
     }
 }
@@ -491,14 +491,14 @@ void TForm1::SetStatusText(const QString& text)
 void TForm1::RefreshStatus()
 {
     try {
-        const TPictavoInfo info = *Engine->Info;
+        const TPictavoInfo info = *Engine->Info();
         const QString mm = Translate("mm");
         Panels[0]->setText(Engine->PrinterInstalled()
                                ? QString::number(info.PageWidthMM) + mm + " x " + QString::number(info.PageHeightMM) + mm
                                : Translate("No Printer"));
         Panels[1]->setText(info.CopiesText);
-        Panels[2]->setText(Engine->AutoClose ? Translate("Auto Close") : QString());
-        Panels[3]->setText(Engine->AutoPrint ? Translate("Auto Print") : QString());
+        Panels[2]->setText(Engine->AutoClose() ? Translate("Auto Close") : QString());
+        Panels[3]->setText(Engine->AutoPrint() ? Translate("Auto Print") : QString());
         Panels[4]->setText(QString::number(info.PrintPercent) + "%");
         setWindowTitle(info.Title);
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "common/general.h"
+#include "common/services.h"
 #include "common/translate.h"
 #include "engine/ui/pictavo.h"
 #include "formats/open_image.h"
@@ -96,7 +97,7 @@ void TForm1::FormCreate()
         setWindowTitle(kProductName);
         CreateSplash();
         if (!LoadSplashPicture()) {
-            GetGeneral()->ShowError("Out of memory");
+            ShowStartupError();
             DestroySplash();
             EndProcess(1);
         }
@@ -125,7 +126,12 @@ void TForm1::FormCreate()
 // The splash window, its picture, the help pages and the settings come with their own services; until those
 // exist these steps keep their places in the start-up order and do nothing.
 void TForm1::CreateSplash() {}
-bool TForm1::LoadSplashPicture() { return true; }
+bool TForm1::LoadSplashPicture()
+{
+    StartupError = "Out of memory";
+    return true;
+}
+void TForm1::ShowStartupError() { GetGeneral()->ShowError(StartupError); }
 void TForm1::CreateHelp() {}
 void TForm1::LoadSettings() {}
 void TForm1::HideSplashAfterStart() {}
@@ -276,7 +282,7 @@ void TForm1::Shutdown()
 {
     try {
         hide();
-        if (Engine && !Engine->Info->Temporary)
+        if (Engine && !Engine->Info()->Temporary)
             SaveSettings();
         Engine.reset();
         DestroySplash();

@@ -156,6 +156,7 @@ private:
     // FormCreate's steps, in order.
     void CreateSplash();
     bool LoadSplashPicture();
+    void ShowStartupError();
     void CreateTopLine();
     void CreateEngine();
     void SetPanelWidths();
@@ -188,6 +189,7 @@ private:
     void RunBusy(const std::function<void()>& work);
     void OpenAddress(const QString& address);
 
+    QString StartupError = QStringLiteral("Out of memory");
     QStringList FArguments;
     std::unique_ptr<TMenuTree> FMenuTree;
     QWidget* FClient = nullptr;
