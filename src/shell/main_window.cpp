@@ -66,6 +66,7 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
 {
     // Design values of the window; the settings and the minimum size replace the size, centring the position.
     setGeometry(154, 103, 333, 374);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     setWindowTitle("Form1");
     setAcceptDrops(true);
 
@@ -260,7 +261,7 @@ void TForm1::ButtonClick(QObject* sender)
 
 void TForm1::TranslateMenu()
 {
-    const QList<QAction*> items = findChildren<QAction*>();
+    const QList<QAction*> items = menuBar()->findChildren<QAction*>();
     for (QAction* item : items) {
         if (!item->isSeparator() && !item->text().isEmpty())
             item->setText(Translate(item->text()));
