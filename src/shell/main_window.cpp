@@ -134,7 +134,12 @@ bool TForm1::LoadSplashPicture()
 }
 void TForm1::ShowStartupError() { GetGeneral()->ShowError(StartupError); }
 void TForm1::CreateHelp() {}
-void TForm1::LoadSettings() {}
+// Applying the stored settings fires the engine's OnChange, which fills the status bar; until the settings
+// exist, fill it directly.
+void TForm1::LoadSettings()
+{
+    RefreshStatus();
+}
 void TForm1::HideSplashAfterStart() {}
 void TForm1::SaveSettings() {}
 void TForm1::DestroySplash() {}
