@@ -159,15 +159,13 @@ TSheetPlacement PlaceSheet(QSize area, std::int32_t barExtent, std::int32_t marg
     for (int pass = 0; pass < 2; ++pass) {
         placement.Sheet = FitPage(client.width(), client.height(), margin, pageAspect, viewSize);
         placement.Surround = placement.Sheet + QSize(2 * margin, 2 * margin);
-        if (pass == 0) {
-            // A bar along one edge takes room from the other axis, which may then need its own bar.
-            bool horizontal = placement.Surround.width() > area.width();
-            bool vertical = placement.Surround.height() > area.height() - (horizontal ? barExtent : 0);
-            horizontal = horizontal || placement.Surround.width() > area.width() - (vertical ? barExtent : 0);
-            placement.HorizontalBar = horizontal;
-            placement.VerticalBar = vertical;
-            client = area - QSize(vertical ? barExtent : 0, horizontal ? barExtent : 0);
-        }
+        // A bar along one edge takes room from the other axis, which may then need its own bar.
+        bool horizontal = placement.Surround.width() > area.width();
+        const bool vertical = placement.Surround.height() > area.height() - (horizontal ? barExtent : 0);
+        horizontal = horizontal || placement.Surround.width() > area.width() - (vertical ? barExtent : 0);
+        placement.HorizontalBar = horizontal;
+        placement.VerticalBar = vertical;
+        client = area - QSize(vertical ? barExtent : 0, horizontal ? barExtent : 0);
     }
     return placement;
 }

@@ -40,7 +40,9 @@ QSize FitPage(std::int32_t clientWidth, std::int32_t clientHeight, std::int32_t 
               std::int32_t viewSize);
 
 // The sheet placed in a scroll area whose whole inside (scroll bars included) is area: fitted once to the
-// whole inside and once more to what is left beside the scroll bars the first fit needs.
+// whole inside and once more to what is left beside the scroll bars the first fit needs; the bars shown are
+// those the second fit needs. Starting from the whole inside every time keeps showing a bar from refitting
+// the sheet, hiding the bar again and so on without end.
 struct TSheetPlacement {
     QSize Sheet;     // the white page
     QSize Surround;  // the page and its margin
