@@ -293,6 +293,9 @@ void TForm1::Shutdown()
         Engine.reset();
         DestroySplash();
         DestroyHelp();
+        // The format services hold dialogs, which must go while the application object still lives.
+        FreeOpenImage();
+        FreeOpenHandler();
     } catch (...) {
     }
     EndProcess(0);

@@ -182,6 +182,7 @@ private:
     void BuildViewMenu();
     void BuildHelpMenu();
     void RefreshButtons();
+    bool PrinterInstalledKeepingLastError();
 
     // Busy; the engine operation; its LastError on false; not busy, also after an exception.
     void RunGuarded(const std::function<bool()>& operation);
