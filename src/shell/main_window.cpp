@@ -5,12 +5,17 @@
 #include "common/translate.h"
 #include "engine/ui/pictavo.h"
 #include "formats/open_image.h"
+#include "formats/text_picture.h"
+#include "shell/button_glyphs.h"
 #include "shell/menu_tree.h"
 #include "shell/start_menu.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QLabel>
 #include <QMenuBar>
 #include <QResizeEvent>
@@ -35,28 +40,40 @@ constexpr std::array<int, 5> kPanelWidths{104, 65, 75, 75, 35};
 
 struct ButtonSpec {
     const char* hint;
-    const char* glyph;  // a stand-in until the glyph pictures exist
-    bool gapBefore;     // ten pixels more after the previous button: the bar's groups
+    bool gapBefore;  // ten pixels more after the previous button: the bar's groups
 };
 
 // In tag order: 1 | 2 3 | 4 5 6 | 7 8 9 | 10 | 11.
 constexpr std::array<ButtonSpec, TForm1::kButtonCount> kButtons{{
-    {"Print", "P", false},
-    {"Printer Setup...", "S", true},
-    {"Open...", "O", false},
-    {"Undo", "U", true},
-    {"Copy", "C", false},
-    {"Paste", "V", false},
-    {"Mirror", "M", true},
-    {"Flip", "F", false},
-    {"Rotate 90", "R", false},
-    {"Center", "+", true},
-    {"Help", "?", true},
+    {"Print", false},
+    {"Printer Setup...", true},
+    {"Open...", false},
+    {"Undo", true},
+    {"Copy", false},
+    {"Paste", false},
+    {"Mirror", true},
+    {"Flip", false},
+    {"Rotate 90", false},
+    {"Center", true},
+    {"Help", true},
 }};
+
+// A glyph's bottom-left pixel is the button face: that colour shows the button through.
+QIcon GlyphIcon(const QImage& glyph)
+{
+    QPixmap pixmap = QPixmap::fromImage(glyph);
+    const QColor face = glyph.pixelColor(0, glyph.height() - 1);
+    pixmap.setMask(pixmap.createMaskFromColor(face, Qt::MaskInColor));
+    return QIcon(pixmap);
+}
 
 void SetButtonGlyph(QToolButton* button, int tag)
 {
-    button->setText(QString::fromLatin1(kButtons[tag - 1].glyph));
+    const QImage glyph = TextPictureToBitmap(ButtonGlyph(tag));
+    if (glyph.isNull())
+        return;
+    button->setIcon(GlyphIcon(glyph));
+    button->setIconSize(glyph.size());
 }
 
 }  // namespace

@@ -189,6 +189,7 @@ TEST(MainWindow, ButtonsSitInSixGroupsWithTagsAndHints)
         EXPECT_EQ(button->property("Tag").toInt(), i + 1);
         EXPECT_EQ(button->toolTip(), hints[i]);
         EXPECT_TRUE(button->autoRaise());
+        EXPECT_FALSE(button->icon().isNull());
     }
     EXPECT_EQ(window->ButtonBar->height(), 27);
 }
