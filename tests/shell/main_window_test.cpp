@@ -15,6 +15,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace {
@@ -317,6 +319,22 @@ TEST(MainWindowDeathTest, ExitEndsTheProcess)
             window->Exit1Click();
         },
         testing::ExitedWithCode(0), "");
+}
+
+// With Auto Close a print ends the program whatever its outcome; a failure is shown first.
+TEST(MainWindowDeathTest, PrintWithAutoCloseEndsTheProcessAfterShowingTheFailure)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            SetErrorBox([](const QString& message, const QString&) {
+                std::fprintf(stderr, "box: %s\n", qPrintable(message));
+            });
+            auto window = MakeWindow();  // no picture, so the print fails
+            window->AutoClose1Click();
+            window->Print1Click();
+        },
+        testing::ExitedWithCode(0), "box: .+");
 }
 
 }  // namespace
