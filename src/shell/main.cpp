@@ -1,16 +1,17 @@
 #include "common/services.h"
+#include "platform/message_box.h"
+#include "shell/main_window.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
+// Never returns normally: every way out of the window goes through TForm1::Shutdown, which ends the process.
 int main(int argc, char** argv)
 {
     InitServices();
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle("Pictavo");
-    window.resize(430, 374);
+    InstallErrorBox();
+    TForm1 window(QApplication::arguments().mid(1));
     window.show();
-    const int status = app.exec();
+    const int status = QApplication::exec();
     EndProcess(status);
 }
