@@ -3,6 +3,7 @@
 #include "common/general.h"
 #include "common/services.h"
 #include "common/translate.h"
+#include "engine/ui/command_line.h"
 #include "engine/ui/pictavo.h"
 #include "formats/open_image.h"
 #include "shell/menu_tree.h"
@@ -290,7 +291,8 @@ void TForm1::Shutdown()
         DestroyHelp();
     } catch (...) {
     }
-    EndProcess(0);
+    // A failed open or print from the command line ends a script's run with status 1.
+    EndProcess(CommandLineExitStatus());
 }
 
 void TForm1::FormResize()
