@@ -3,6 +3,7 @@
 #include "common/general.h"
 #include "common/services.h"
 #include "common/translate.h"
+#include "engine/ui/command_line.h"
 #include "engine/ui/pictavo.h"
 #include "formats/open_image.h"
 #include "formats/text_picture.h"
@@ -315,7 +316,8 @@ void TForm1::Shutdown()
         FreeOpenHandler();
     } catch (...) {
     }
-    EndProcess(0);
+    // A failed open or print from the command line ends a script's run with status 1.
+    EndProcess(CommandLineExitStatus());
 }
 
 void TForm1::FormResize()
