@@ -17,6 +17,7 @@
 #include <QToolButton>
 
 #include <cstdio>
+#include <sys/wait.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -335,6 +336,21 @@ TEST(MainWindowDeathTest, PrintWithAutoCloseEndsTheProcessAfterShowingTheFailure
             window->Print1Click();
         },
         testing::ExitedWithCode(0), "box: .+");
+}
+
+// The switch, in any letter case, prints and ends the program before the window is ever shown; a print that
+// fails (no printer here) still ends it.
+TEST(MainWindowDeathTest, TheAutoPrintSwitchEndsTheProcessDuringStartUp)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto ended = [](int status) { return WIFEXITED(status) && WEXITSTATUS(status) <= 1; };
+    EXPECT_EXIT(
+        {
+            SetErrorBox([](const QString&, const QString&) {});
+            auto window = MakeWindow({HolidayPicture(), "/autoPrint"});
+            std::_Exit(3);  // not reached: start-up ends the process
+        },
+        ended, "");
 }
 
 }  // namespace
