@@ -500,6 +500,8 @@ bool TForm1::PrinterInstalledKeepingLastError()
 
 void TForm1::RefreshStatus()
 {
+    if (!Engine)
+        return;
     try {
         const TPictavoInfo info = *Engine->Info();
         const QString mm = Translate("mm");

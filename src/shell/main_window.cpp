@@ -106,7 +106,20 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    DestroyEngine();
+}
+
+// The engine's events must not reach this window while the engine is being taken apart.
+void TForm1::DestroyEngine()
+{
+    if (!Engine)
+        return;
+    Engine->OnChange = nullptr;
+    Engine->OnAutoPrinted = nullptr;
+    Engine.reset();
+}
 
 void TForm1::FormCreate()
 {
@@ -308,7 +321,7 @@ void TForm1::Shutdown()
         hide();
         if (Engine && !Engine->Info()->Temporary)
             SaveSettings();
-        Engine.reset();
+        DestroyEngine();
         DestroySplash();
         DestroyHelp();
         // The format services hold dialogs, which must go while the application object still lives.

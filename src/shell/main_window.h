@@ -170,6 +170,7 @@ private:
     void HideSplashAfterStart();
 
     void SaveSettings();
+    void DestroyEngine();
     void DestroySplash();
     void DestroyHelp();
 
