@@ -125,7 +125,6 @@ void TForm1::FormCreate()
 {
     try {
         QApplication::setApplicationName(kProductName);
-        QApplication::setApplicationDisplayName(kProductName);
         setWindowTitle(kProductName);
         CreateSplash();
         if (!LoadSplashPicture()) {
