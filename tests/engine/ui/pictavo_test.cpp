@@ -245,19 +245,31 @@ TEST_F(EngineTest, PictureOnAPartOfTheSheetWithBackgroundAround)
     EXPECT_EQ(Engine->Preview().size(), r.size());
 }
 
-TEST_F(EngineTest, PreviewHoldsOnlyTheVisiblePartOfAHugeLayout)
+TEST_F(EngineTest, PreviewHoldsOnlyWhatShows)
 {
     Open("wide_40x20.bmp");
     Apply([](TPictavoInfo& info) {
         info.Scale = kScaleCustomFixed;
-        info.ZoomXY = 3200;  // 33 times the picture, far larger than the sheet when centred
-        info.PageWidth = 2400;
+        info.ZoomXY = 3200;  // 33 times the picture: it overhangs the sheet when centred
     });
-    Apply([](TPictavoInfo& info) { info.Scale = kScaleActualSize; });
-    Apply([](TPictavoInfo& info) { info.Scale = kScaleCustomFixed; });
-    Sheet();
+    Engine->PaintPage();
+    EXPECT_FALSE(Engine->PreviewDirty());
     EXPECT_LE(Engine->Preview().width(), Engine->Page()->width());
     EXPECT_LE(Engine->Preview().height(), Engine->Page()->height());
+
+    // "Close Up" makes the sheet larger than the window: only the part in the scroll area is stretched.
+    Apply([](TPictavoInfo& info) { info.Scale = kScaleFitToPage; });
+    Engine->SetViewSize(1);
+    QApplication::processEvents();
+    const QSize viewport = Engine->ScrollBox()->viewport()->size();
+    EXPECT_LE(Engine->Preview().width(), viewport.width());
+    EXPECT_LE(Engine->Preview().height(), viewport.height());
+    EXPECT_LT(Engine->Preview().width(), Engine->Page()->width());
+    Engine->ScrollBox()->horizontalScrollBar()->setValue(Engine->ScrollBox()->horizontalScrollBar()->maximum());
+    QApplication::processEvents();
+    const QImage sheet = Sheet();  // all of it, scrolled out parts included
+    EXPECT_EQ(sheet.pixel(1, 1), kRed);
+    EXPECT_EQ(sheet.pixel(sheet.width() - 2, sheet.height() - 2), kBlue);
     EXPECT_EQ(Engine->PaintFailed(), 0);
 }
 
