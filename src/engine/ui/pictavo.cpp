@@ -4,9 +4,9 @@
 #include "engine/layout.h"
 #include "engine/stretch.h"
 #include "formats/open_image.h"
+#include "platform/color_dialog.h"
 #include "platform/printer.h"
 
-#include <QColorDialog>
 #include <QEvent>
 #include <QFileInfo>
 #include <QMouseEvent>
@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 // The white sheet: it paints and handles the mouse through the engine, which holds the picture and layout.
@@ -171,7 +172,7 @@ void TPictavo::HidePanel()
     if (!FForm)
         return;
     FForm->hide();
-    FForm->setParent(nullptr);
+    FForm->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);  // stays borderless once detached
 }
 
 QWidget* TPictavo::Page() const
@@ -295,13 +296,6 @@ void TPictavo::MeasurePrinter()
     FScreenPPI = ppi < 1 ? kFallbackScreenPPI : ppi;
     FPageAspect = Extended(FPageHeight) / FPageWidth;
     FPage->setCursor(FInfo.Position == kPositionCustom ? Qt::PointingHandCursor : Qt::ArrowCursor);
-}
-
-void TPictavo::FitPage(int clientWidth, int clientHeight, int& w, int& h) const
-{
-    const QSize sheet = ::FitPage(clientWidth, clientHeight, FMargin, FPageAspect, FViewSize);
-    w = sheet.width();
-    h = sheet.height();
 }
 
 void TPictavo::PlaceSheet()
@@ -490,9 +484,8 @@ void TPictavo::SetBackground(std::int32_t color, bool use)
 
 void TPictavo::ChooseBackground()
 {
-    const QColor color = QColorDialog::getColor(ColorFromValue(FBackColor), FForm);
-    if (color.isValid())
-        SetBackground(ValueFromColor(color), true);
+    if (const std::optional<std::int32_t> color = platform::ChooseColor(FBackColor, FForm))
+        SetBackground(*color, true);
 }
 
 std::int32_t TPictavo::BackgroundColor() const

@@ -166,11 +166,9 @@ private:
     void PlaceToolbarForm();
     void SetDefaults();
     void MeasurePrinter();
-    void FitPage(int clientWidth, int clientHeight, int& w, int& h) const;
     void PlaceSheet();
     void UpdateSizes();
     void UpdateTitles();
-    void ApplyInfo(const TPictavoInfo& info);
     bool RefreshPreview(const QRect& needed, const QRect& shown, std::int64_t width, std::int64_t height);
     void FillAround(QPainter& painter, const QRect& picture, const QRect& client) const;
     bool FlipOrMirror(int kind);  // 0 flip, 1 mirror

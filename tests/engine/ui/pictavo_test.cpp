@@ -1,6 +1,7 @@
 #include "engine/ui/pictavo.h"
 
 #include "common/general.h"
+#include "platform/color_dialog.h"
 #include "testlib/test_env.h"
 
 #include <QApplication>
@@ -175,6 +176,26 @@ TEST_F(EngineTest, SameBackgroundTwiceDoesNotRepaint)
     EXPECT_EQ(paints.Count, first);
     Engine->SetBackground(0x00123456, false);  // the flag alone is a change
     EXPECT_GT(paints.Count, first);
+}
+
+TEST_F(EngineTest, ChosenBackgroundIsUsedAndCancelKeepsTheOldOne)
+{
+    std::int32_t offered = -1;
+    std::optional<std::int32_t> answer = 0x000000FF;  // red
+    const platform::ColorChooser previous = platform::SetColorChooser([&](std::int32_t initial) {
+        offered = initial;
+        return answer;
+    });
+    Engine->ChooseBackground();
+    EXPECT_EQ(offered, 0x00FF0000);  // preset to the stored colour, in use or not
+    EXPECT_TRUE(Engine->UseBackColor());
+    EXPECT_EQ(Engine->BackgroundColor(), 0x000000FF);
+    EXPECT_TRUE(AllPixels(Sheet(), kRed));
+    answer.reset();
+    Engine->ChooseBackground();
+    EXPECT_EQ(offered, 0x000000FF);
+    EXPECT_EQ(Engine->BackgroundColor(), 0x000000FF);
+    platform::SetColorChooser(previous);
 }
 
 TEST_F(EngineTest, OpeningAMissingFileChangesNothing)
