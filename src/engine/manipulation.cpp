@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <cstring>
 
+#if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
+#endif
 
 namespace {
 
 const QString kUndefinedImage = QStringLiteral("Undefined image handle.");
-// Flip and mirror end their text with a full stop, the turn and the invert do not: the texts users know.
+// The texts are keys of the translation table: flip and mirror end theirs with a full stop, the others do not.
 const QString kBlockOutOfMemory = QStringLiteral("Out of memory.");
 const QString kOutOfMemory = QStringLiteral("Out of memory");
 
