@@ -1,6 +1,17 @@
 #pragma once
 
-// The program's one printer: the desktop's default CUPS queue, measured in printer pixels.
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QPrintDialog;
+class QWidget;
+
+// The program's one printer. Everything the engine asks of a printer goes through the active PrinterPort: by
+// default the desktop's default CUPS queue, otherwise a named queue or a file chosen on the command line, and in
+// tests a port that can be made to refuse.
 namespace platform {
 
 struct PageMetrics {
@@ -10,12 +21,53 @@ struct PageMetrics {
     int dpiY = 0;
 };
 
-// True when the printing service lists at least one printer.
+class PrinterPort {
+public:
+    virtual ~PrinterPort() = default;
+
+    // True when there is something to print on.
+    virtual bool Installed() = 0;
+    // 0 portrait, 1 landscape; set before measuring so the page is measured in that orientation.
+    virtual void SetOrientation(int orientation) = 0;
+    virtual int Orientation() = 0;
+    virtual PageMetrics Measure() = 0;
+    // The printer keeps the number of copies between jobs; 0 when it cannot be read.
+    virtual int Copies() = 0;
+    virtual void SetCopies(int copies) = 0;
+
+    // One document of one page. Transfer stretches the page bitmap over the whole printable page and answers
+    // whether the printer accepted it. EndDocument sends the page; AbortDocument drops the document so that no
+    // sheet leaves the printer.
+    virtual void BeginDocument(const QString& title) = 0;
+    virtual bool Transfer(const QImage& page) = 0;
+    virtual bool EndDocument() = 0;
+    virtual void AbortDocument() = 0;
+
+    // The platform's print dialog over this printer; true when the user confirmed it.
+    virtual bool Setup(QWidget* parent) = 0;
+};
+
+// The port every printer function below uses. Created on first use as the default CUPS queue.
+PrinterPort& ActivePrinter();
+// Replaces the active port (tests, the command line); returns the previous one.
+std::unique_ptr<PrinterPort> SetActivePrinter(std::unique_ptr<PrinterPort> port);
+
+// The CUPS queue of that name, or the desktop's default queue for an empty name.
+std::unique_ptr<PrinterPort> NewQueuePrinter(const QString& queue = {});
+// Prints into a file: a PDF page for a name ending in ".pdf", else the page bitmap itself in the image format of
+// the name's extension; null when Qt can write neither.
+std::unique_ptr<PrinterPort> NewFilePrinter(const QString& fileName);
+// Whether NewFilePrinter can write a file of that name.
+bool CanPrintToFile(const QString& fileName);
+
+// Runs the print dialog. The default shows it modally; tests replace it, since nobody answers a modal dialog
+// there. Returns the previous runner; an empty function restores the default.
+using PrintDialogRunner = std::function<bool(QPrintDialog& dialog)>;
+PrintDialogRunner SetPrintDialogRunner(PrintDialogRunner runner);
+
+// The active port's answers, for the engine's layout.
 bool PrinterInstalled();
-
-// 0 portrait, 1 landscape; set before measuring so the page is measured in that orientation.
 void SetPrinterOrientation(int orientation);
-
 PageMetrics MeasurePrinterPage();
 
 // Logical pixels per inch of the primary screen; 0 when there is no screen.

@@ -87,16 +87,6 @@ private:
     std::int32_t& FDepth;
 };
 
-bool IsAutoPrintSwitch(const QString& argument)
-{
-    // Upper case of ASCII letters only, so no other script's case mapping can produce the switch.
-    QString upper = argument;
-    for (QChar& c : upper)
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - (u'a' - u'A'));
-    return upper == QLatin1String("/AUTOPRINT");
-}
-
 // The part of a rectangle that lies inside bounds; empty when none. Kept in 64 bits until clipped, because a
 // picture far off the sheet has edges beyond the integer range.
 QRect ClippedRect(const TStretchRect& r, const QRect& bounds)
@@ -250,33 +240,6 @@ bool TPictavo::OpenPicture(const QString& fileName)
     Refresh();
     ClearUndo();
     return result;
-}
-
-bool TPictavo::ProcessCommandLine(const QStringList& args)
-{
-    LastError = "Out of memory";
-    const auto argument = [&args](int i) { return i < args.size() ? args.at(i) : QString(); };
-    if (argument(0).isEmpty())
-        return true;
-    if (!OpenPicture(argument(0)))
-        return false;
-    if (!argument(1).isEmpty() && !IsAutoPrintSwitch(argument(1))) {
-        TPictavoInfo info = FInfo;
-        info.Name = argument(1);
-        SetInfo(info);
-    }
-    if (IsAutoPrintSwitch(argument(1)) || IsAutoPrintSwitch(argument(2)))
-        SetAutoPrint(true);
-    if (!FAutoPrint)
-        return true;
-    TPictavoInfo info = FInfo;
-    info.Temporary = true;  // this run's options are not stored at exit
-    SetInfo(info);
-    if (!Print())
-        ShowLastError();
-    if (OnAutoPrinted)
-        OnAutoPrinted(this);
-    return true;
 }
 
 // ---- Layout ----------------------------------------------------------------------------------------------------------

@@ -1,10 +1,45 @@
-// Printing: placeholders until the page bitmap and the printing service are wired in.
+// Printing: one page rendered into a memory-bounded bitmap and stretched over the printable page by the active
+// printer port.
 #include "engine/ui/pictavo.h"
 
 #include "common/translate.h"
+#include "engine/layout.h"
+#include "engine/print_page.h"
 #include "platform/printer.h"
 
+#include <algorithm>
 #include <limits>
+
+namespace {
+
+constexpr int kMinCopies = 1;
+constexpr int kMaxCopies = 99;
+
+// The page bitmap of one attempt, laid out with the preview's computation in bitmap pixels.
+QImage RenderPrintPage(const TPictavo& engine, QSize size)
+{
+    if (size.width() < 1 || size.height() < 1)
+        return {};
+    TPictavoInfo info = *engine.Info();
+    info.PageWidth = engine.PageWidth();
+    info.PageHeight = engine.PageHeight();
+    info.PictureWidth = engine.Picture().width();
+    info.PictureHeight = engine.Picture().height();
+    info.ScaleX = Extended(size.width()) / engine.PageWidth();
+    info.ScaleY = Extended(size.height()) / engine.PageHeight();
+    // A custom-placed picture keeps its strip on the printed page, the way the preview keeps it on the sheet.
+    TLayoutDevice device;
+    device.DpiX = engine.DpiX();
+    device.DpiY = engine.DpiY();
+    device.ScreenPPI = engine.ScreenPPI();
+    device.ClientWidth = size.width();
+    device.ClientHeight = size.height();
+    ComputeLayout(info, device);
+    const TStretchRect rect{info.OutLeft, info.OutTop, info.OutWidth, info.OutHeight};
+    return RenderPageBitmap(engine.Picture(), size, rect, engine.BackgroundColor());
+}
+
+}  // namespace
 
 bool TPictavo::PrinterInstalled()
 {
@@ -24,22 +59,80 @@ bool TPictavo::CanPrint()
 bool TPictavo::Print()
 {
     LastError = "Out of memory";
-    return false;
+    if (!CanPrint())
+        return false;
+    bool success = false;
+    FPrinting = true;
+    try {
+        SetInfo(FInfo);
+        Changed();
+        platform::PrinterPort& printer = platform::ActivePrinter();
+        const QSize first(QualitySize(FInfo, FPrintWidth), QualitySize(FInfo, FPrintHeight));
+        printer.BeginDocument(FInfo.JobTitle);
+        const auto sizeForBudget = [this](std::int32_t budget) {
+            std::int32_t w = 0;
+            std::int32_t h = 0;
+            PrintBitmapSize(budget, w, h);
+            return QSize(w, h);
+        };
+        const auto attempt = [this, &printer](QSize size, std::int32_t budget) {
+            const QImage page = RenderPrintPage(*this, size);
+            FInfo.PrintWidth = size.width();
+            FInfo.PrintHeight = size.height();
+            FInfo.PrintMemoryUsed = budget;
+            if (page.isNull())
+                return TTransferResult::Failed;
+            return printer.Transfer(page) ? TTransferResult::Accepted : TTransferResult::Refused;
+        };
+        const TPrintAttemptsResult run = RunPrintAttempts(first, FPrintMemory, sizeForBudget, attempt);
+        // A job without a good page is dropped rather than sent as a blank sheet.
+        if (run.Success) {
+            success = printer.EndDocument();
+            if (!success)
+                LastError = "Task failed";
+        } else {
+            printer.AbortDocument();
+        }
+        FInfo.PrintPercent = PrintPercent(run.Budget, FPrintMemory);
+    } catch (...) {
+        success = false;
+    }
+    FPrinting = false;
+    Changed();
+    return success;
 }
 
 bool TPictavo::PrinterSetup()
 {
-    return false;
+    try {
+        platform::PrinterPort& printer = platform::ActivePrinter();
+        if (!printer.Setup(FForm))
+            return false;
+        // Read back directly: the dialog already changed the printer, so SetInfo must not set it again.
+        FInfo.Orientation = std::uint8_t(printer.Orientation() == 1 ? 1 : 0);
+        Refresh();
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 int TPictavo::Copies() const
 {
-    return 1;
+    try {
+        const int copies = platform::ActivePrinter().Copies();
+        return copies < 1 ? 1 : copies;
+    } catch (...) {
+        return 1;
+    }
 }
 
 void TPictavo::SetCopies(int n)
 {
-    Q_UNUSED(n);  // the printer keeps the copies; nothing to hand them to yet
+    try {
+        platform::ActivePrinter().SetCopies(std::clamp(n, kMinCopies, kMaxCopies));
+    } catch (...) {
+    }
     Changed();
 }
 

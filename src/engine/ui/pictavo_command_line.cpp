@@ -1,0 +1,91 @@
+// The command line: open, title, settings for this run, printer choice and the automatic print.
+#include "engine/ui/command_line.h"
+#include "engine/ui/pictavo.h"
+#include "platform/printer.h"
+
+namespace {
+
+// A printer named on the command line replaces the default one before the page is first measured for the
+// picture; the copies the settings gave stay with the job.
+void UseCommandLinePrinter(TPictavo& engine, const TCommandLine& line)
+{
+    std::unique_ptr<platform::PrinterPort> port;
+    if (!line.PrintTo.isEmpty())
+        port = platform::NewFilePrinter(line.PrintTo);
+    else if (!line.Printer.isEmpty())
+        port = platform::NewQueuePrinter(line.Printer);
+    if (!port)
+        return;
+    const int copies = engine.Copies();
+    platform::SetActivePrinter(std::move(port));
+    engine.SetCopies(copies);
+}
+
+void ApplyCommandLineSettings(TPictavo& engine, const TCommandLine& line)
+{
+    if (!line.HasOverrides())
+        return;
+    TPictavoInfo info = *engine.Info();
+    info.Scale = line.Scale.value_or(info.Scale);
+    info.Position = line.Position.value_or(info.Position);
+    info.Orientation = line.Orientation.value_or(info.Orientation);
+    info.Quality = line.Quality.value_or(info.Quality);
+    info.X = line.X.value_or(info.X);
+    info.Y = line.Y.value_or(info.Y);
+    info.ZoomX = line.ZoomX.value_or(info.ZoomX);
+    info.ZoomY = line.ZoomY.value_or(info.ZoomY);
+    info.ZoomXY = line.ZoomXY.value_or(info.ZoomXY);
+    info.Temporary = true;  // for this run only
+    engine.SetInfo(info);
+    if (line.Copies)
+        engine.SetCopies(*line.Copies);
+}
+
+void MarkTemporary(TPictavo& engine)
+{
+    TPictavoInfo info = *engine.Info();
+    info.Temporary = true;
+    engine.SetInfo(info);
+}
+
+}  // namespace
+
+bool TPictavo::ProcessCommandLine(const QStringList& args)
+{
+    LastError = "Out of memory";
+    const TCommandLine line = ParseCommandLine(args);
+    if (!line.Error.isEmpty()) {
+        LastError = line.Error;
+        SetCommandLineExitStatus(2);
+        return false;
+    }
+    if (line.Argument(0).isEmpty())
+        return true;
+    UseCommandLinePrinter(*this, line);
+    if (!OpenPicture(line.Argument(0))) {
+        if (line.PrintRequested()) {
+            // A script's run that could not print leaves the settings as they were.
+            MarkTemporary(*this);
+            SetCommandLineExitStatus(1);
+        }
+        return false;
+    }
+    if (!line.Argument(1).isEmpty() && !IsAutoPrintSwitch(line.Argument(1))) {
+        TPictavoInfo info = FInfo;
+        info.Name = line.Argument(1);
+        SetInfo(info);
+    }
+    ApplyCommandLineSettings(*this, line);
+    if (line.PrintRequested())
+        SetAutoPrint(true);
+    if (!FAutoPrint)
+        return true;
+    MarkTemporary(*this);  // this run's options are not stored at exit
+    if (!Print()) {
+        SetCommandLineExitStatus(1);
+        ShowLastError();
+    }
+    if (OnAutoPrinted)
+        OnAutoPrinted(this);
+    return true;
+}

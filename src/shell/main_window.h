@@ -1,0 +1,198 @@
+#pragma once
+
+#include "formats/ui/open_handler.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+class TMenuTree;
+class TPictavo;
+
+// The main window: menus, button bar, status bar and the docked engine view. Every command is a thin call into
+// the engine, most of them wrapped in the busy state.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds everything (FormCreate) and carries out the command line (arguments without the program name).
+    explicit TForm1(const QStringList& arguments, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    static constexpr int kButtonCount = 11;
+    static constexpr int kPanelCount = 6;
+
+    // Start-up and shutdown.
+    void FormCreate();
+    void FormResize();
+    [[noreturn]] void Shutdown();
+    void EngineCloseRequest();
+    void ButtonClick(QObject* sender);
+
+    // The busy state: cursor, top menus, button bar and view; the window is busy while File1 is disabled.
+    void SetBusy(bool busy);
+    bool IsBusy() const;
+    void SetStatusText(const QString& text);
+    void RefreshStatus();
+    void OpenWithDialog(TOpenInfo& settings, const QString& folder);
+    void RotateBy(int angle);
+    bool ButtonBarVisible() const;
+    void SetButtonBarVisible(bool visible);
+    void Timer1Timer();
+
+    // What one of the window's shortcuts does with its item.
+    void RunShortcut(QAction* item);
+    // Opens a file as the Open command does once the dialog has chosen it.
+    void OpenChosenFile(const QString& fileName);
+
+    // Menu OnClick handlers: they refresh the enabled and checked states of their submenu.
+    void File1Click();
+    void Edit1Click();
+    void Image2Click();
+    void Options1Click();
+    void View1Click();
+    void Toolbar1Click();
+
+    // Command handlers.
+    void NewInstance1Click();
+    void Open1Click();
+    void OpenfromStartButton1Click();
+    void Print1Click();
+    void PrinterSetup1Click();
+    void Exit1Click();
+    void Copy1Click();
+    void Paste1Click();
+    void Undo1Click();
+    void Mirror1Click();
+    void Flip1Click();
+    void N901Click() { RotateBy(90); }
+    void N1801Click() { RotateBy(180); }
+    void N2701Click() { RotateBy(270); }
+    void N902Click() { RotateBy(-90); }
+    void N1802Click() { RotateBy(-180); }
+    void N2702Click() { RotateBy(-270); }
+    void Invert1Click();
+    void AutoClose1Click();
+    void AutoPrint1Click();
+    void ZoomClick(int percent);
+    void Center1Click();
+    void ButtonBar1Click();
+    void Top1Click();
+    void Bottom1Click();
+    void Overall1Click();
+    void CloseUp1Click();
+    void BackgroundColor1Click();
+    void U1Click();
+    void OnlineHelp1Click();
+    void About1Click();
+    void PictavoHomepage1Click();
+    void FreeSoftwareHomepage1Click();
+    void VisitWendrelEnterprises1Click();
+
+    // Run-time members.
+    std::unique_ptr<TPictavo> Engine;
+    TOpenInfo OpenSettings;
+    QFrame* ButtonBarLine = nullptr;
+    QFrame* TopLine = nullptr;
+    QWidget* ButtonBar = nullptr;
+    std::array<QToolButton*, kButtonCount> Buttons{};  // Buttons[i - 1] is button i
+    QTimer* Timer1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    std::array<QLabel*, kPanelCount> Panels{};
+
+    // Menu items, named as the menu tree names them.
+    QAction* File1 = nullptr;
+    QAction* NewInstance1 = nullptr;
+    QAction* Open1 = nullptr;
+    QAction* OpenfromStartButton1 = nullptr;
+    QAction* Print1 = nullptr;
+    QAction* PrinterSetup1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* Edit1 = nullptr;
+    QAction* Copy1 = nullptr;
+    QAction* Paste1 = nullptr;
+    QAction* Image2 = nullptr;
+    QAction* Undo1 = nullptr;
+    QAction* Mirror1 = nullptr;
+    QAction* Flip1 = nullptr;
+    QAction* Rotate1 = nullptr;
+    QAction* N901 = nullptr;
+    QAction* RotateLeft1 = nullptr;
+    QAction* Invert1 = nullptr;
+    QAction* Options1 = nullptr;
+    QAction* AutoClose1 = nullptr;
+    QAction* AutoPrint1 = nullptr;
+    QAction* None1 = nullptr;
+    std::array<QAction*, 8> ZoomItems{};  // N1001 ... N8001, N251, N501, N751
+    QAction* Center1 = nullptr;
+    QAction* View1 = nullptr;
+    QAction* ButtonBar1 = nullptr;
+    QAction* Toolbar1 = nullptr;
+    QAction* Top1 = nullptr;
+    QAction* Bottom1 = nullptr;
+    QAction* Overall1 = nullptr;
+    QAction* CloseUp1 = nullptr;
+    QAction* BackgroundColor1 = nullptr;
+    QAction* U1 = nullptr;
+    QAction* Help1 = nullptr;
+
+    const TMenuTree& MenuTree() const { return *FMenuTree; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // FormCreate's steps, in order.
+    void CreateSplash();
+    bool LoadSplashPicture();
+    void ShowStartupError();
+    void CreateTopLine();
+    void CreateEngine();
+    void SetPanelWidths();
+    void InitOpenSettings();
+    void CreateButtonBar();
+    void CreateButtons();
+    void CreateHelp();
+    void TranslateMenu();
+    void AssignEngineEvents();
+    void LoadSettings();
+    void HideSplashAfterStart();
+
+    void SaveSettings();
+    void DestroyEngine();
+    void DestroySplash();
+    void DestroyHelp();
+
+    void BuildStatusBar();
+    void BuildMenu();
+    void BuildFileMenu();
+    void BuildEditMenu();
+    void BuildImageMenu();
+    void BuildOptionsMenu();
+    void BuildViewMenu();
+    void BuildHelpMenu();
+    void RefreshButtons();
+    bool PrinterInstalledKeepingLastError();
+
+    // Busy; the engine operation; its LastError on false; not busy, also after an exception.
+    void RunGuarded(const std::function<bool()>& operation);
+    // Busy around work that reports nothing.
+    void RunBusy(const std::function<void()>& work);
+    void OpenAddress(const QString& address);
+
+    QString StartupError = QStringLiteral("Out of memory");
+    QStringList FArguments;
+    std::unique_ptr<TMenuTree> FMenuTree;
+    QWidget* FClient = nullptr;
+};

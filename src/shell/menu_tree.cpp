@@ -1,0 +1,106 @@
+#include "shell/menu_tree.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QWidget>
+
+#include <algorithm>
+
+TMenuTree::TMenuTree(QWidget* window, QMenuBar* bar)
+    : FWindow(window), FBar(bar)
+{
+}
+
+QAction* TMenuTree::AddSubmenu(QAction* parent, const QString& name, const QString& caption, OnClick onClick)
+{
+    QMenu* menu = parent ? MenuOf(parent)->addMenu(caption) : FBar->addMenu(caption);
+    menu->setObjectName(name);
+    QAction* item = menu->menuAction();
+    item->setObjectName(name);
+    FParents.insert(item, parent);
+    if (onClick) {
+        FHandlers.insert(item, onClick);
+        QObject::connect(menu, &QMenu::aboutToShow, menu, [this, item] { Click(item); });
+    }
+    return item;
+}
+
+QAction* TMenuTree::AddItem(QAction* parent, const QString& name, const QString& caption, OnClick onClick,
+                            const QList<QKeySequence>& shortcuts)
+{
+    QAction* item = MenuOf(parent)->addAction(caption);
+    item->setObjectName(name);
+    FParents.insert(item, parent);
+    FHandlers.insert(item, onClick);
+    QObject::connect(item, &QAction::triggered, item, [this, item] { Click(item); });
+    AddShortcuts(item, shortcuts);
+    return item;
+}
+
+QAction* TMenuTree::AddSeparator(QAction* parent, const QString& name)
+{
+    QAction* item = MenuOf(parent)->addSeparator();
+    item->setObjectName(name);
+    FParents.insert(item, parent);
+    return item;
+}
+
+void TMenuTree::MakeRadioGroup(const QList<QAction*>& items)
+{
+    if (items.isEmpty())
+        return;
+    auto* group = new QActionGroup(items.first()->parent());
+    group->setExclusive(true);
+    for (QAction* item : items) {
+        item->setCheckable(true);
+        group->addAction(item);
+    }
+}
+
+void TMenuTree::MakeCheckItem(QAction* item)
+{
+    item->setCheckable(true);
+}
+
+void TMenuTree::Click(QAction* item) const
+{
+    const OnClick handler = FHandlers.value(item);
+    if (handler)
+        handler();
+}
+
+void TMenuTree::ClickWithAncestors(QAction* item) const
+{
+    QList<QAction*> chain;
+    for (QAction* a = item; a; a = Parent(a))
+        chain.append(a);
+    std::reverse(chain.begin(), chain.end());
+    for (QAction* a : chain) {
+        if (!a->isEnabled())
+            return;
+        Click(a);
+    }
+}
+
+QMenu* TMenuTree::MenuOf(QAction* submenu) const
+{
+    return submenu->menu<QMenu*>();
+}
+
+// The menu shows the keys, but only a window-wide QShortcut acts on them, so the ancestor rule always holds.
+// The action's own shortcut is limited to its open menu, where the menu has already refreshed its states.
+void TMenuTree::AddShortcuts(QAction* item, const QList<QKeySequence>& shortcuts)
+{
+    if (shortcuts.isEmpty())
+        return;
+    item->setShortcuts(shortcuts);
+    item->setShortcutContext(Qt::WidgetShortcut);
+    for (const QKeySequence& key : shortcuts) {
+        auto* shortcut = new QShortcut(key, FWindow);
+        shortcut->setObjectName("Shortcut_" + item->objectName());
+        QObject::connect(shortcut, &QShortcut::activated, FWindow, [this, item] { ClickWithAncestors(item); });
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QHash>
+#include <QKeySequence>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QWidget;
+
+// The main menu's items with their OnClick handlers and parent links. An item with a submenu runs its OnClick
+// when the submenu opens. Shortcuts do not fire the items directly: they walk the item's ancestors from the top,
+// so each menu refreshes its enabled states first, and stop at the first disabled item. While the window is
+// busy its top menus are disabled, so no shortcut acts.
+class TMenuTree {
+public:
+    using OnClick = std::function<void()>;
+
+    // window receives the shortcuts and parents the menu bar.
+    TMenuTree(QWidget* window, QMenuBar* bar);
+    TMenuTree(const TMenuTree&) = delete;
+    TMenuTree& operator=(const TMenuTree&) = delete;
+
+    // A top-level menu (parent null) or a submenu of parent. onClick may be empty.
+    QAction* AddSubmenu(QAction* parent, const QString& name, const QString& caption, OnClick onClick = {});
+    QAction* AddItem(QAction* parent, const QString& name, const QString& caption, OnClick onClick,
+                     const QList<QKeySequence>& shortcuts = {});
+    QAction* AddSeparator(QAction* parent, const QString& name);
+    // Makes the items checkable and mutually exclusive.
+    void MakeRadioGroup(const QList<QAction*>& items);
+    // Makes the item checkable (the handler decides what the check means).
+    static void MakeCheckItem(QAction* item);
+
+    // Runs the item's OnClick, whatever its state: what a click on it does.
+    void Click(QAction* item) const;
+    // What a shortcut does: click each ancestor from the top, then the item, stopping at a disabled one.
+    void ClickWithAncestors(QAction* item) const;
+
+    QAction* Parent(QAction* item) const { return FParents.value(item); }
+    QMenu* MenuOf(QAction* submenu) const;
+    QMenuBar* Bar() const { return FBar; }
+
+private:
+    void AddShortcuts(QAction* item, const QList<QKeySequence>& shortcuts);
+
+    QWidget* FWindow;
+    QMenuBar* FBar;
+    QHash<QAction*, QAction*> FParents;
+    QHash<QAction*, OnClick> FHandlers;
+};

@@ -1,0 +1,300 @@
+// The command line: parsing in the process, and the built program run as a script would run it.
+#include "engine/ui/command_line.h"
+#include "engine/ui/pictavo.h"
+#include "printing/printing_env.h"
+#include "testlib/test_env.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString Executable()
+{
+    return qEnvironmentVariable("PICTAVO_EXECUTABLE");
+}
+
+// A 600 x 300 red picture with a black first column, as a BMP file.
+QString Picture(const QString& folder)
+{
+    QImage image(600, 300, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const QString name = folder + "/photo.bmp";
+    image.save(name);
+    return name;
+}
+
+// The program run headless, with its own home, so its settings file is its own.
+struct TRun {
+    QString Home = NewTestFolder();
+    QString Folder = NewTestFolder();
+
+    TProcessResult operator()(const QStringList& args) const
+    {
+        return RunProgram(Executable(), args,
+                          {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "HOME=" + Home,
+                           "XDG_DATA_HOME=" + Home + "/.local/share", "XDG_CONFIG_HOME=" + Home + "/.config"});
+    }
+
+    QStringList SettingsFiles() const
+    {
+        QStringList found;
+        QDirIterator it(Home, {"Pictavo.INI"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next();
+        return found;
+    }
+};
+
+}  // namespace
+
+TEST(CommandLine, OptionsStandAnywhereAfterThePictureAndDoNotCount)
+{
+    const TCommandLine line =
+        ParseCommandLine({"photo.jpg", "/scale=asis", "Holiday", "/Position=TopLeft", "/AutoPrint", "/COPIES=3"});
+    EXPECT_EQ(line.Arguments, (QStringList{"photo.jpg", "Holiday", "/AutoPrint"}));
+    EXPECT_TRUE(line.AutoPrintSwitch());
+    EXPECT_EQ(line.Scale, 3);
+    EXPECT_EQ(line.Position, 0);
+    EXPECT_EQ(line.Copies, 3);
+    EXPECT_TRUE(line.Error.isEmpty());
+    // The first argument is always the picture, whatever it looks like; empty arguments are skipped.
+    const TCommandLine odd = ParseCommandLine({"/odd=name.jpg", "", "/autoprint", "more"});
+    EXPECT_EQ(odd.Arguments, (QStringList{"/odd=name.jpg", "/autoprint", "more"}));
+    EXPECT_TRUE(odd.AutoPrintSwitch());
+    EXPECT_TRUE(odd.Error.isEmpty());
+    // The switch counts as argument 2 or 3 only.
+    EXPECT_FALSE(ParseCommandLine({"a.jpg", "b", "c", "/AUTOPRINT"}).AutoPrintSwitch());
+}
+
+TEST(CommandLine, SettingsReadAsCodesOrEnglishCaptions)
+{
+    const TCommandLine line = ParseCommandLine({"p", "/SCALE=2", "/POSITION=bottomright", "/ORIENTATION=Landscape",
+                                                "/QUALITY=medium", "/X=-40", "/Y=7", "/ZOOMX=100", "/ZOOMY=-1600",
+                                                "/ZOOMXY=5", "/PRINTER=office", "/PRINTTO=out.PDF"});
+    ASSERT_TRUE(line.Error.isEmpty()) << line.Error.toStdString();
+    EXPECT_EQ(line.Scale, 2);
+    EXPECT_EQ(line.Position, 3);
+    EXPECT_EQ(line.Orientation, 1);
+    EXPECT_EQ(line.Quality, 1);
+    EXPECT_EQ(line.X, -40);
+    EXPECT_EQ(line.Y, 7);
+    EXPECT_EQ(line.ZoomX, 100);
+    EXPECT_EQ(line.ZoomY, -1600);
+    EXPECT_EQ(line.ZoomXY, 5);
+    EXPECT_EQ(line.Printer, "office");
+    EXPECT_EQ(line.PrintTo, "out.PDF");
+    EXPECT_TRUE(line.PrintRequested());
+    EXPECT_TRUE(line.HasOverrides());
+    EXPECT_EQ(ParseCommandLine({"p", "/SCALE=Scale to Page"}).Error.isEmpty(), false);
+    EXPECT_EQ(ParseCommandLine({"p", "/SCALE=ScaleToPage"}).Scale, 1);
+    EXPECT_EQ(ParseCommandLine({"p", "/SCALE=CUSTOMFIXED"}).Scale, 5);
+}
+
+TEST(CommandLine, UnknownOptionsAndUnreadableValuesAreErrors)
+{
+    for (const QStringList& args :
+         {QStringList{"p", "/COLOR=red"}, QStringList{"p", "/SCALE=6"}, QStringList{"p", "/SCALE=Huge"},
+          QStringList{"p", "/QUALITY=-1"}, QStringList{"p", "/COPIES=two"}, QStringList{"p", "/X=1.5"},
+          QStringList{"p", "/ZOOMX="}, QStringList{"p", "/PRINTER="}, QStringList{"p", "/PRINTTO=page.xyz"},
+          QStringList{"p", "/ORIENTATION=2"}})
+        EXPECT_FALSE(ParseCommandLine(args).Error.isEmpty()) << args.join(' ').toStdString();
+}
+
+TEST(CommandLine, HelpAndVersionAsFirstArgument)
+{
+    EXPECT_TRUE(ParseCommandLine({"--help"}).Help);
+    EXPECT_TRUE(ParseCommandLine({"-h"}).Help);
+    EXPECT_TRUE(ParseCommandLine({"/?"}).Help);
+    EXPECT_TRUE(ParseCommandLine({"--version"}).Version);
+    EXPECT_FALSE(ParseCommandLine({"photo.jpg", "--help"}).Help);
+}
+
+TEST(CommandLineProgram, HelpVersionAndErrorsBeforeAnyWindow)
+{
+    TRun run;
+    for (const QString& help : {"--help", "-h", "/?"}) {
+        const TProcessResult result = run({help});
+        EXPECT_EQ(result.Status, 0) << help.toStdString();
+        EXPECT_TRUE(result.Out.contains("/PRINTTO=")) << result.Out.toStdString();
+    }
+    const TProcessResult version = run({"--version"});
+    EXPECT_EQ(version.Status, 0);
+    EXPECT_EQ(version.Out.trimmed(), "Pictavo " PICTAVO_VERSION);
+
+    const QString page = run.Folder + "/page.png";
+    const TProcessResult unknown = run({Picture(run.Folder), "/PRINTTO=" + page, "/COLOUR=red"});
+    EXPECT_EQ(unknown.Status, 2);
+    EXPECT_TRUE(unknown.Err.contains("/COLOUR")) << unknown.Err.toStdString();
+    const TProcessResult unreadable = run({Picture(run.Folder), "/PRINTTO=" + page, "/SCALE=Huge"});
+    EXPECT_EQ(unreadable.Status, 2);
+    EXPECT_FALSE(QFileInfo::exists(page));
+    EXPECT_TRUE(run.SettingsFiles().isEmpty());
+}
+
+TEST(CommandLineProgram, MissingPictureEndsWithStatusOneOnStandardError)
+{
+    TRun run;
+    const QString page = run.Folder + "/page.png";
+    const TProcessResult result = run({run.Folder + "/missing.jpg", "/PRINTTO=" + page});
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_TRUE(result.Err.contains("File not found")) << result.Err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(page));
+    EXPECT_TRUE(run.SettingsFiles().isEmpty());
+}
+
+TEST(CommandLineProgram, PrintToImageWritesThePageBitmapAndNoSettings)
+{
+    TRun run;
+    const QString page = run.Folder + "/page.png";
+    const TProcessResult result =
+        run({Picture(run.Folder), "/PRINTTO=" + page, "/scale=AsIs", "/POSITION=TopLeft", "/QUALITY=High"});
+    ASSERT_EQ(result.Status, 0) << result.Err.toStdString();
+    const QImage bitmap(page);
+    ASSERT_FALSE(bitmap.isNull());
+    // A budget-sized bitmap in the page's proportions; the picture covers its top-left corner in proportion.
+    if (NoPrinterRun())
+        EXPECT_EQ(bitmap.size(), QSize(2000, 2500));
+    EXPECT_LE(std::int64_t(bitmap.width()) * bitmap.height() * 3, 15'000'000);
+    EXPECT_EQ(bitmap.pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(bitmap.pixelColor(bitmap.width() - 1, bitmap.height() - 1), QColor(Qt::white));
+    EXPECT_TRUE(run.SettingsFiles().isEmpty());
+}
+
+TEST(CommandLineProgram, ExistingSettingsFileIsLeftAsItWas)
+{
+    TRun run;
+    const QString folder = run.Home + "/.local/share/Wendrel Enterprises/Settings";
+    QDir().mkpath(folder);
+    const QString ini = folder + "/Pictavo.INI";
+    {
+        QFile file(ini);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Settings]\r\nAutoPrint=1\r\nQuality=1\r\nCopies=4\r\n");
+    }
+    const QDateTime before = QFileInfo(ini).lastModified();
+    QThread::msleep(20);
+    // Auto Print from the settings file prints a picture named alone; /PRINTTO keeps the page out of the queue.
+    const QString page = run.Folder + "/page.bmp";
+    const TProcessResult result = run({Picture(run.Folder), "/PRINTTO=" + page, "/QUALITY=Low"});
+    ASSERT_EQ(result.Status, 0) << result.Err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(page));
+    EXPECT_EQ(QFileInfo(ini).lastModified(), before);
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "[Settings]\r\nAutoPrint=1\r\nQuality=1\r\nCopies=4\r\n");
+}
+
+TEST(CommandLineProgram, PrintToPdfFillsThePage)
+{
+    TRun run;
+    const QString pdf = run.Folder + "/page.pdf";
+    const TProcessResult result = run({Picture(run.Folder), "/PRINTTO=" + pdf, "/SCALE=FitToPage"});
+    ASSERT_EQ(result.Status, 0) << result.Err.toStdString();
+    EXPECT_EQ(PdfPageSize(pdf), "595 x 842");
+    const QImage sheet = RasterisePdf(pdf, 72);
+    ASSERT_FALSE(sheet.isNull());
+    EXPECT_TRUE(Near(sheet.pixel(sheet.width() / 2, sheet.height() / 2), qRgb(255, 0, 0)));
+    EXPECT_TRUE(Near(sheet.pixel(40, 40), qRgb(255, 0, 0)));
+    EXPECT_TRUE(Near(sheet.pixel(sheet.width() - 40, sheet.height() - 40), qRgb(255, 0, 0)));
+}
+
+TEST(CommandLineProgram, AutoPrintOnTheDefaultQueue)
+{
+    SKIP_WITHOUT_SCHEDULER();
+    TRun run;
+    const QStringList before = PrintedJobs();
+    const TProcessResult result = run({Picture(run.Folder), "holiday", "/autoprint", "/QUALITY=High", "/COPIES=2",
+                                       "/SCALE=AsIs", "/POSITION=TopLeft"});
+    ASSERT_EQ(result.Status, 0) << result.Err.toStdString();
+    TPrintedJob job;
+    ASSERT_TRUE(WaitForNewJob(before, job));
+    EXPECT_EQ(job.Args.value("printer"), "pictavo-pdf");
+    EXPECT_EQ(job.Args.value("title"), "holiday - Pictavo [High, 2 copies]");
+    EXPECT_EQ(job.Args.value("copies"), "2");
+    EXPECT_TRUE(run.SettingsFiles().isEmpty());
+    // As Is prints one picture pixel per printer pixel: 600 x 300 at the queue's resolution, from the printable
+    // area's corner (a quarter inch in).
+    EXPECT_EQ(PdfPageSize(job.Document), "595 x 842");
+    const QImage sheet = RasterisePdf(job.Document, 72);
+    ASSERT_FALSE(sheet.isNull());
+    const double inches = 600.0 / 1200;  // Qt prints to CUPS at 1200 pixels per inch
+    const int right = 18 + int(inches * 72);
+    const int bottom = 18 + int(inches * 72 / 2);
+    EXPECT_TRUE(Near(sheet.pixel(20, 20), qRgb(255, 0, 0)));
+    EXPECT_TRUE(Near(sheet.pixel(right - 2, bottom - 2), qRgb(255, 0, 0)));
+    EXPECT_TRUE(Near(sheet.pixel(right + 3, 20), qRgb(255, 255, 255)));
+    EXPECT_TRUE(Near(sheet.pixel(20, bottom + 3), qRgb(255, 255, 255)));
+    EXPECT_TRUE(Near(sheet.pixel(10, 10), qRgb(255, 255, 255)));
+}
+
+TEST(CommandLineProgram, NamedQueueInLandscape)
+{
+    SKIP_WITHOUT_SCHEDULER();
+    TRun run;
+    const QStringList before = PrintedJobs();
+    const TProcessResult result = run({Picture(run.Folder), "/PRINTER=pictavo-second", "/AUTOPRINT",
+                                       "/ORIENTATION=Landscape", "/SCALE=FitToPage"});
+    ASSERT_EQ(result.Status, 0) << result.Err.toStdString();
+    TPrintedJob job;
+    ASSERT_TRUE(WaitForNewJob(before, job));
+    EXPECT_EQ(job.Args.value("printer"), "pictavo-second");
+    EXPECT_EQ(job.Args.value("title"), "Pictavo [Low, 1 copy]");
+    EXPECT_EQ(PdfPageSize(job.Document), "842 x 595");
+    const QImage sheet = RasterisePdf(job.Document, 72);
+    ASSERT_FALSE(sheet.isNull());
+    EXPECT_TRUE(Near(sheet.pixel(30, 30), qRgb(255, 0, 0)));
+    EXPECT_TRUE(Near(sheet.pixel(810, 565), qRgb(255, 0, 0)));
+}
+
+TEST(CommandLineProgram, UnknownQueueFailsWithStatusOne)
+{
+    SKIP_WITHOUT_SCHEDULER();
+    TRun run;
+    const TProcessResult result = run({Picture(run.Folder), "/PRINTER=no-such-queue", "/AUTOPRINT"});
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_TRUE(result.Err.contains("No printer installed")) << result.Err.toStdString();
+}
+
+TEST(NoPrinter, EngineFallsBackToTheDefaultPage)
+{
+    if (!NoPrinterRun())
+        GTEST_SKIP() << "runs as test_printing_no_printer, where no scheduler answers";
+    TPictavo engine;
+    engine.Refresh();
+    EXPECT_FALSE(engine.PrinterInstalled());
+    EXPECT_EQ(engine.LastError, "No printer installed");
+    EXPECT_EQ(engine.PageWidth(), 2400);
+    EXPECT_EQ(engine.PageHeight(), 3000);
+    EXPECT_EQ(engine.DpiX(), 300);
+    EXPECT_EQ(engine.Info()->PageWidthMM, 203);
+    EXPECT_EQ(engine.Info()->PageHeightMM, 254);
+    EXPECT_EQ(engine.Copies(), 1);
+}
+
+TEST(NoPrinter, CommandLinePrintsIntoFilesOnTheFallbackPage)
+{
+    if (!NoPrinterRun())
+        GTEST_SKIP() << "runs as test_printing_no_printer, where no scheduler answers";
+    TRun run;
+    const QString png = run.Folder + "/page.png";
+    ASSERT_EQ(run({Picture(run.Folder), "/PRINTTO=" + png, "/QUALITY=High", "/SCALE=AsIs", "/POSITION=TopLeft"}).Status,
+              0);
+    const QImage bitmap(png);
+    ASSERT_EQ(bitmap.size(), QSize(2000, 2500));
+    // 600 x 300 of a 2400 x 3000 page: 500 x 250 of the bitmap.
+    EXPECT_EQ(bitmap.pixelColor(499, 249), QColor(Qt::red));
+    EXPECT_EQ(bitmap.pixelColor(500, 249), QColor(Qt::white));
+    EXPECT_EQ(bitmap.pixelColor(499, 250), QColor(Qt::white));
+
+    const TProcessResult queue = run({Picture(run.Folder), "/AUTOPRINT"});
+    EXPECT_EQ(queue.Status, 1);
+    EXPECT_TRUE(queue.Err.contains("No printer installed")) << queue.Err.toStdString();
+}

@@ -1,0 +1,363 @@
+#include "shell_fixture.h"
+
+#include "common/paths.h"
+#include "common/shell.h"
+#include "engine/ui/pictavo.h"
+#include "platform/color_dialog.h"
+#include "platform/printer.h"
+#include "shell/menu_tree.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+
+QAction* Item(const TForm1& window, const QString& name)
+{
+    return window.findChild<QAction*>(name);
+}
+
+// Opens the menu's OnClick as opening the menu would.
+void OpenMenu(TForm1& window, const QString& name)
+{
+    window.MenuTree().Click(Item(window, name));
+}
+
+std::unique_ptr<TForm1> WindowWithPicture()
+{
+    auto window = MakeWindow();
+    EXPECT_TRUE(window->Engine->OpenPicture(HolidayPicture()));
+    return window;
+}
+
+// Shows the window and makes it the active one, so its shortcuts apply.
+void Activate(TForm1& window)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+// Records what the window asks the desktop to open, instead of starting programs or browsers.
+class RecordedOpens {
+public:
+    RecordedOpens()
+        : FPrevious(SetDesktopOpener([this](const QString& target, const QString& parameters, const QString&) {
+              Targets << target;
+              Parameters << parameters;
+          }))
+    {
+    }
+    ~RecordedOpens() { SetDesktopOpener(FPrevious); }
+    QStringList Targets;
+    QStringList Parameters;
+
+private:
+    DesktopOpener FPrevious;
+};
+
+TEST(MenuStates, WithoutAPictureThePictureCommandsAreDisabled)
+{
+    auto window = MakeWindow();
+    OpenMenu(*window, "File1");
+    EXPECT_FALSE(window->Print1->isEnabled());
+    EXPECT_EQ(window->PrinterSetup1->isEnabled(), platform::PrinterInstalled());
+    OpenMenu(*window, "Edit1");
+    EXPECT_FALSE(window->Copy1->isEnabled());
+    OpenMenu(*window, "Image2");
+    for (const char* name : {"Undo1", "Mirror1", "Flip1", "Rotate1", "RotateLeft1", "Invert1"})
+        EXPECT_FALSE(Item(*window, name)->isEnabled()) << name;
+    OpenMenu(*window, "Options1");
+    for (const char* name : {"None1", "N1001", "N2001", "N4001", "N6001", "N8001", "N251", "N501", "N751", "Center1"})
+        EXPECT_FALSE(Item(*window, name)->isEnabled()) << name;
+}
+
+TEST(MenuStates, WithAPictureThePictureCommandsAreEnabled)
+{
+    auto window = WindowWithPicture();
+    OpenMenu(*window, "Edit1");
+    EXPECT_TRUE(window->Copy1->isEnabled());
+    OpenMenu(*window, "Image2");
+    for (const char* name : {"Mirror1", "Flip1", "Rotate1", "RotateLeft1", "Invert1"})
+        EXPECT_TRUE(Item(*window, name)->isEnabled()) << name;
+    OpenMenu(*window, "File1");
+    EXPECT_EQ(window->Print1->isEnabled(), platform::PrinterInstalled());
+}
+
+TEST(MenuStates, UndoWithNothingToUndoIsTheBareCaptionAndABlank)
+{
+    auto window = WindowWithPicture();
+    OpenMenu(*window, "Image2");
+    EXPECT_EQ(window->Undo1->text(), "&Undo ");
+    EXPECT_FALSE(window->Undo1->isEnabled());
+}
+
+TEST(MenuStates, UndoNamesTheLastOperation)
+{
+    auto window = WindowWithPicture();
+    window->N901Click();
+    OpenMenu(*window, "Image2");
+    EXPECT_EQ(window->Undo1->text(), "&Undo Rotate");
+    EXPECT_TRUE(window->Undo1->isEnabled());
+}
+
+TEST(MenuStates, PercentItemsFollowTheCustomScaleModes)
+{
+    auto window = WindowWithPicture();
+    TPictavoInfo info = *window->Engine->Info();
+    info.Scale = 4;  // Custom
+    window->Engine->SetInfo(info);
+    OpenMenu(*window, "Options1");
+    EXPECT_TRUE(window->None1->isEnabled());
+    for (QAction* item : window->ZoomItems)
+        EXPECT_TRUE(item->isEnabled()) << item->objectName().toStdString();
+    EXPECT_FALSE(window->Center1->isEnabled());  // the position is not Custom
+}
+
+TEST(MenuStates, ViewAndToolbarChecksFollowTheEngine)
+{
+    auto window = MakeWindow();
+    window->CloseUp1Click();
+    window->Top1Click();
+    window->AutoClose1Click();
+    OpenMenu(*window, "View1");
+    EXPECT_FALSE(window->Overall1->isChecked());
+    EXPECT_TRUE(window->CloseUp1->isChecked());
+    EXPECT_TRUE(window->ButtonBar1->isChecked());
+    EXPECT_FALSE(window->U1->isChecked());
+    OpenMenu(*window, "Toolbar1");
+    EXPECT_TRUE(window->Top1->isChecked());
+    EXPECT_FALSE(window->Bottom1->isChecked());
+    OpenMenu(*window, "Options1");
+    EXPECT_TRUE(window->AutoClose1->isChecked());
+    EXPECT_FALSE(window->AutoPrint1->isChecked());
+
+    window->Overall1Click();
+    window->Bottom1Click();
+    OpenMenu(*window, "View1");
+    EXPECT_TRUE(window->Overall1->isChecked());
+    OpenMenu(*window, "Toolbar1");
+    EXPECT_TRUE(window->Bottom1->isChecked());
+}
+
+TEST(Shortcuts, F3WithoutAPictureDoesNothing)
+{
+    CapturedErrors errors;
+    auto window = MakeWindow();
+    window->Print1->setEnabled(true);  // stale state: the File menu's OnClick must run first
+    Activate(*window);
+    QTest::keyClick(window.get(), Qt::Key_F3);
+    EXPECT_FALSE(window->Print1->isEnabled());
+    EXPECT_TRUE(errors.Messages.empty());
+    EXPECT_FALSE(window->IsBusy());
+}
+
+TEST(Shortcuts, F7RotatesRightThroughTheImageMenu)
+{
+    auto window = WindowWithPicture();
+    Activate(*window);
+    QTest::keyClick(window.get(), Qt::Key_F7);
+    EXPECT_EQ(window->Engine->Picture().size(), QSize(3, 4));
+    EXPECT_EQ(window->Engine->UndoInfo().Value, 90);
+}
+
+TEST(Shortcuts, NoShortcutActsWhileBusy)
+{
+    auto window = WindowWithPicture();
+    Activate(*window);
+    window->SetBusy(true);
+    QTest::keyClick(window.get(), Qt::Key_F7);
+    window->RunShortcut(window->N901);
+    EXPECT_EQ(window->Engine->Picture().size(), QSize(4, 3));
+    window->SetBusy(false);
+    window->RunShortcut(window->N901);
+    EXPECT_EQ(window->Engine->Picture().size(), QSize(3, 4));
+}
+
+TEST(Commands, RotateLeftPassesNegativeAngles)
+{
+    auto window = WindowWithPicture();
+    const std::pair<const char*, int> items[] = {{"N902", -90}, {"N1802", -180}, {"N2702", -270},
+                                                 {"N901", 90},  {"N1801", 180},  {"N2701", 270}};
+    for (const auto& [name, angle] : items) {
+        Item(*window, name)->trigger();
+        EXPECT_EQ(window->Engine->UndoInfo().Operation, "ROTATE") << name;
+        EXPECT_EQ(window->Engine->UndoInfo().Value, angle) << name;
+    }
+}
+
+TEST(Commands, UndoReversesTheLastOperation)
+{
+    auto window = WindowWithPicture();
+    window->N902Click();
+    EXPECT_EQ(window->Engine->Picture().size(), QSize(3, 4));
+    window->Undo1Click();
+    EXPECT_EQ(window->Engine->Picture().size(), QSize(4, 3));
+    EXPECT_EQ(window->Engine->UndoInfo().Value, 90);
+}
+
+TEST(Commands, UseBackgroundColorKeepsTheChosenColour)
+{
+    auto window = MakeWindow();
+    const platform::ColorChooser previous =
+        platform::SetColorChooser([](std::int32_t) { return std::optional<std::int32_t>(0x00123456); });
+    window->BackgroundColor1Click();
+    platform::SetColorChooser(previous);
+    EXPECT_EQ(window->Engine->BackColor(), 0x00123456);
+    EXPECT_TRUE(window->Engine->UseBackColor());
+
+    window->U1Click();
+    EXPECT_EQ(window->Engine->BackColor(), 0x00123456);
+    EXPECT_FALSE(window->Engine->UseBackColor());
+    window->U1Click();
+    EXPECT_EQ(window->Engine->BackColor(), 0x00123456);
+    EXPECT_TRUE(window->Engine->UseBackColor());
+}
+
+TEST(Commands, AFailingCommandShowsItsErrorAndLeavesTheBusyState)
+{
+    CapturedErrors errors;
+    auto window = MakeWindow();
+    window->ButtonClick(window->Buttons[4]);  // Copy, always enabled
+    ASSERT_EQ(errors.Messages.size(), 1u);
+    EXPECT_EQ(errors.Messages[0], "Task failed");
+    EXPECT_FALSE(window->IsBusy());
+    EXPECT_TRUE(window->ButtonBar->isEnabled());
+    EXPECT_TRUE(window->Engine->Form()->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(window->Panels[5]->text(), "Ready");
+}
+
+TEST(Commands, TheBusyStateDisablesMenusBarAndView)
+{
+    auto window = MakeWindow();
+    window->SetBusy(true);
+    EXPECT_TRUE(window->IsBusy());
+    for (QAction* item : window->menuBar()->actions())
+        EXPECT_FALSE(item->isEnabled()) << item->objectName().toStdString();
+    EXPECT_FALSE(window->ButtonBar->isEnabled());
+    EXPECT_FALSE(window->Engine->Form()->isEnabled());
+    EXPECT_EQ(window->Panels[5]->text(), "Working...");
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    window->SetBusy(false);
+    EXPECT_FALSE(window->IsBusy());
+    for (QAction* item : window->menuBar()->actions())
+        EXPECT_TRUE(item->isEnabled()) << item->objectName().toStdString();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(Commands, ButtonsRunTheirCommandsByTag)
+{
+    auto window = WindowWithPicture();
+    window->ButtonClick(window->Buttons[8]);  // Rotate 90: right
+    EXPECT_EQ(window->Engine->UndoInfo().Value, 90);
+    window->ButtonClick(window->Buttons[6]);  // Mirror
+    EXPECT_EQ(window->Engine->UndoInfo().Operation, "MIRROR");
+
+    // Another sender, or a tag outside 1..11, does nothing.
+    QToolButton stray;
+    stray.setProperty("Tag", 12);
+    window->ButtonClick(&stray);
+    window->ButtonClick(window->Timer1);
+    EXPECT_EQ(window->Engine->UndoInfo().Operation, "MIRROR");
+}
+
+TEST(Timer, ButtonStatesFollowTheEngine)
+{
+    auto window = MakeWindow();
+    const auto enabled = [&](int tag) { return window->Buttons[tag - 1]->isEnabled(); };
+    for (int tag : {1, 4, 7, 8, 9, 10})
+        EXPECT_FALSE(enabled(tag)) << tag;
+    for (int tag : {3, 5, 11})
+        EXPECT_TRUE(enabled(tag)) << tag;
+    EXPECT_EQ(enabled(2), platform::PrinterInstalled());
+
+    ASSERT_TRUE(window->Engine->OpenPicture(HolidayPicture()));
+    window->SetBusy(true);
+    window->Timer1Timer();  // skipped while busy
+    window->SetBusy(false);
+    EXPECT_FALSE(enabled(7));
+    window->Timer1Timer();
+    for (int tag : {7, 8, 9})
+        EXPECT_TRUE(enabled(tag)) << tag;
+    EXPECT_EQ(enabled(1), platform::PrinterInstalled());
+    EXPECT_FALSE(enabled(4));
+    window->N901Click();
+    window->Timer1Timer();
+    EXPECT_TRUE(enabled(4));
+    EXPECT_TRUE(window->Timer1->isActive());
+}
+
+TEST(StatusBar, PanelsShowPageCopiesFlagsAndPercent)
+{
+    auto window = MakeWindow();
+    const TPictavoInfo& info = *window->Engine->Info();
+    if (platform::PrinterInstalled())
+        EXPECT_EQ(window->Panels[0]->text(),
+                  QString("%1mm x %2mm").arg(info.PageWidthMM).arg(info.PageHeightMM));
+    else
+        EXPECT_EQ(window->Panels[0]->text(), "No Printer");
+    EXPECT_EQ(window->Panels[1]->text(), info.CopiesText);
+    EXPECT_EQ(window->Panels[2]->text(), "");
+    EXPECT_EQ(window->Panels[3]->text(), "");
+    EXPECT_EQ(window->Panels[4]->text(), "100%");
+
+    window->AutoClose1Click();
+    window->AutoPrint1Click();
+    EXPECT_EQ(window->Panels[2]->text(), "Auto Close");
+    EXPECT_EQ(window->Panels[3]->text(), "Auto Print");
+    window->AutoClose1Click();
+    EXPECT_EQ(window->Panels[2]->text(), "");
+}
+
+TEST(Commands, DroppingAPictureFileOpensIt)
+{
+    auto window = MakeWindow();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(HolidayPicture())});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    static_cast<QObject*>(window.get())->event(&drop);
+    EXPECT_TRUE(window->Engine->HasPicture());
+    EXPECT_EQ(window->OpenSettings.FileName, HolidayPicture());
+    EXPECT_FALSE(window->IsBusy());
+}
+
+TEST(Commands, OpenSettingsComeFromTheFormatRegistry)
+{
+    auto window = MakeWindow();
+    EXPECT_TRUE(window->OpenSettings.Filter.startsWith("All Pictures"));
+    EXPECT_EQ(window->OpenSettings.FilterIndex, 1);
+    EXPECT_EQ(window->OpenSettings.DefaultExt, "*.DIB");
+    EXPECT_TRUE(window->OpenSettings.FileName.isEmpty());
+}
+
+TEST(Commands, WebAddressesAndNewInstanceGoToTheDesktop)
+{
+    RecordedOpens opens;
+    auto window = MakeWindow();
+    window->PictavoHomepage1Click();
+    window->FreeSoftwareHomepage1Click();
+    window->VisitWendrelEnterprises1Click();
+    window->NewInstance1Click();
+    ASSERT_EQ(opens.Targets.size(), 4);
+    EXPECT_EQ(opens.Targets[0], "https://www.wendrel.example/pictavo/index.html");
+    EXPECT_EQ(opens.Targets[1], "https://www.wendrel.example/free/");
+    EXPECT_EQ(opens.Targets[2], "https://www.wendrel.example/");
+    EXPECT_EQ(opens.Targets[3], QCoreApplication::applicationFilePath());
+    for (const QString& parameters : opens.Parameters)
+        EXPECT_TRUE(parameters.isEmpty());
+    EXPECT_FALSE(window->IsBusy());
+}
+
+}  // namespace
