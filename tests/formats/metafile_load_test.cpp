@@ -120,6 +120,37 @@ TEST_P(MetafileFixture, TextOutlinesAndFrame)
     ExpectColor(load.image, 230, 50, Qt::white);   // inside the frame
 }
 
+int DarkPixels(const QImage& image, const QRect& area)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += qGray(image.pixel(x, y)) < 128;
+    return count;
+}
+
+// LibreOffice writes real text records, fonts, saved states, clipping and an anisotropic mapping from
+// hundredths of a millimetre, and crops the page to the drawing (everything moves 10 pixels up and left).
+TEST_P(MetafileFixture, LibreOfficeDrawingWithTextAndMapping)
+{
+    const TLoad load = LoadFixture(Name("drawing"));
+    ASSERT_TRUE(load.ok) << load.error.toStdString();
+    EXPECT_EQ(load.image.size(), QSize(283, 133));
+    ExpectColor(load.image, 40, 25, Qt::red);       // rectangle 0..80 x 0..50
+    ExpectColor(load.image, 85, 25, Qt::white);
+    ExpectColor(load.image, 230, 40, Qt::blue);     // ellipse centre 230,40 with a black outline 4 wide
+    ExpectColor(load.image, 190, 40, Qt::black);
+    ExpectColor(load.image, 184, 40, Qt::white);
+    ExpectColor(load.image, 150, 100, Qt::green);   // the line at y 100
+    ExpectColor(load.image, 150, 90, Qt::white);
+    // "Hi" at 40 pixels: the stem of the H, clear paper before it, and about as much ink as two letters take.
+    ExpectColor(load.image, 106, 35, Qt::black);
+    ExpectColor(load.image, 100, 35, Qt::white);
+    const int ink = DarkPixels(load.image, QRect(95, 15, 60, 45));
+    EXPECT_GT(ink, 250);
+    EXPECT_LT(ink, 600);
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, MetafileFixture, testing::Values("emf", "wmf"));
 
 TEST(MetafileLoad, RefusalsKeepTheTargetAndSayWhy)
@@ -171,9 +202,11 @@ void ExpectSurvives(const QString& name, const QByteArray& bytes)
 
 TEST(MetafileLoad, TruncatedCopiesFailCleanlyOrLoadWhatTheyHave)
 {
-    for (const char* name : {"shapes.emf", "shapes.wmf", "bitmap.emf", "bitmap.wmf", "text.emf", "text.wmf"}) {
+    for (const char* name : {"shapes.emf", "shapes.wmf", "bitmap.emf", "bitmap.wmf", "text.emf", "text.wmf",
+                             "drawing.emf", "drawing.wmf"}) {
         const QByteArray whole = ReadFixture(name);
-        for (qsizetype cut = 0; cut < whole.size(); cut += 10)
+        const qsizetype step = std::max<qsizetype>(10, whole.size() / 80);
+        for (qsizetype cut = 0; cut < whole.size(); cut += step)
             ExpectSurvives(name, whole.left(cut));
     }
     // Cut inside the header: not a metafile at all.
@@ -189,9 +222,9 @@ TEST(MetafileLoad, TruncatedCopiesFailCleanlyOrLoadWhatTheyHave)
 
 TEST(MetafileLoad, CorruptedCopiesNeverCrash)
 {
-    for (const char* name : {"shapes.emf", "shapes.wmf", "bitmap.emf", "bitmap.wmf"}) {
+    for (const char* name : {"shapes.emf", "shapes.wmf", "bitmap.emf", "bitmap.wmf", "drawing.emf", "drawing.wmf"}) {
         const QByteArray whole = ReadFixture(name);
-        for (int seed = 1; seed <= 40; ++seed) {
+        for (int seed = 1; seed <= 30; ++seed) {
             QByteArray bytes = whole;
             // Damage a spread of bytes past the first ones, with values that break sizes and counts.
             static constexpr char kValues[] = {'\xFF', '\x00', '\x7F', '\x80'};
