@@ -37,7 +37,7 @@ std::optional<TEmfHeader> ReadHeader(const QByteArray& bytes)
         return std::nullopt;
     TEmfHeader h;
     h.frame = QRectF(header.PointL(24), header.PointL(32));
-    h.handles = header.U16(52);
+    h.handles = header.U16(56);
     double deviceW = header.I32(72), deviceH = header.I32(76);
     double mmW = header.I32(80), mmH = header.I32(84);
     if (size >= kMicrometersEnd && header.I32(100) > 0 && header.I32(104) > 0) {

@@ -13,6 +13,7 @@ namespace {
 constexpr double kPixelsPerInch = 96;
 constexpr int kDefaultUnitsPerInch = 1440;  // what a placeable header with no value means
 constexpr std::uint32_t kSrcCopy = 0x00CC0020;
+constexpr qsizetype kHeaderProbe = 128;  // more than the placeable and standard headers together
 constexpr std::uint16_t kEtoOpaque = 2, kEtoClipped = 4;
 
 // Record functions: the low byte is the record type, the high byte the parameter words of the fixed part.
@@ -44,8 +45,11 @@ std::optional<TWmfHeader> ReadHeader(const QByteArray& bytes)
         return std::nullopt;
     U_WMRPLACEABLE placeable{};
     U_WMRHEADER header{};
-    const char* begin = bytes.constData();
-    const int size = wmfheader_get(begin, begin + bytes.size(), &placeable, &header);
+    // libUEMF asks for more bytes than the two headers take, so a placeable file holding only its end
+    // record would be refused; it reads the headers from a zero-padded copy, and we check the real length.
+    QByteArray start = bytes.left(kHeaderProbe);
+    start.append(kHeaderProbe - start.size(), '\0');
+    const int size = wmfheader_get(start.constData(), start.constData() + start.size(), &placeable, &header);
     if (size <= 0 || size > bytes.size())
         return std::nullopt;
     TWmfHeader h;
