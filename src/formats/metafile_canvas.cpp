@@ -446,15 +446,17 @@ QPen TMetafileCanvas::ScaledPen(const QTransform& transform) const
     if (state_.pen.null)
         return QPen(Qt::NoPen);
     QPen pen = state_.pen.pen;
-    if (state_.pen.cosmetic) {
-        pen.setWidthF(std::max(1.0, std::sqrt(std::abs(base_.determinant()))));
-        pen.setCosmetic(true);
-        return pen;
-    }
     pen.setMiterLimit(state_.miterLimit);
-    // Paths in target pixels are drawn untransformed, so the width takes the drawing's scale itself.
-    if (transform.isIdentity())
-        pen.setWidthF(pen.widthF() * std::sqrt(std::abs(full_.determinant())));
+    // Paths in target pixels are drawn untransformed, so there the width takes the drawing's scale itself.
+    const double scale = std::sqrt(std::abs((transform.isIdentity() ? full_ : transform).determinant()));
+    const double pixels = pen.widthF() * scale;
+    // Cosmetic pens, and pens thinner than a pixel once mapped, still draw one pixel, as on any device.
+    if (state_.pen.cosmetic || !(pixels >= 1)) {
+        pen.setWidthF(1);
+        pen.setCosmetic(true);
+    } else if (transform.isIdentity()) {
+        pen.setWidthF(pixels);
+    }
     return pen;
 }
 

@@ -300,7 +300,7 @@ void TWmfPlayer::Dib(std::uint16_t function, const TRecordView& r)
     switch (function) {
     case kDibBitBlt: {
         if (!hasBitmap) {
-            canvas_.PatBlt(QRectF(YX(r, 6), QSizeF(P(r, 5), P(r, 4))), r.U32(6));
+            canvas_.PatBlt(QRectF(YX(r, 7), QSizeF(P(r, 6), P(r, 5))), r.U32(6));
             return;
         }
         const QImage image = dib(22);
@@ -310,7 +310,7 @@ void TWmfPlayer::Dib(std::uint16_t function, const TRecordView& r)
     }
     case kDibStretchBlt: {
         if (!hasBitmap) {
-            canvas_.PatBlt(QRectF(YX(r, 8), QSizeF(P(r, 7), P(r, 6))), r.U32(6));
+            canvas_.PatBlt(QRectF(YX(r, 9), QSizeF(P(r, 8), P(r, 7))), r.U32(6));
             return;
         }
         const QImage image = dib(26);
@@ -328,7 +328,7 @@ void TWmfPlayer::Dib(std::uint16_t function, const TRecordView& r)
     }
     default: {  // SetDIBitsToDevice
         const QImage image = dib(24);
-        QRectF source(YX(r, 4), QSizeF(P(r, 6), P(r, 5)));
+        QRectF source(YX(r, 3), QSizeF(P(r, 6), P(r, 5)));
         if (bottomUp(24))
             source = flip(source, image);
         canvas_.StretchBitmap(QRectF(YX(r, 7), source.size()), image, source, kSrcCopy);
