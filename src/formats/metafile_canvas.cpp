@@ -13,6 +13,8 @@ constexpr std::uint32_t kStockFlag = 0x80000000u;
 constexpr std::uint32_t kEtoOpaque = 2, kEtoClipped = 4;
 // Larger glyphs only make Qt build enormous glyph images; no readable picture needs them.
 constexpr double kMaxTextPixels = 16384;
+// Lines of text are short; a run longer than this is no text anyone set.
+constexpr qsizetype kMaxTextChars = 8192;
 
 bool Finite(const QTransform& t)
 {
@@ -708,101 +710,124 @@ QFont TMetafileCanvas::MakeFont(int pixelSize) const
     return font;
 }
 
+namespace {
+
+// Where each character starts along the baseline, in units of the laid-out font; empty without advances.
+std::vector<double> CharacterStarts(const TTextRun& run, double unitsPerLogical, double& width)
+{
+    std::vector<double> starts;
+    width = 0;
+    if (run.advances.size() < std::size_t(run.text.size()))
+        return starts;
+    for (qsizetype i = 0; i < run.text.size(); ++i) {
+        starts.push_back(width);
+        width += run.advances[std::size_t(i)] * unitsPerLogical;
+    }
+    return starts;
+}
+
+}  // namespace
+
+// The em in target pixels; text stays upright whatever the mapping's y direction.
+double TMetafileCanvas::TextPixels() const
+{
+    if (state_.font.height == 0)
+        return 16 * std::sqrt(std::abs(base_.determinant()));
+    return std::abs(state_.font.height) * QLineF(full_.map(QPointF(0, 0)), full_.map(QPointF(0, 1))).length();
+}
+
+std::optional<TMetafileCanvas::TTextLayout> TMetafileCanvas::LayoutText(const TTextRun& run, QPointF reference) const
+{
+    const QPointF origin = full_.map(reference);
+    const double em = std::min(TextPixels(), kMaxTextPixels);
+    if (!std::isfinite(em) || em < 0.5 || !std::isfinite(origin.x()) || !std::isfinite(origin.y()))
+        return std::nullopt;
+    TTextLayout layout;
+    const int baseSize = std::max(1, int(std::lround(em)));
+    const QFont font = MakeFont(baseSize);
+    const QFontMetricsF metrics(font);
+    layout.scale = em / baseSize;
+    if (state_.font.height > 0 && metrics.height() > 0)
+        layout.scale *= baseSize / metrics.height();  // a positive height is the cell: ascent plus descent
+    layout.unitX = QLineF(full_.map(QPointF(0, 0)), full_.map(QPointF(1, 0))).length();
+
+    const QString text = run.text.left(kMaxTextChars);
+    const std::vector<double> starts = CharacterStarts(run, layout.unitX / layout.scale, layout.width);
+    if (starts.empty())
+        layout.width = metrics.horizontalAdvance(text);
+    if (!std::isfinite(layout.width))
+        return std::nullopt;
+
+    QPointF at(0, metrics.ascent());  // top alignment
+    const std::uint32_t horizontal = state_.textAlign & kTaCenter;
+    if (horizontal == kTaCenter)
+        at.rx() = -layout.width / 2;
+    else if (horizontal == kTaRight)
+        at.rx() = -layout.width;
+    const std::uint32_t vertical = state_.textAlign & kTaBaseline;
+    if (vertical == kTaBaseline)
+        at.ry() = 0;
+    else if (vertical == kTaBottom)
+        at.ry() = -metrics.descent();
+    layout.box = QRectF(at.x(), at.y() - metrics.ascent(), layout.width, metrics.height());
+
+    const double worldAngle = qRadiansToDegrees(std::atan2(state_.world.m12(), state_.world.m11()));
+    layout.frame.translate(origin.x(), origin.y());
+    layout.frame.rotate(worldAngle - state_.font.escapement / 10.0);
+    layout.frame.scale(layout.scale, layout.scale);
+
+    if (starts.empty()) {
+        layout.glyphs.addText(at, font, text);
+        return layout;
+    }
+    // The metafile placed every character itself; keep its layout rather than our font's. Characters far off
+    // the picture cost time and draw nothing.
+    const QRectF visible = layout.frame.inverted().mapRect(QRectF(target_.rect())).adjusted(-baseSize, 0, baseSize, 0);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const double x = at.x() + starts[std::size_t(i)];
+        if (x >= visible.left() && x <= visible.right())
+            layout.glyphs.addText(QPointF(x, at.y()), font, text.mid(i, 1));
+    }
+    return layout;
+}
+
+void TMetafileCanvas::PaintText(const TTextLayout& layout, const TTextRun& run)
+{
+    const bool clipped = run.rect && (run.options & kEtoClipped);
+    if (clipped) {
+        painter_.save();
+        BeginPaint(QTransform());
+        painter_.setClipPath(TargetRect(*run.rect), Qt::IntersectClip);
+    }
+    BeginPaint(layout.frame);
+    if (state_.bkOpaque)
+        painter_.fillRect(layout.box, state_.bkColor);
+    painter_.setRenderHint(QPainter::Antialiasing, true);
+    painter_.fillPath(layout.glyphs, state_.textColor);
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    if (clipped) {
+        painter_.restore();
+        clipDirty_ = true;
+    }
+}
+
 void TMetafileCanvas::TextOut(const TTextRun& run)
 {
-    if (run.text.isEmpty() && !(run.rect && (run.options & kEtoOpaque)))
-        return;
     if (run.rect && (run.options & kEtoOpaque) && !inPath_)
         Fill(TargetRect(*run.rect), state_.bkColor);
     if (run.text.isEmpty())
         return;
-
     const bool updateCp = state_.textAlign & kTaUpdateCp;
     const QPointF reference = updateCp ? state_.position : run.reference;
-    const QPointF origin = full_.map(reference);
-    // Em size and advance scale in target pixels; text stays upright whatever the mapping's y direction.
-    const double unitY = QLineF(full_.map(QPointF(0, 0)), full_.map(QPointF(0, 1))).length();
-    const double unitX = QLineF(full_.map(QPointF(0, 0)), full_.map(QPointF(1, 0))).length();
-    double em = state_.font.height == 0 ? 16 * std::sqrt(std::abs(base_.determinant()))
-                                        : std::abs(state_.font.height) * unitY;
-    if (!std::isfinite(em) || em < 0.5 || !std::isfinite(origin.x()) || !std::isfinite(origin.y()))
+    const std::optional<TTextLayout> layout = LayoutText(run, reference);
+    if (!layout)
         return;
-    em = std::min(em, kMaxTextPixels);
-    const int baseSize = std::max(1, int(std::lround(em)));
-    QFont font = MakeFont(baseSize);
-    double scale = em / baseSize;
-    if (state_.font.height > 0) {
-        // A positive height is the cell height: ascent plus descent, larger than the em.
-        const double cell = QFontMetricsF(font).height();
-        if (cell > 0)
-            scale *= baseSize / cell;
-    }
-    const QFontMetricsF metrics(font);
-
-    std::vector<double> xs;
-    double width = 0;
-    if (!run.advances.empty()) {
-        for (double advance : run.advances) {
-            xs.push_back(width);
-            width += advance * unitX / scale;
-        }
-    } else {
-        width = metrics.horizontalAdvance(run.text);
-    }
-    if (!std::isfinite(width))
-        return;
-
-    double x = 0, y = 0;
-    const std::uint32_t horizontal = state_.textAlign & kTaCenter;
-    if (horizontal == kTaCenter)
-        x = -width / 2;
-    else if (horizontal == kTaRight)
-        x = -width;
-    const std::uint32_t vertical = state_.textAlign & kTaBaseline;
-    if (vertical == kTaBaseline)
-        y = 0;
-    else if (vertical == kTaBottom)
-        y = -metrics.descent();
+    if (inPath_)
+        path_.addPath(layout->frame.map(layout->glyphs));
     else
-        y = metrics.ascent();
-
-    const double worldAngle = qRadiansToDegrees(std::atan2(state_.world.m12(), state_.world.m11()));
-    const double angle = state_.font.escapement / 10.0 - worldAngle;
-    QTransform frame;
-    frame.translate(origin.x(), origin.y());
-    frame.rotate(-angle);
-    frame.scale(scale, scale);
-
-    QPainterPath glyphs;
-    if (xs.size() < std::size_t(run.text.size())) {
-        glyphs.addText(QPointF(x, y), font, run.text);
-    } else {
-        // The metafile placed every character itself; keep its layout rather than our font's.
-        for (qsizetype i = 0; i < run.text.size(); ++i)
-            glyphs.addText(QPointF(x + xs[std::size_t(i)], y), font, run.text.mid(i, 1));
-    }
-
-    if (inPath_) {
-        path_.addPath(frame.map(glyphs));
-    } else {
-        if (run.rect && (run.options & kEtoClipped)) {
-            painter_.save();
-            BeginPaint(QTransform());
-            painter_.setClipPath(TargetRect(*run.rect), Qt::IntersectClip);
-        }
-        BeginPaint(frame);
-        if (state_.bkOpaque)
-            painter_.fillRect(QRectF(x, y - metrics.ascent(), width, metrics.height()), state_.bkColor);
-        painter_.setRenderHint(QPainter::Antialiasing, true);
-        painter_.fillPath(glyphs, state_.textColor);
-        painter_.setRenderHint(QPainter::Antialiasing, false);
-        if (run.rect && (run.options & kEtoClipped)) {
-            painter_.restore();
-            clipDirty_ = true;
-        }
-    }
-    if (updateCp && unitX > 0)
-        state_.position = reference + QPointF(width * scale / unitX, 0);
+        PaintText(*layout, run);
+    if (updateCp && layout->unitX > 0)
+        state_.position = reference + QPointF(layout->width * layout->scale / layout->unitX, 0);
 }
 
 // ---- bitmaps -------------------------------------------------------------------------------------------------

@@ -92,7 +92,6 @@ public:
     void ScaleViewportExt(double xNum, double xDenom, double yNum, double yDenom);
     void SetWorldTransform(const QTransform& world);
     void ModifyWorldTransform(const QTransform& xform, int mode);
-    QPointF WindowExt() const { return {state_.windowExt.width(), state_.windowExt.height()}; }
 
     // Attributes.
     void SetTextColor(QColor c) { state_.textColor = c; }
@@ -126,7 +125,6 @@ public:
     // Current position and lines.
     void MoveTo(QPointF p);
     void LineTo(QPointF p);
-    QPointF Position() const { return state_.position; }
 
     // Shapes.
     void Polyline(const QPolygonF& points);
@@ -162,7 +160,7 @@ public:
     void StrokePath();
     void StrokeAndFillPath();
 
-    int SavedDepth() const { return int(saved_.size()); }
+    // Deeper nesting than this is no drawing anyone made.
     static constexpr int kMaxSavedStates = 1024;
 
 private:
@@ -202,6 +200,17 @@ private:
     void ContinueFigure(const QPainterPath& logical);
     QPainterPath DeviceRegion(const std::vector<QRectF>& deviceRects) const;
     QFont MakeFont(int pixelSize) const;
+    struct TTextLayout {
+        QTransform frame;     // font units to target pixels: origin, rotation, scale
+        QPainterPath glyphs;  // font units
+        QRectF box;           // the background box, font units
+        double scale = 1;
+        double unitX = 0;     // target pixels per logical unit along x
+        double width = 0;     // font units
+    };
+    double TextPixels() const;
+    std::optional<TTextLayout> LayoutText(const TTextRun& run, QPointF reference) const;
+    void PaintText(const TTextLayout& layout, const TTextRun& run);
 
     QImage& target_;
     QPainter painter_;

@@ -20,7 +20,8 @@ enum : std::int32_t {
     kSetMapMode = 17, kSetPolyFillMode = 19, kMoveTo = 27, kExcludeClip = 29, kIntersectClip = 30, kSaveDc = 33,
     kRestoreDc = 34, kSetWorldTransform = 35, kModifyWorldTransform = 36, kSelectObject = 37,
     kCreateBrush = 39, kDeleteObject = 40, kRectangle = 43, kLineTo = 54, kBeginPath = 59, kEndPath = 60,
-    kCloseFigure = 61, kFillPath = 62, kExtSelectClipRgn = 75,
+    kCloseFigure = 61, kFillPath = 62, kExtSelectClipRgn = 75, kSetBkMode = 18, kSetTextAlign = 22,
+    kSetTextColor = 24, kSetBkColor = 25, kCreateFont = 82, kExtTextOutW = 84,
 };
 constexpr std::int32_t kBlackBrush = std::int32_t(0x80000004u), kWhiteBrush = std::int32_t(0x80000000u);
 constexpr std::int32_t kNullPen = std::int32_t(0x80000008u);
@@ -252,6 +253,35 @@ TEST(MetafilePaths, FigureFilledAfterTheBracket)
     const QImage image = Play(emf);
     EXPECT_TRUE(Ink(image, 30, 30));
     EXPECT_TRUE(Paper(image, 70, 30));
+}
+
+int DarkPixels(const QImage& image, const QRect& area)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += qGray(image.pixel(x, y)) < 128;
+    return count;
+}
+
+TEST(MetafileText, RightAlignedOnTheBaselineWithAnOpaqueBox)
+{
+    TEmfWriter emf;
+    // A 40-unit font of the default face, in the long form writers use (LOGFONT plus its panose part).
+    emf.Add(kCreateFont, {1, -40, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0});
+    emf.Add(kSelectObject, {1}).Add(kSetTextAlign, {2 | 24}).Add(kSetBkMode, {1});
+    emf.Add(kSetBkColor, {kBlue}).Add(kSetTextColor, {0});
+    // "II" ending at 90,50, 12 units apart; ETO_OPAQUE fills 0,70 .. 100,100 with the background colour.
+    emf.Add(kExtTextOutW, {0, 0, 0, 0, 1, 0, 0, 90, 50, 2, 76, 2, 0, 70, 100, 100, 80, 0x00490049, 12, 12});
+    const QImage image = Play(emf);
+    EXPECT_GT(DarkPixels(image, QRect(60, 15, 32, 36)), 40);  // left of the reference, above the baseline
+    EXPECT_EQ(DarkPixels(image, QRect(93, 0, 7, 70)), 0);
+    EXPECT_EQ(DarkPixels(image, QRect(0, 0, 55, 70)), 0);
+    EXPECT_TRUE(Ink(image, 50, 85, Qt::blue));
+    EXPECT_TRUE(Paper(image, 50, 65));
 }
 
 TEST(MetafileHostile, LyingCountsAreSkippedAndLaterRecordsStillDraw)
