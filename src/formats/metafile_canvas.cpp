@@ -475,6 +475,15 @@ void TMetafileCanvas::DrawTarget(const QPainterPath& path, bool fill, bool strok
         painter_.strokePath(path, ScaledPen(transform));
 }
 
+// Hatches and patterns repeat in picture pixels from the picture's origin, whatever the mapping: the
+// brush undoes the painter's transform.
+QBrush TMetafileCanvas::PixelBrush(QBrush brush, const QTransform& painterTransform)
+{
+    if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush && painterTransform.isInvertible())
+        brush.setTransform(painterTransform.inverted());
+    return brush;
+}
+
 void TMetafileCanvas::Draw(const QPainterPath& logical, bool fill, bool stroke)
 {
     if (inPath_) {
@@ -487,7 +496,7 @@ void TMetafileCanvas::Draw(const QPainterPath& logical, bool fill, bool stroke)
     if (fill && !state_.brush.null) {
         if (IsHatch(state_.brush.brush) && state_.bkOpaque)
             painter_.fillPath(path, state_.bkColor);
-        painter_.fillPath(path, state_.brush.brush);
+        painter_.fillPath(path, PixelBrush(state_.brush.brush, full_));
     }
     if (stroke && !state_.pen.null)
         painter_.strokePath(path, ScaledPen(full_));

@@ -193,6 +193,7 @@ private:
     void DrawTarget(const QPainterPath& targetPath, bool fill, bool stroke);
     void BeginPaint(const QTransform& transform);
     QPen ScaledPen(const QTransform& transform) const;
+    static QBrush PixelBrush(QBrush brush, const QTransform& painterTransform);
     void Combine(const QPainterPath& targetArea, int mode);
     QPainterPath TargetRect(const QRectF& logical) const;
     void SelectStock(std::uint32_t index);

@@ -230,6 +230,21 @@ TEST(MetafileState, SelectingNoRegionResetsTheClip)
     EXPECT_TRUE(Ink(image, 80, 80));
 }
 
+TEST(MetafileObjects, PatternBrushRepeatsInPicturePixelsWhateverTheMapping)
+{
+    TEmfWriter emf;
+    emf.Add(kSetMapMode, {8}).Add(kSetWindowExt, {10, 10}).Add(kSetViewportExt, {100, 100});
+    // A DIB pattern of two 24-bit pixels, black then white.
+    emf.Add(94, {1, 0, 32, 40, 72, 8, 40, 2, 1, 1 | (24 << 16), 0, 8, 0, 0, 0, 0,
+                 std::int32_t(0xFF000000u), 0x0000FFFF});
+    emf.Add(kSelectObject, {1}).Rect(0, 0, 5, 5);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 10, 20));
+    EXPECT_TRUE(Paper(image, 11, 20));
+    EXPECT_TRUE(Ink(image, 12, 20));
+    EXPECT_TRUE(Paper(image, 60, 20));  // outside the rectangle
+}
+
 TEST(MetafileObjects, DeletedUnknownAndOutOfTableIndexesChangeNothing)
 {
     TEmfWriter emf(2646, 4);
