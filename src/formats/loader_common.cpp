@@ -1,8 +1,10 @@
 #include "formats/loader_common.h"
 
 #include "common/bitmap.h"
+#include "common/limits.h"
 
 #include <QFileInfo>
+#include <QImageReader>
 #include <QPainter>
 
 bool PrepareInfo(TImageInfoRec& info)
@@ -24,23 +26,60 @@ int AtLeastOne(int n)
     return n >= 1 ? n : 1;
 }
 
+namespace {
+
+// An empty source paints nothing: the target only takes the size, keeping what was there.
+bool ResizeOnly(TImageInfoRec& info)
+{
+    QImage target = *info.Bitmap;
+    if (!ResizeBitmap24(target, 1, 1))
+        return false;
+    *info.Bitmap = std::move(target);
+    return true;
+}
+
+QImage Composed24(const QImage& source)
+{
+    if (source.format() == kFormat24)
+        return source;  // same pixels, same layout: shared, not copied
+    if (!source.hasAlphaChannel())
+        return source.convertToFormat(kFormat24);
+    // Translucent pixels are drawn over the black a new bitmap starts with.
+    QImage target = NewBitmap24(source.width(), source.height());
+    if (target.isNull())
+        return target;
+    target.fill(Qt::black);
+    QPainter painter(&target);
+    painter.drawImage(0, 0, source);
+    return target;
+}
+
+}  // namespace
+
 bool DrawIntoTarget(TImageInfoRec& info, const QImage& source)
 {
     info.ErrorText = "Out of memory";
-    const int w = AtLeastOne(source.width());
-    const int h = AtLeastOne(source.height());
-    if (source.format() == kFormat24 && source.width() == w && source.height() == h) {
-        *info.Bitmap = source;  // same pixels, same layout: share instead of drawing
-        return true;
-    }
-    QImage target = NewBitmap24(w, h);
+    if (source.isNull())
+        return ResizeOnly(info);
+    if (!PictureFits(source.width(), source.height()))
+        return false;
+    QImage target = Composed24(source);
     if (target.isNull())
         return false;
-    target.fill(Qt::black);
-    if (!source.isNull()) {
-        QPainter painter(&target);
-        painter.drawImage(0, 0, source);
-    }
     *info.Bitmap = std::move(target);
     return true;
+}
+
+void SetReaderAllocationLimit()
+{
+    constexpr int limitMiB = int((kMaxPictureBytes / 3 * 4) >> 20) + 1;
+    if (QImageReader::allocationLimit() != limitMiB)
+        QImageReader::setAllocationLimit(limitMiB);
+}
+
+void ForceReaderFormat(QImageReader& reader, const char* format)
+{
+    reader.setAutoDetectImageFormat(false);
+    reader.setDecideFormatFromContent(false);
+    reader.setFormat(format);
 }

@@ -1,0 +1,669 @@
+#include "engine/ui/pictavo.h"
+
+#include "common/general.h"
+#include "engine/layout.h"
+#include "engine/stretch.h"
+#include "formats/open_image.h"
+#include "platform/color_dialog.h"
+#include "platform/printer.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <new>
+#include <optional>
+#include <stdexcept>
+
+// The white sheet: it paints and handles the mouse through the engine, which holds the picture and layout.
+class TPictavoPage : public QWidget {
+public:
+    TPictavoPage(TPictavo& engine, QWidget* parent) : QWidget(parent), FEngine(engine)
+    {
+        // The engine fills everything outside the picture itself, so Qt must not clear the sheet first: that
+        // would make the picture flicker on every repaint.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAutoFillBackground(false);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPainter painter(this);
+        FEngine.DrawPage(painter, event->rect());
+    }
+    void mousePressEvent(QMouseEvent* event) override { FEngine.PageMouseDown(event->position().toPoint(), event->button()); }
+    void mouseMoveEvent(QMouseEvent* event) override { FEngine.PageMouseMove(event->position().toPoint()); }
+    void mouseReleaseEvent(QMouseEvent*) override { FEngine.PageMouseUp(); }
+
+private:
+    TPictavo& FEngine;
+};
+
+namespace {
+
+constexpr std::int32_t kWhite = 0x00FFFFFF;
+constexpr std::int32_t kGrey = 0x00808080;
+constexpr std::int32_t kBlack = 0x00000000;
+constexpr std::int32_t kDefaultPrintMemory = 15000000;
+constexpr std::int32_t kFallbackPageWidth = 2400;
+constexpr std::int32_t kFallbackPageHeight = 3000;
+constexpr std::int32_t kFallbackDpi = 300;
+constexpr std::int32_t kFallbackScreenPPI = 75;
+constexpr int kToolbarHeight = 65;
+constexpr int kFrameWidth = 2;  // the black outline around the sheet
+
+void SetColor(QWidget* widget, std::int32_t color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, ColorFromValue(color));
+    widget->setPalette(palette);
+}
+
+QWidget* NewPanel(QWidget* parent, std::int32_t color)
+{
+    auto* panel = new QWidget(parent);
+    panel->setAutoFillBackground(true);
+    SetColor(panel, color);
+    return panel;
+}
+
+// Counts nesting through an early return or an exception alike.
+class TDepthGuard {
+public:
+    explicit TDepthGuard(std::int32_t& depth) : FDepth(depth) { ++FDepth; }
+    ~TDepthGuard() { --FDepth; }
+    TDepthGuard(const TDepthGuard&) = delete;
+    TDepthGuard& operator=(const TDepthGuard&) = delete;
+
+private:
+    std::int32_t& FDepth;
+};
+
+bool IsAutoPrintSwitch(const QString& argument)
+{
+    // Upper case of ASCII letters only, so no other script's case mapping can produce the switch.
+    QString upper = argument;
+    for (QChar& c : upper)
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - (u'a' - u'A'));
+    return upper == QLatin1String("/AUTOPRINT");
+}
+
+// The part of a rectangle that lies inside bounds; empty when none. Kept in 64 bits until clipped, because a
+// picture far off the sheet has edges beyond the integer range.
+QRect ClippedRect(const TStretchRect& r, const QRect& bounds)
+{
+    const std::int64_t left = std::max<std::int64_t>(r.Left, bounds.left());
+    const std::int64_t top = std::max<std::int64_t>(r.Top, bounds.top());
+    const std::int64_t right = std::min<std::int64_t>(r.Left + r.Width, std::int64_t(bounds.right()) + 1);
+    const std::int64_t bottom = std::min<std::int64_t>(r.Top + r.Height, std::int64_t(bounds.bottom()) + 1);
+    if (right <= left || bottom <= top)
+        return {};
+    return QRect(int(left), int(top), int(right - left), int(bottom - top));
+}
+
+}  // namespace
+
+// ---- Lifetime ----------------------------------------------------------------------------------------------------
+
+TPictavo::TPictavo(QObject* parent) : QObject(parent)
+{
+    BuildWindows();
+    BuildToolbarControls();
+    FPicture = QImage(0, 0, kFormat24);
+    FPreview = QImage(0, 0, kFormat24);
+    SetPrintMemory(kDefaultPrintMemory);
+    SetViewSize(0);
+    SetDefaults();
+    FScrollBox->installEventFilter(this);
+    FToolbarPanel->installEventFilter(this);
+    Refresh();
+}
+
+TPictavo::~TPictavo()
+{
+    HidePanel();
+    if (FForm)
+        disconnect(FForm, nullptr, this, nullptr);
+    FFormOwner.reset();
+}
+
+void TPictavo::BuildWindows()
+{
+    FFormOwner = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
+    FForm = FFormOwner.get();
+    FForm->setWindowTitle(QString());
+    // A host that destroys its window with the form still docked frees the form; the engine must not again.
+    connect(FForm, &QObject::destroyed, this, [this] {
+        (void)FFormOwner.release();
+        FForm = nullptr;
+        FScrollBox = nullptr;
+        FSurround = nullptr;
+        FFrame = nullptr;
+        FPage = nullptr;
+        FToolbarPanel = nullptr;
+        FToolbarForm = nullptr;
+    });
+    auto* layout = new QVBoxLayout(FForm);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    FScrollBox = new QScrollArea(FForm);
+    FScrollBox->setFrameStyle(QFrame::Box | QFrame::Plain);
+    FScrollBox->setLineWidth(1);
+    FScrollBox->setWidgetResizable(false);
+    FScrollBox->setAlignment(Qt::AlignHCenter | Qt::AlignTop);  // the sheet is centred horizontally only
+    FScrollBox->viewport()->setAutoFillBackground(true);
+    SetColor(FScrollBox->viewport(), kGrey);
+    layout->addWidget(FScrollBox, 1);
+
+    FSurround = NewPanel(nullptr, kGrey);
+    FFrame = NewPanel(FSurround, kBlack);
+    FPage = new TPictavoPage(*this, FSurround);
+    SetColor(FPage, kWhite);
+    FScrollBox->setWidget(FSurround);
+
+    FToolbarPanel = new QWidget(FForm);
+    FToolbarPanel->setFixedHeight(kToolbarHeight);
+    layout->addWidget(FToolbarPanel);
+    FToolbarForm = new QWidget(FToolbarPanel);
+}
+
+void TPictavo::HidePanel()
+{
+    if (!FForm)
+        return;
+    FForm->hide();
+    FForm->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);  // stays borderless once detached
+}
+
+QWidget* TPictavo::Page() const
+{
+    return FPage;
+}
+
+void TPictavo::SetDefaults()
+{
+    FBackColor = 0x00FF0000;
+    FUseBackColor = false;
+    FInfo.PrintPercent = 100;
+    FInfo.Temporary = false;
+    FInfo.Quality = 0;
+    FInfo.Scale = kScaleFitToPage;
+    FInfo.Position = kPositionCenter;
+    FInfo.Orientation = 0;
+    FInfo.ScaleX = FInfo.ScaleY = 1.0L;
+    FInfo.ZoomX = FInfo.ZoomY = 0;
+    FInfo.X = FInfo.Y = 0;
+    ClearPicture();
+}
+
+// ---- Picture intake ------------------------------------------------------------------------------------------------
+
+void TPictavo::ClearPicture()
+{
+    FEmpty = true;
+    FPicture = NewBitmap24(1, 1);
+    FPicture.fill(Qt::white);
+    Refresh();
+}
+
+bool TPictavo::OpenPicture(const QString& fileName)
+{
+    LastError = "File not found";
+    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
+        return false;
+    LastError = "Unknown format";
+    bool result = false;
+    try {
+        TImageInfoRec info;
+        info.FileName = fileName;
+        info.BackColor = kWhite;
+        info.Bitmap = &FPicture;
+        const TOpenImage* registry = GetOpenImage();
+        if (!registry)
+            throw std::bad_alloc();
+        if (registry->OpenFile(info)) {
+            if (!SetPixelFormat24(FPicture))
+                throw std::bad_alloc();
+            FEmpty = false;
+            result = true;
+        } else {
+            if (!info.ErrorText.isEmpty())
+                LastError = info.ErrorText;
+            // A reader that failed half-way must not leave a picture that cannot be drawn.
+            if (!FEmpty && (FPicture.isNull() || !SetPixelFormat24(FPicture)))
+                ClearPicture();
+        }
+    } catch (...) {
+        ClearPicture();
+        result = false;
+    }
+    Refresh();
+    ClearUndo();
+    return result;
+}
+
+bool TPictavo::ProcessCommandLine(const QStringList& args)
+{
+    LastError = "Out of memory";
+    const auto argument = [&args](int i) { return i < args.size() ? args.at(i) : QString(); };
+    if (argument(0).isEmpty())
+        return true;
+    if (!OpenPicture(argument(0)))
+        return false;
+    if (!argument(1).isEmpty() && !IsAutoPrintSwitch(argument(1))) {
+        TPictavoInfo info = FInfo;
+        info.Name = argument(1);
+        SetInfo(info);
+    }
+    if (IsAutoPrintSwitch(argument(1)) || IsAutoPrintSwitch(argument(2)))
+        SetAutoPrint(true);
+    if (!FAutoPrint)
+        return true;
+    TPictavoInfo info = FInfo;
+    info.Temporary = true;  // this run's options are not stored at exit
+    SetInfo(info);
+    if (!Print())
+        ShowLastError();
+    if (OnAutoPrinted)
+        OnAutoPrinted(this);
+    return true;
+}
+
+// ---- Layout ----------------------------------------------------------------------------------------------------------
+
+void TPictavo::Refresh()
+{
+    LayoutPage();
+    PaintPage();
+    SyncToolbar();
+}
+
+void TPictavo::SetViewSize(int size)
+{
+    FViewSize = std::clamp(size, 0, 1);
+    Changed();
+    Refresh();
+}
+
+void TPictavo::LayoutPage()
+{
+    if (FLayoutDepth != 0 || !FForm)
+        return;
+    TDepthGuard depth(FLayoutDepth);
+    try {
+        FPreviewDirty = true;
+        try {
+            platform::SetPrinterOrientation(FInfo.Orientation);
+        } catch (...) {
+        }
+        PrintBitmapSize(FPrintMemory, FPrintWidth, FPrintHeight);
+        MeasurePrinter();
+        UpdateToolbar();
+        PlaceSheet();
+        FPreviewScaleX = Extended(FPage->width()) / FPageWidth;
+        FPreviewScaleY = Extended(FPage->height()) / FPageHeight;
+        Changed();
+    } catch (...) {
+        // An arithmetic fault abandons this layout; the sheet keeps its previous place.
+    }
+}
+
+void TPictavo::MeasurePrinter()
+{
+    const platform::PageMetrics page = platform::MeasurePrinterPage();
+    FPageWidth = page.width < 1 ? kFallbackPageWidth : page.width;
+    FPageHeight = page.height < 1 ? kFallbackPageHeight : page.height;
+    FInfo.PageWidth = FPageWidth;
+    FInfo.PageHeight = FPageHeight;
+    FInfo.PictureWidth = FPicture.width();
+    FInfo.PictureHeight = FPicture.height();
+    FDpiX = page.dpiX < 1 ? kFallbackDpi : page.dpiX;
+    FDpiY = page.dpiY < 1 ? kFallbackDpi : page.dpiY;
+    const int ppi = platform::ScreenPixelsPerInch();
+    FScreenPPI = ppi < 1 ? kFallbackScreenPPI : ppi;
+    FPageAspect = Extended(FPageHeight) / FPageWidth;
+    FPage->setCursor(FInfo.Position == kPositionCustom ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void TPictavo::PlaceSheet()
+{
+    // The scroll bars are decided here rather than by the scroll area, so that showing one cannot refit the
+    // sheet, hide the bar again and so on without end.
+    const QSize area = FScrollBox->contentsRect().size();
+    const int barExtent = FScrollBox->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, FScrollBox);
+    const TSheetPlacement placement = ::PlaceSheet(area, barExtent, FMargin, FPageAspect, FViewSize);
+    FScrollBox->setHorizontalScrollBarPolicy(placement.HorizontalBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    FScrollBox->setVerticalScrollBarPolicy(placement.VerticalBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    const QSize sheet = placement.Sheet.expandedTo(QSize(0, 0));
+    FSurround->resize(placement.Surround.expandedTo(QSize(0, 0)));
+    FFrame->setGeometry(FMargin - kFrameWidth, FMargin - kFrameWidth, sheet.width() + 2 * kFrameWidth,
+                        sheet.height() + 2 * kFrameWidth);
+    FPage->setGeometry(FMargin, FMargin, sheet.width(), sheet.height());
+}
+
+void TPictavo::ComputeLayout(TPictavoInfo& info) const
+{
+    TLayoutDevice device;
+    device.DpiX = FDpiX;
+    device.DpiY = FDpiY;
+    device.ScreenPPI = FScreenPPI;
+    if (FPage) {
+        device.ClientWidth = FPage->width();
+        device.ClientHeight = FPage->height();
+    }
+    ::ComputeLayout(info, device);
+}
+
+void TPictavo::PrintBitmapSize(std::int32_t budget, std::int32_t& width, std::int32_t& height) const
+{
+    const QSize size = ::PrintBitmapSize(budget, FPageWidth, FPageAspect);
+    width = size.width();
+    height = size.height();
+}
+
+// ---- Painting --------------------------------------------------------------------------------------------------------
+
+void TPictavo::PaintPage()
+{
+    if (FPage && FPage->isVisible())
+        FPage->repaint();
+}
+
+void TPictavo::DrawPage(QPainter& painter, const QRect& exposed)
+{
+    const QRect client = FPage->rect();
+    const QColor background = ColorFromValue(BackgroundColor());
+    if (FEmpty) {
+        painter.fillRect(client, background);
+        return;
+    }
+    const std::uint8_t remembered = FPaintFailed;
+    try {
+        TPictavoInfo info = FInfo;
+        info.ScaleX = FPreviewScaleX;
+        info.ScaleY = FPreviewScaleY;
+        info.PictureWidth = FPicture.width();
+        info.PictureHeight = FPicture.height();
+        ComputeLayout(info);
+        if (info.OutWidth < 0 || info.OutHeight < 0)
+            throw std::range_error("negative picture size");
+        const TStretchRect r{info.OutLeft, info.OutTop, info.OutWidth, info.OutHeight};
+        const QPoint origin(info.OutLeft, info.OutTop);
+        const QRect onSheet = ClippedRect(r, client);
+        // Only what is exposed now is drawn; the cache also takes what the scroll area shows, so that the
+        // next ordinary repaint finds it there.
+        const QRect needed = onSheet.intersected(exposed);
+        const QRect shown = onSheet.intersected(FPage->visibleRegion().boundingRect()).united(needed);
+        if (!RefreshPreview(needed.translated(-origin), shown.translated(-origin), r.Width, r.Height))
+            throw std::bad_alloc();
+        if (!needed.isEmpty()) {
+            const QPoint source = needed.topLeft() - origin - FPreviewRect.topLeft();
+            painter.drawImage(needed.topLeft(), FPreview, QRect(source, needed.size()));
+        }
+        FillAround(painter, onSheet, client);
+        FPaintFailed = 0;
+    } catch (...) {
+        FPaintFailed = 1;
+    }
+    if (FPaintFailed != remembered)
+        UpdateToolbar();
+}
+
+// Keeps in FPreview a stretched part of the picture's rectangle (width x height), in the rectangle's own
+// coordinates. Only a dirty cache, a new size or a needed part the cache does not hold is stretched again, and
+// then only the part that shows: an ordinary repaint or a move within the sheet draws from the cache as it is.
+bool TPictavo::RefreshPreview(const QRect& needed, const QRect& shown, std::int64_t width, std::int64_t height)
+{
+    const QSize size(int(std::min<std::int64_t>(width, INT32_MAX)), int(std::min<std::int64_t>(height, INT32_MAX)));
+    if (!FPreviewDirty && size == FPreviewSize && (needed.isEmpty() || FPreviewRect.contains(needed)))
+        return true;
+    if (shown.isEmpty()) {
+        FPreview = QImage(0, 0, kFormat24);
+    } else {
+        FPreview = NewBitmap24(shown.width(), shown.height());
+        if (FPreview.isNull())
+            return false;
+        StretchNearest(FPicture, FPreview, TStretchRect{-shown.left(), -shown.top(), width, height}, FPreview.rect());
+    }
+    FPreviewRect = shown;
+    FPreviewSize = size;
+    FPreviewDirty = false;
+    return true;
+}
+
+void TPictavo::FillAround(QPainter& painter, const QRect& picture, const QRect& client) const
+{
+    const QColor background = ColorFromValue(BackgroundColor());
+    if (picture.isEmpty()) {
+        painter.fillRect(client, background);
+        return;
+    }
+    const int top = picture.top();
+    const int bottom = picture.bottom() + 1;
+    painter.fillRect(QRect(0, 0, client.width(), top), background);
+    painter.fillRect(QRect(0, bottom, client.width(), client.height() - bottom), background);
+    painter.fillRect(QRect(0, top, picture.left(), picture.height()), background);
+    painter.fillRect(QRect(picture.right() + 1, top, client.width() - picture.right() - 1, picture.height()),
+                     background);
+}
+
+// ---- Settings ----------------------------------------------------------------------------------------------------
+
+void TPictavo::SetInfo(const TPictavoInfo& info)
+{
+    try {
+        const TPictavoInfo copy = ValidatedInfo(info);
+        const bool relayout = copy.Position != FInfo.Position || copy.Scale != FInfo.Scale ||
+                              copy.Orientation != FInfo.Orientation;
+        if (copy.ZoomX != FInfo.ZoomX || copy.ZoomY != FInfo.ZoomY || copy.ZoomXY != FInfo.ZoomXY)
+            FPreviewDirty = true;
+        FInfo = copy;
+        if (relayout)
+            LayoutPage();
+        PaintPage();
+        SyncToolbar();
+        Changed();
+    } catch (...) {
+    }
+}
+
+void TPictavo::Changed()
+{
+    try {
+        UpdateSizes();
+        UpdateTitles();
+    } catch (...) {
+    }
+    if (OnChange)
+        OnChange(this);
+}
+
+void TPictavo::UpdateSizes()
+{
+    TSizeInputs inputs;
+    inputs.PageWidth = FPageWidth;
+    inputs.PageHeight = FPageHeight;
+    inputs.DpiX = FDpiX;
+    inputs.DpiY = FDpiY;
+    inputs.PictureWidth = FPicture.width();
+    inputs.PictureHeight = FPicture.height();
+    ::UpdateSizes(FInfo, inputs);
+    FInfo.CopiesText = CopiesText();
+}
+
+void TPictavo::UpdateTitles()
+{
+    const QStringList& qualities = QualityCaptions();
+    ::UpdateTitles(FInfo, qualities.value(FInfo.Quality));
+}
+
+void TPictavo::SetBackground(std::int32_t color, bool use)
+{
+    if (color == FBackColor && use == FUseBackColor)
+        return;
+    FBackColor = color;
+    FUseBackColor = use;
+    if (FPage)
+        SetColor(FPage, BackgroundColor());
+    FPreviewDirty = true;
+    PaintPage();
+}
+
+void TPictavo::ChooseBackground()
+{
+    if (const std::optional<std::int32_t> color = platform::ChooseColor(FBackColor, FForm))
+        SetBackground(*color, true);
+}
+
+std::int32_t TPictavo::BackgroundColor() const
+{
+    return FUseBackColor ? FBackColor : kWhite;
+}
+
+void TPictavo::SetAutoPrint(bool flag)
+{
+    if (flag == FAutoPrint)
+        return;
+    FAutoPrint = flag;
+    Changed();
+}
+
+void TPictavo::SetAutoClose(bool flag)
+{
+    if (flag == FAutoClose)
+        return;
+    FAutoClose = flag;
+    Changed();
+}
+
+void TPictavo::ShowLastError() const
+{
+    GetGeneral()->ShowError(LastError);
+}
+
+// ---- Placement -------------------------------------------------------------------------------------------------------
+
+void TPictavo::SetToolbarOnTop(bool onTop)
+{
+    if (FForm && FToolbarPanel) {
+        auto* layout = static_cast<QVBoxLayout*>(FForm->layout());
+        layout->removeWidget(FToolbarPanel);
+        layout->insertWidget(onTop ? 0 : layout->count(), FToolbarPanel);
+    }
+    FToolbarOnTop = onTop;
+    Changed();
+}
+
+void TPictavo::PlaceToolbarForm()
+{
+    const int width = FToolbarForm->width();
+    FToolbarForm->setGeometry((FToolbarPanel->width() - width) / 2, 0, width, FToolbarPanel->height());
+}
+
+bool TPictavo::CanCenter() const
+{
+    return HasPicture() && FInfo.Position == kPositionCustom;
+}
+
+void TPictavo::CenterPicture()
+{
+    if (!CanCenter())
+        return;
+    try {
+        TPictavoInfo centred = FInfo;
+        centred.Position = kPositionCenter;
+        centred.ScaleX = centred.ScaleY = 1.0L;
+        centred.PictureWidth = FPicture.width();
+        centred.PictureHeight = FPicture.height();
+        ComputeLayout(centred);
+        TPictavoInfo info = FInfo;
+        info.X = centred.OutLeft;
+        info.Y = centred.OutTop;
+        SetInfo(info);
+    } catch (...) {
+    }
+}
+
+bool TPictavo::CanZoom() const
+{
+    return HasPicture() && (FInfo.Scale == kScaleCustom || FInfo.Scale == kScaleCustomFixed);
+}
+
+void TPictavo::ZoomPercent(int percent)
+{
+    if (!CanZoom())
+        return;
+    TPictavoInfo info = FInfo;
+    if (info.Scale == kScaleCustom)
+        info.ZoomX = info.ZoomY = percent;
+    else
+        info.ZoomXY = percent;
+    SetInfo(info);
+}
+
+void TPictavo::PageMouseDown(QPoint at, Qt::MouseButton button)
+{
+    FDragX = at.x();
+    FDragY = at.y();
+    FDragButton = button;
+    FDragging = FInfo.Position == kPositionCustom;
+    if (FDragging)
+        PageMouseMove(at);
+}
+
+void TPictavo::PageMouseMove(QPoint at)
+{
+    if (!FDragging || !FPage)
+        return;
+    try {
+        // The horizontal factor serves both axes: the sheet has the page's proportions.
+        const Extended k = Extended(FPageWidth) / FPage->width();
+        std::int32_t dx = RoundEven((at.x() - FDragX) * k);
+        std::int32_t dy = RoundEven((at.y() - FDragY) * k);
+        FDragX = at.x();
+        FDragY = at.y();
+        if (FDragButton == Qt::RightButton) {  // a fifth of the mouse's speed, for fine placement
+            dx /= 5;
+            dy /= 5;
+        }
+        const std::int64_t x = std::int64_t(FInfo.X) + dx;
+        const std::int64_t y = std::int64_t(FInfo.Y) + dy;
+        if (x != std::int32_t(x) || y != std::int32_t(y))
+            return;
+        FInfo.X = std::int32_t(x);
+        FInfo.Y = std::int32_t(y);
+        PaintPage();
+    } catch (...) {
+    }
+}
+
+void TPictavo::PageMouseUp()
+{
+    if (!FDragging)
+        return;
+    FDragging = false;
+    PaintPage();
+}
+
+// ---- Events ------------------------------------------------------------------------------------------------------------
+
+bool TPictavo::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize) {
+        if (watched == FScrollBox)
+            LayoutPage();
+        else if (watched == FToolbarPanel)
+            PlaceToolbarForm();
+    }
+    return QObject::eventFilter(watched, event);
+}

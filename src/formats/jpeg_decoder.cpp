@@ -1,0 +1,182 @@
+#include "formats/jpeg_decoder.h"
+
+#include "common/bitmap.h"
+#include "common/limits.h"
+
+#include <QFile>
+
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+// The library reports a fatal error by calling error_exit, which must not return: it jumps back to the
+// setjmp of the guarded call in progress. Only plain C data lives in the guarded functions, so the jump skips
+// no destructor.
+struct TJpegError {
+    jpeg_error_mgr Manager;
+    std::jmp_buf Resume;
+};
+
+extern "C" void JpegErrorExit(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<TJpegError*>(cinfo->err)->Resume, 1);
+}
+
+// Warnings (damaged data the library can step over) and traces stay quiet: there is no log.
+extern "C" void JpegOutputMessage(j_common_ptr) {}
+
+bool GuardedReadHeader(j_decompress_ptr cinfo, TJpegError& error)
+{
+    if (setjmp(error.Resume))
+        return false;
+    return jpeg_read_header(cinfo, TRUE) == JPEG_HEADER_OK;
+}
+
+bool GuardedStart(j_decompress_ptr cinfo, TJpegError& error)
+{
+    if (setjmp(error.Resume))
+        return false;
+    return jpeg_start_decompress(cinfo) != FALSE;
+}
+
+bool GuardedReadRows(j_decompress_ptr cinfo, TJpegError& error, JSAMPARRAY rows, JDIMENSION count, JDIMENSION* read)
+{
+    if (setjmp(error.Resume))
+        return false;
+    *read = jpeg_read_scanlines(cinfo, rows, count);
+    return true;
+}
+
+bool GuardedFinish(j_decompress_ptr cinfo, TJpegError& error)
+{
+    if (setjmp(error.Resume))
+        return false;
+    jpeg_finish_decompress(cinfo);
+    return true;
+}
+
+// CMYK to blue, green, red. Adobe writes the inks inverted (255 is no ink); others write them plain.
+void CmykToBgr(const JSAMPLE* cmyk, uchar* bgr, int width, bool inverted)
+{
+    const unsigned flip = inverted ? 0 : 255;
+    for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        const unsigned k = cmyk[3] ^ flip;
+        bgr[0] = uchar(((cmyk[2] ^ flip) * k + 127) / 255);
+        bgr[1] = uchar(((cmyk[1] ^ flip) * k + 127) / 255);
+        bgr[2] = uchar(((cmyk[0] ^ flip) * k + 127) / 255);
+    }
+}
+
+// Rows a call hands over: enough for one row group of the library's output.
+constexpr int kRowsPerCall = 16;
+
+}  // namespace
+
+struct TJpegDecoder::TState {
+    jpeg_decompress_struct Info{};
+    TJpegError Error{};
+    std::FILE* File = nullptr;
+    bool Created = false;
+    bool HeaderRead = false;
+
+    TState()
+    {
+        Info.err = jpeg_std_error(&Error.Manager);
+        Error.Manager.error_exit = JpegErrorExit;
+        Error.Manager.output_message = JpegOutputMessage;
+    }
+    ~TState()
+    {
+        if (Created)
+            jpeg_destroy_decompress(&Info);
+        if (File)
+            std::fclose(File);
+    }
+    bool Create()
+    {
+        if (setjmp(Error.Resume))
+            return false;
+        jpeg_create_decompress(&Info);
+        Created = true;
+        return true;
+    }
+    bool ReadHeader()
+    {
+        HeaderRead = GuardedReadHeader(&Info, Error);
+        return HeaderRead;
+    }
+};
+
+TJpegDecoder::TJpegDecoder() : FState(std::make_unique<TState>()) {}
+
+TJpegDecoder::~TJpegDecoder() = default;
+
+bool TJpegDecoder::OpenFile(const QString& fileName)
+{
+    if (FState->Created || !FState->Create())
+        return false;
+    FState->File = std::fopen(QFile::encodeName(fileName).constData(), "rb");
+    if (!FState->File)
+        return false;
+    jpeg_stdio_src(&FState->Info, FState->File);
+    return FState->ReadHeader();
+}
+
+bool TJpegDecoder::OpenMemory(const std::uint8_t* data, std::size_t size)
+{
+    if (FState->Created || !FState->Create() || size == 0)
+        return false;
+    jpeg_mem_src(&FState->Info, data, static_cast<unsigned long>(size));
+    return FState->ReadHeader();
+}
+
+int TJpegDecoder::Width() const
+{
+    return FState->HeaderRead ? int(FState->Info.image_width) : 0;
+}
+
+int TJpegDecoder::Height() const
+{
+    return FState->HeaderRead ? int(FState->Info.image_height) : 0;
+}
+
+bool TJpegDecoder::DecodeInto(QImage& picture)
+{
+    if (!FState->HeaderRead || picture.format() != kFormat24 || picture.width() != Width() ||
+        picture.height() != Height())
+        return false;
+    jpeg_decompress_struct& info = FState->Info;
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    const bool inverted = info.saw_Adobe_marker;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+    info.dct_method = JDCT_ISLOW;
+    // Multi-scan pictures keep their coefficients; they get no more memory than a picture may have.
+    info.mem->max_memory_to_use = kMaxPictureBytes;
+
+    if (!GuardedStart(&info, FState->Error))
+        return false;
+    if (int(info.output_width) != picture.width() || int(info.output_height) != picture.height())
+        return false;
+
+    std::vector<JSAMPLE> cmykRows;
+    if (cmyk)
+        cmykRows.resize(std::size_t(info.output_width) * 4 * kRowsPerCall);
+    JSAMPROW rows[kRowsPerCall];
+    while (info.output_scanline < info.output_height) {
+        const JDIMENSION first = info.output_scanline;
+        const JDIMENSION count = std::min<JDIMENSION>(kRowsPerCall, info.output_height - first);
+        for (JDIMENSION i = 0; i < count; ++i)
+            rows[i] = cmyk ? cmykRows.data() + std::size_t(i) * info.output_width * 4 : picture.scanLine(int(first + i));
+        JDIMENSION read = 0;
+        if (!GuardedReadRows(&info, FState->Error, rows, count, &read) || read == 0)
+            return false;
+        for (JDIMENSION i = 0; cmyk && i < read; ++i)
+            CmykToBgr(rows[i], picture.scanLine(int(first + i)), picture.width(), inverted);
+    }
+    GuardedFinish(&info, FState->Error);  // damage after the last row changes nothing already decoded
+    return true;
+}

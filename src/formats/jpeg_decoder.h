@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// libjpeg-turbo decoding straight into a 24-bit picture, row group by row group. Errors of the library come
+// back as false results: it never ends the process and never leaves a half-made picture behind.
+class TJpegDecoder {
+public:
+    TJpegDecoder();
+    ~TJpegDecoder();
+    TJpegDecoder(const TJpegDecoder&) = delete;
+    TJpegDecoder& operator=(const TJpegDecoder&) = delete;
+
+    // Reads the header of a file, or of bytes that must outlive the decoder; false when it is no JPEG header.
+    bool OpenFile(const QString& fileName);
+    bool OpenMemory(const std::uint8_t* data, std::size_t size);
+
+    int Width() const;
+    int Height() const;
+
+    // Decodes the opened picture into picture, a 24-bit picture of Width x Height. Damaged scan data gives what
+    // could be decoded (the library fills the rest); false on a fatal error, with picture partly written.
+    bool DecodeInto(QImage& picture);
+
+private:
+    struct TState;
+    std::unique_ptr<TState> FState;
+};

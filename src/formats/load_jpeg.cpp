@@ -1,0 +1,32 @@
+#include "formats/jpeg_decoder.h"
+#include "formats/loader_common.h"
+#include "formats/loaders.h"
+
+#include "common/bitmap.h"
+#include "common/limits.h"
+
+bool LoadJpegFile(TImageInfoRec& info)
+{
+    if (!PrepareInfo(info))
+        return false;
+    try {
+        info.ErrorText = "Out of memory";
+        TJpegDecoder decoder;
+
+        info.ErrorText = "Unknown format";
+        if (!decoder.OpenFile(info.FileName))
+            return false;
+        info.ErrorText = "Out of memory";
+        QImage picture = NewBitmap24(decoder.Width(), decoder.Height());
+        if (picture.isNull())
+            return false;
+        info.ErrorText = "Unknown format";
+        if (!decoder.DecodeInto(picture))
+            return false;
+
+        info.BitsPerPixel = 24;
+        return DrawIntoTarget(info, picture);
+    } catch (...) {
+        return false;
+    }
+}
