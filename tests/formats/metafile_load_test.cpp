@@ -1,6 +1,7 @@
 // Metafiles drawn by other programs (Inkscape, from the .svg beside each) must land where their drawing says.
 #include "formats/image_info.h"
 #include "formats/loaders.h"
+#include "formats/open_image.h"
 #include "testlib/test_env.h"
 
 #include <QFile>
@@ -181,6 +182,20 @@ TEST(MetafileLoad, RefusalsKeepTheTargetAndSayWhy)
     info.FileName = TestDataPath("metafile/shapes.emf");
     EXPECT_FALSE(LoadMetafileFile(info));
     EXPECT_EQ(info.ErrorText, "Index out of range");
+}
+
+TEST(MetafileLoad, TheRegistryOpensBothKinds)
+{
+    for (const char* name : {"shapes.wmf", "shapes.emf"}) {
+        QImage target;
+        TImageInfoRec info;
+        info.FileName = TestDataPath(QString("metafile/") + name);
+        info.Bitmap = &target;
+        info.BackColor = 0x00FFFFFF;
+        ASSERT_TRUE(GetOpenImage()->OpenFile(info)) << name << ": " << info.ErrorText.toStdString();
+        EXPECT_EQ(target.width(), 200);
+        ExpectColor(target, 40, 30, Qt::red);
+    }
 }
 
 TEST(MetafileLoad, ExtensionIsCaseInsensitive)
