@@ -172,6 +172,7 @@ private:
     void Dispatch(std::uint32_t type, const TRecordView& r);
     void Poly(std::uint32_t type, const TRecordView& r, bool wide);
     void PolyPoly(std::uint32_t type, const TRecordView& r, bool wide);
+    void PolyDraw(const TRecordView& r, bool wide);
     void CreateFont(const TRecordView& r);
     void ExtCreatePen(const TRecordView& r);
     void DibBrush(const TRecordView& r);
@@ -194,6 +195,8 @@ void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
     case U_EMR_POLYLINETO16:
         Poly(type, r, false);
         break;
+    case U_EMR_POLYDRAW: PolyDraw(r, true); break;
+    case U_EMR_POLYDRAW16: PolyDraw(r, false); break;
     case U_EMR_POLYPOLYLINE: case U_EMR_POLYPOLYGON: PolyPoly(type, r, true); break;
     case U_EMR_POLYPOLYLINE16: case U_EMR_POLYPOLYGON16: PolyPoly(type, r, false); break;
     case U_EMR_SETWINDOWEXTEX: c.SetWindowExt(QSizeF(r.I32(8), r.I32(12))); break;
@@ -289,6 +292,15 @@ void TEmfPlayer::PolyPoly(std::uint32_t type, const TRecordView& r, bool wide)
         canvas_.PolyPolygon(polys);
     else
         canvas_.PolyPolyline(polys);
+}
+
+void TEmfPlayer::PolyDraw(const TRecordView& r, bool wide)
+{
+    const std::uint64_t count = r.U32(24);
+    const QPolygonF points = Points(r, 28, count, wide);
+    if (std::uint64_t(points.size()) != count)
+        return;
+    canvas_.PolyDraw(points, r.Bytes(28 + count * (wide ? 8 : 4), count));
 }
 
 void TEmfPlayer::CreateFont(const TRecordView& r)

@@ -607,6 +607,32 @@ void TMetafileCanvas::PolyBezierTo(const QPolygonF& points)
     state_.position = points[(points.size() / 3) * 3 - 1];
 }
 
+void TMetafileCanvas::PolyDraw(const QPolygonF& points, QByteArrayView types)
+{
+    constexpr std::uint8_t kClose = 1, kKind = 6, kLine = 2, kBezier = 4, kMove = 6;
+    if (points.isEmpty() || types.size() != points.size())
+        return;
+    QPainterPath path(state_.position);
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        const auto type = std::uint8_t(types[i]);
+        switch (type & kKind) {
+        case kMove: path.moveTo(points[i]); break;
+        case kLine: path.lineTo(points[i]); break;
+        case kBezier:
+            if (i + 2 >= points.size())
+                return;  // a curve needs three points; the record is broken
+            path.cubicTo(points[i], points[i + 1], points[i + 2]);
+            i += 2;
+            break;
+        default: return;
+        }
+        if (type & kClose)
+            path.closeSubpath();
+    }
+    ContinueFigure(path);
+    state_.position = points.last();
+}
+
 void TMetafileCanvas::Rectangle(const QRectF& r)
 {
     Draw(RectPath(r), true, true);

@@ -134,6 +134,8 @@ public:
     void PolyPolyline(const std::vector<QPolygonF>& lines);
     void PolyBezier(const QPolygonF& points);
     void PolyBezierTo(const QPolygonF& points);
+    // Points with a type byte each: move 6, line 2, Bézier 4 (three in a row), plus 1 to close the figure.
+    void PolyDraw(const QPolygonF& points, QByteArrayView types);
     void Rectangle(const QRectF& r);
     void RoundRect(const QRectF& r, QSizeF corner);
     void Ellipse(const QRectF& r);

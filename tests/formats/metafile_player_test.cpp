@@ -299,6 +299,20 @@ TEST(MetafileText, RightAlignedOnTheBaselineWithAnOpaqueBox)
     EXPECT_TRUE(Paper(image, 50, 65));
 }
 
+TEST(MetafilePaths, PolyDrawTypesBuildTheFigure)
+{
+    const auto xy = [](int x, int y) { return (x & 0xFFFF) | (y << 16); };
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush}).Add(kBeginPath, {});
+    // Move, line, line, line and close: a square 10..40 x 70..95.
+    emf.Add(92, {0, 0, 0, 0, 4, xy(10, 70), xy(40, 70), xy(40, 95), xy(10, 95), 6 | (2 << 8) | (2 << 16) | (3 << 24)});
+    emf.Add(kEndPath, {}).Add(kFillPath, {0, 0, 0, 0});
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 25, 80));
+    EXPECT_TRUE(Paper(image, 50, 80));
+    EXPECT_TRUE(Paper(image, 25, 60));
+}
+
 TEST(MetafileHostile, LyingCountsAreSkippedAndLaterRecordsStillDraw)
 {
     TEmfWriter emf;
