@@ -119,16 +119,6 @@ QImage Dib(const TRecordView& r, std::uint64_t offBmi, std::uint64_t cbBmi, std:
     return DecodeMetafileDib(info, bits);
 }
 
-// DIB source rectangles count rows from the bottom for bottom-up bitmaps.
-bool BottomUp(const TRecordView& r, std::uint64_t offBmi)
-{
-    return r.U32(offBmi) == 12 || r.I32(offBmi + 8) > 0;
-}
-
-}  // namespace
-
-namespace {
-
 class TEmfPlayer {
 public:
     TEmfPlayer(QImage& target, const TEmfHeader& header)
@@ -308,7 +298,6 @@ void TEmfPlayer::CreateFont(const TRecordView& r)
     constexpr std::uint64_t kLogFont = 12, kFace = kLogFont + 28, kFaceChars = 32;
     TGdiFont font;
     font.height = r.I32(kLogFont);
-    font.width = r.I32(kLogFont + 4);
     font.escapement = r.I32(kLogFont + 8);
     font.weight = r.I32(kLogFont + 16);
     font.italic = r.U8(kLogFont + 20);
@@ -368,9 +357,8 @@ void TEmfPlayer::StretchDibits(const TRecordView& r)
     U_EMRSTRETCHDIBITS rec{};
     std::memcpy(&rec, r.Data(), std::min<std::size_t>(sizeof rec, std::size_t(r.Size())));
     const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc);
-    QRectF source(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y);
-    if (BottomUp(r, rec.offBmiSrc))
-        source.moveTop(image.height() - rec.Src.y - rec.cSrc.y);
+    const QRectF source = DibSourceFromTop(r.Bytes(rec.offBmiSrc, rec.cbBmiSrc),
+                                           QRectF(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y), image.height());
     canvas_.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cDest.x, rec.cDest.y), image, source, rec.dwRop);
 }
 
@@ -379,9 +367,8 @@ void TEmfPlayer::SetDibitsToDevice(const TRecordView& r)
     U_EMRSETDIBITSTODEVICE rec{};
     std::memcpy(&rec, r.Data(), std::min<std::size_t>(sizeof rec, std::size_t(r.Size())));
     const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc);
-    QRectF source(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y);
-    if (BottomUp(r, rec.offBmiSrc))
-        source.moveTop(image.height() - rec.Src.y - rec.cSrc.y);
+    const QRectF source = DibSourceFromTop(r.Bytes(rec.offBmiSrc, rec.cbBmiSrc),
+                                           QRectF(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y), image.height());
     canvas_.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cSrc.x, rec.cSrc.y), image, source, 0x00CC0020);
 }
 

@@ -37,7 +37,6 @@ struct TGdiBrush {
 
 struct TGdiFont {
     int height = 0;      // logical units; negative: character height, positive: cell height
-    int width = 0;
     int escapement = 0;  // tenths of a degree, counter-clockwise
     int weight = 400;
     bool italic = false;

@@ -123,3 +123,12 @@ QImage DecodePackedDib(QByteArrayView packed)
         return {};
     return DecodeMetafileDib(packed.first(infoSize), packed.sliced(infoSize));
 }
+
+QRectF DibSourceFromTop(QByteArrayView info, QRectF source, int imageHeight)
+{
+    const bool core = info.size() >= 4 && U32(info, 0) == kCoreHeaderSize;
+    const bool bottomUp = core || (info.size() >= 12 && qint32(U32(info, 8)) > 0);
+    if (bottomUp)
+        source.moveTop(imageHeight - source.top() - source.height());
+    return source;
+}

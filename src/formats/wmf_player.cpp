@@ -233,7 +233,6 @@ void TWmfPlayer::CreateFont(const TRecordView& r)
 {
     TGdiFont font;
     font.height = r.I16(6);
-    font.width = r.I16(8);
     font.escapement = r.I16(10);
     font.weight = r.I16(14);
     font.italic = r.U8(16);
@@ -291,11 +290,9 @@ void TWmfPlayer::Dib(std::uint16_t function, const TRecordView& r)
     const auto dib = [&](std::uint64_t at) {
         return DecodePackedDib(r.Bytes(at, std::uint64_t(r.Size()) - std::min<std::uint64_t>(at, r.Size())));
     };
-    // The source rectangle of a DIB counts rows from the bottom in bottom-up bitmaps.
-    const auto bottomUp = [&](std::uint64_t at) { return r.U32(at) == 12 || r.I32(at + 8) > 0; };
-    const auto flip = [](QRectF source, const QImage& image) {
-        source.moveTop(image.height() - source.top() - source.height());
-        return source;
+    const auto fromTop = [&](std::uint64_t at, QRectF source, const QImage& image) {
+        return DibSourceFromTop(r.Bytes(at, std::uint64_t(r.Size()) - std::min<std::uint64_t>(at, r.Size())), source,
+                                image.height());
     };
     switch (function) {
     case kDibBitBlt: {
@@ -320,17 +317,13 @@ void TWmfPlayer::Dib(std::uint16_t function, const TRecordView& r)
     }
     case kStretchDib: {
         const QImage image = dib(28);
-        QRectF source(YX(r, 5), QSizeF(P(r, 4), P(r, 3)));
-        if (bottomUp(28))
-            source = flip(source, image);
+        const QRectF source = fromTop(28, QRectF(YX(r, 5), QSizeF(P(r, 4), P(r, 3))), image);
         canvas_.StretchBitmap(QRectF(YX(r, 9), QSizeF(P(r, 8), P(r, 7))), image, source, r.U32(6));
         return;
     }
     default: {  // SetDIBitsToDevice
         const QImage image = dib(24);
-        QRectF source(YX(r, 3), QSizeF(P(r, 6), P(r, 5)));
-        if (bottomUp(24))
-            source = flip(source, image);
+        const QRectF source = fromTop(24, QRectF(YX(r, 3), QSizeF(P(r, 6), P(r, 5))), image);
         canvas_.StretchBitmap(QRectF(YX(r, 7), source.size()), image, source, kSrcCopy);
         return;
     }

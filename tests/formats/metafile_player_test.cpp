@@ -256,6 +256,20 @@ TEST(MetafileObjects, DeletedUnknownAndOutOfTableIndexesChangeNothing)
     EXPECT_TRUE(Ink(image, 10, 10, Qt::red));
 }
 
+TEST(MetafileBitmaps, StretchDibitsCountsSourceRowsFromTheBottom)
+{
+    // A bottom-up 2 x 2 DIB, blue row first in memory (the bottom), red row second (the top). The source
+    // rectangle starts one row up from the bottom: the red row, stretched over 0..50 x 0..50.
+    TEmfWriter emf;
+    emf.Add(81, {0, 0, 0, 0, 0, 0, 0, 1, 2, 1, 80, 40, 120, 16, 0, 0x00CC0020, 50, 50,
+                 40, 2, 2, 1 | (24 << 16), 0, 16, 0, 0, 0, 0,
+                 std::int32_t(0xFF0000FFu), 0, 0x00FF0000, 0x0000FF00});
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 10, 10, Qt::red));
+    EXPECT_TRUE(Ink(image, 40, 40, Qt::red));
+    EXPECT_TRUE(Paper(image, 60, 60));
+}
+
 TEST(MetafilePaths, FigureFilledAfterTheBracket)
 {
     TEmfWriter emf;
