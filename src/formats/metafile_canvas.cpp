@@ -462,19 +462,6 @@ QPen TMetafileCanvas::ScaledPen(const QTransform& transform) const
     return pen;
 }
 
-void TMetafileCanvas::DrawTarget(const QPainterPath& path, bool fill, bool stroke)
-{
-    const QTransform transform;  // the path is in target pixels already
-    BeginPaint(transform);
-    if (fill && !state_.brush.null) {
-        if (IsHatch(state_.brush.brush) && state_.bkOpaque)
-            painter_.fillPath(path, state_.bkColor);
-        painter_.fillPath(path, state_.brush.brush);
-    }
-    if (stroke && !state_.pen.null)
-        painter_.strokePath(path, ScaledPen(transform));
-}
-
 // Hatches and patterns repeat in picture pixels from the picture's origin, whatever the mapping: the
 // brush undoes the painter's transform.
 QBrush TMetafileCanvas::PixelBrush(QBrush brush, const QTransform& painterTransform)
@@ -482,6 +469,23 @@ QBrush TMetafileCanvas::PixelBrush(QBrush brush, const QTransform& painterTransf
     if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush && painterTransform.isInvertible())
         brush.setTransform(painterTransform.inverted());
     return brush;
+}
+
+void TMetafileCanvas::Paint(const QPainterPath& path, const QTransform& transform, bool fill, bool stroke)
+{
+    BeginPaint(transform);
+    if (fill && !state_.brush.null) {
+        if (IsHatch(state_.brush.brush) && state_.bkOpaque)
+            painter_.fillPath(path, state_.bkColor);  // an opaque background shows between the hatch lines
+        painter_.fillPath(path, PixelBrush(state_.brush.brush, transform));
+    }
+    if (stroke && !state_.pen.null)
+        painter_.strokePath(path, ScaledPen(transform));
+}
+
+void TMetafileCanvas::DrawTarget(const QPainterPath& path, bool fill, bool stroke)
+{
+    Paint(path, QTransform(), fill, stroke);  // the path is in target pixels already
 }
 
 void TMetafileCanvas::Draw(const QPainterPath& logical, bool fill, bool stroke)
@@ -492,14 +496,7 @@ void TMetafileCanvas::Draw(const QPainterPath& logical, bool fill, bool stroke)
     }
     QPainterPath path = logical;
     path.setFillRule(state_.fillRule);
-    BeginPaint(full_);
-    if (fill && !state_.brush.null) {
-        if (IsHatch(state_.brush.brush) && state_.bkOpaque)
-            painter_.fillPath(path, state_.bkColor);
-        painter_.fillPath(path, PixelBrush(state_.brush.brush, full_));
-    }
-    if (stroke && !state_.pen.null)
-        painter_.strokePath(path, ScaledPen(full_));
+    Paint(path, full_, fill, stroke);
 }
 
 void TMetafileCanvas::MoveTo(QPointF p)

@@ -192,6 +192,7 @@ private:
     void UpdateTransform();
     void Draw(const QPainterPath& logical, bool fill, bool stroke);
     void DrawTarget(const QPainterPath& targetPath, bool fill, bool stroke);
+    void Paint(const QPainterPath& path, const QTransform& transform, bool fill, bool stroke);
     void BeginPaint(const QTransform& transform);
     QPen ScaledPen(const QTransform& transform) const;
     static QBrush PixelBrush(QBrush brush, const QTransform& painterTransform);
