@@ -1,0 +1,426 @@
+#include "formats/metafile_canvas.h"
+#include "formats/metafile_dib.h"
+#include "formats/metafile_player.h"
+#include "formats/metafile_record.h"
+
+#include <uemf.h>
+#include <uemf_safe.h>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+constexpr std::uint32_t kEmfSignature = U_ENHMETA_SIGNATURE;
+constexpr qsizetype kMinHeaderSize = 88;   // the header before the fields later Windows versions added
+constexpr qsizetype kMicrometersEnd = 108; // header size that carries szlMicrometers
+constexpr double kPixelsPerInch = 96;
+constexpr double kHundredthsPerInch = 2540;
+
+struct TEmfHeader {
+    QRectF frame;         // hundredths of a millimetre
+    QSizeF pixelsPerMm;   // of the reference device
+    std::uint32_t handles = 0;
+};
+
+std::optional<TEmfHeader> ReadHeader(const QByteArray& bytes)
+{
+    if (bytes.size() < kMinHeaderSize)
+        return std::nullopt;
+    const TRecordView r(bytes.constData(), bytes.size());
+    const std::uint32_t size = r.U32(4);
+    if (r.U32(0) != U_EMR_HEADER || size < kMinHeaderSize || size > std::uint32_t(bytes.size()) || size % 4 ||
+        r.U32(40) != kEmfSignature)
+        return std::nullopt;
+    const TRecordView header(bytes.constData(), size);
+    if (!U_emf_record_safe(header.Data()))
+        return std::nullopt;
+    TEmfHeader h;
+    h.frame = QRectF(header.PointL(24), header.PointL(32));
+    h.handles = header.U16(56);
+    double deviceW = header.I32(72), deviceH = header.I32(76);
+    double mmW = header.I32(80), mmH = header.I32(84);
+    if (size >= kMicrometersEnd && header.I32(100) > 0 && header.I32(104) > 0) {
+        mmW = header.I32(100) / 1000.0;  // finer than whole millimetres
+        mmH = header.I32(104) / 1000.0;
+    }
+    if (deviceW > 0 && deviceH > 0 && mmW > 0 && mmH > 0)
+        h.pixelsPerMm = QSizeF(deviceW / mmW, deviceH / mmH);
+    else
+        h.pixelsPerMm = QSizeF(kPixelsPerInch / 25.4, kPixelsPerInch / 25.4);
+    return h;
+}
+
+// Device pixels of the reference device onto the picture: the frame fills it.
+QTransform DeviceToTarget(const TEmfHeader& h, QSize target)
+{
+    const double left = h.frame.left() / 100 * h.pixelsPerMm.width();
+    const double top = h.frame.top() / 100 * h.pixelsPerMm.height();
+    const double width = h.frame.width() / 100 * h.pixelsPerMm.width();
+    const double height = h.frame.height() / 100 * h.pixelsPerMm.height();
+    const double sx = width > 0 ? target.width() / width : 1;
+    const double sy = height > 0 ? target.height() / height : 1;
+    return QTransform(sx, 0, 0, sy, -left * sx, -top * sy);
+}
+
+// ---- decoding helpers ----------------------------------------------------------------------------------------
+
+QPolygonF Points(const TRecordView& r, std::uint64_t offset, std::uint64_t count, bool wide)
+{
+    const std::uint64_t item = wide ? 8 : 4;
+    if (!r.Fits(offset, count, item))
+        return {};
+    QPolygonF points;
+    points.reserve(qsizetype(count));
+    for (std::uint64_t i = 0; i < count; ++i)
+        points.append(wide ? r.PointL(offset + i * item) : r.Point16(offset + i * item));
+    return points;
+}
+
+std::vector<QPolygonF> PolyPoints(const TRecordView& r, bool wide)
+{
+    const std::uint64_t polys = r.U32(24), total = r.U32(28);
+    const std::uint64_t countsAt = 32, pointsAt = countsAt + 4 * polys;
+    const std::uint64_t item = wide ? 8 : 4;
+    if (!r.Fits(countsAt, polys, 4) || !r.Fits(pointsAt, total, item))
+        return {};
+    std::vector<QPolygonF> out;
+    std::uint64_t next = 0;
+    for (std::uint64_t i = 0; i < polys; ++i) {
+        const std::uint64_t count = r.U32(countsAt + 4 * i);
+        if (count > total - next)
+            return {};
+        out.push_back(Points(r, pointsAt + next * item, count, wide));
+        next += count;
+    }
+    return out;
+}
+
+std::vector<QRectF> RegionRects(const TRecordView& r, std::uint64_t at, std::uint64_t dataSize)
+{
+    constexpr std::uint64_t kHeader = 32;
+    const std::uint64_t count = r.U32(at + 8);
+    if (dataSize < kHeader || !r.Fits(at, dataSize, 1) || count > (dataSize - kHeader) / 16)
+        return {};
+    std::vector<QRectF> rects;
+    rects.reserve(count);
+    for (std::uint64_t i = 0; i < count; ++i)
+        rects.push_back(r.RectL(at + kHeader + 16 * i));
+    return rects;
+}
+
+QImage Dib(const TRecordView& r, std::uint64_t offBmi, std::uint64_t cbBmi, std::uint64_t offBits,
+           std::uint64_t cbBits)
+{
+    const QByteArrayView info = r.Bytes(offBmi, cbBmi);
+    const QByteArrayView bits = r.Bytes(offBits, cbBits);
+    if (info.isEmpty() || bits.isEmpty())
+        return {};
+    return DecodeMetafileDib(info, bits);
+}
+
+class TEmfPlayer {
+public:
+    TEmfPlayer(QImage& target, const TEmfHeader& header)
+        : canvas_(target, DeviceToTarget(header, target.size()), header.pixelsPerMm, false)
+    {
+        canvas_.ResizeObjectTable(header.handles);
+    }
+
+    void Play(const QByteArray& bytes)
+    {
+        const auto total = std::uint64_t(bytes.size());
+        std::uint64_t offset = 0;
+        while (offset + 8 <= total) {
+            const TRecordView head(bytes.constData() + offset, qsizetype(total - offset));
+            const std::uint32_t type = head.U32(0), size = head.U32(4);
+            if (size < 8 || size % 4 || size > total - offset)
+                return;
+            const TRecordView record(head.Data(), qsizetype(size));
+            if (type == U_EMR_EOF)
+                return;
+            if (type != U_EMR_HEADER && Safe(type, record))
+                Dispatch(type, record);
+            offset += size;
+        }
+    }
+
+private:
+    // libUEMF checks the offsets and counts inside the record; it relies on the record being at least as
+    // long as its fixed part, which we check first.
+    static bool Safe(std::uint32_t type, const TRecordView& r)
+    {
+        if (type < 1 || type > U_EMR_MAX)
+            return false;
+        if (r.Size() < 12 && type != U_EMR_SAVEDC && type != U_EMR_REALIZEPALETTE && type != U_EMR_BEGINPATH &&
+            type != U_EMR_ENDPATH && type != U_EMR_CLOSEFIGURE && type != U_EMR_FLATTENPATH &&
+            type != U_EMR_WIDENPATH && type != U_EMR_ABORTPATH)
+            return false;
+        return U_emf_record_safe(r.Data()) != 0;
+    }
+
+    void Dispatch(std::uint32_t type, const TRecordView& r);
+    void Poly(std::uint32_t type, const TRecordView& r, bool wide);
+    void PolyPoly(std::uint32_t type, const TRecordView& r, bool wide);
+    void PolyDraw(const TRecordView& r, bool wide);
+    void CreateFont(const TRecordView& r);
+    void ExtCreatePen(const TRecordView& r);
+    void DibBrush(const TRecordView& r);
+    void Text(const TRecordView& r, bool wide);
+    void StretchDibits(const TRecordView& r);
+    void SetDibitsToDevice(const TRecordView& r);
+    void Blt(const TRecordView& r, bool stretch, bool alpha);
+
+    TMetafileCanvas canvas_;
+};
+
+void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
+{
+    TMetafileCanvas& c = canvas_;
+    switch (type) {
+    case U_EMR_POLYBEZIER: case U_EMR_POLYGON: case U_EMR_POLYLINE: case U_EMR_POLYBEZIERTO: case U_EMR_POLYLINETO:
+        Poly(type, r, true);
+        break;
+    case U_EMR_POLYBEZIER16: case U_EMR_POLYGON16: case U_EMR_POLYLINE16: case U_EMR_POLYBEZIERTO16:
+    case U_EMR_POLYLINETO16:
+        Poly(type, r, false);
+        break;
+    case U_EMR_POLYDRAW: PolyDraw(r, true); break;
+    case U_EMR_POLYDRAW16: PolyDraw(r, false); break;
+    case U_EMR_POLYPOLYLINE: case U_EMR_POLYPOLYGON: PolyPoly(type, r, true); break;
+    case U_EMR_POLYPOLYLINE16: case U_EMR_POLYPOLYGON16: PolyPoly(type, r, false); break;
+    case U_EMR_SETWINDOWEXTEX: c.SetWindowExt(QSizeF(r.I32(8), r.I32(12))); break;
+    case U_EMR_SETWINDOWORGEX: c.SetWindowOrg(r.PointL(8)); break;
+    case U_EMR_SETVIEWPORTEXTEX: c.SetViewportExt(QSizeF(r.I32(8), r.I32(12))); break;
+    case U_EMR_SETVIEWPORTORGEX: c.SetViewportOrg(r.PointL(8)); break;
+    case U_EMR_SETPIXELV: c.SetPixel(r.PointL(8), r.Color(16)); break;
+    case U_EMR_SETMAPMODE: c.SetMapMode(int(r.U32(8))); break;
+    case U_EMR_SETBKMODE: c.SetBkMode(int(r.U32(8))); break;
+    case U_EMR_SETPOLYFILLMODE: c.SetPolyFillMode(int(r.U32(8))); break;
+    case U_EMR_SETTEXTALIGN: c.SetTextAlign(r.U32(8)); break;
+    case U_EMR_SETSTRETCHBLTMODE: c.SetStretchBltMode(int(r.U32(8))); break;
+    case U_EMR_SETTEXTCOLOR: c.SetTextColor(r.Color(8)); break;
+    case U_EMR_SETBKCOLOR: c.SetBkColor(r.Color(8)); break;
+    case U_EMR_OFFSETCLIPRGN: c.OffsetClip(r.PointL(8)); break;
+    case U_EMR_MOVETOEX: c.MoveTo(r.PointL(8)); break;
+    case U_EMR_EXCLUDECLIPRECT: c.ExcludeClipRect(r.RectL(8)); break;
+    case U_EMR_INTERSECTCLIPRECT: c.IntersectClipRect(r.RectL(8)); break;
+    case U_EMR_SCALEVIEWPORTEXTEX: c.ScaleViewportExt(r.I32(8), r.I32(12), r.I32(16), r.I32(20)); break;
+    case U_EMR_SCALEWINDOWEXTEX: c.ScaleWindowExt(r.I32(8), r.I32(12), r.I32(16), r.I32(20)); break;
+    case U_EMR_SAVEDC: c.SaveDC(); break;
+    case U_EMR_RESTOREDC: c.RestoreDC(r.I32(8)); break;
+    case U_EMR_SETWORLDTRANSFORM:
+        c.SetWorldTransform(QTransform(r.F32(8), r.F32(12), r.F32(16), r.F32(20), r.F32(24), r.F32(28)));
+        break;
+    case U_EMR_MODIFYWORLDTRANSFORM:
+        c.ModifyWorldTransform(QTransform(r.F32(8), r.F32(12), r.F32(16), r.F32(20), r.F32(24), r.F32(28)),
+                               int(r.U32(32)));
+        break;
+    case U_EMR_SELECTOBJECT: c.SelectObject(r.U32(8)); break;
+    case U_EMR_DELETEOBJECT: c.DeleteObject(r.U32(8)); break;
+    case U_EMR_CREATEPEN: c.CreateObjectAt(r.U32(8), MakeGdiPen(r.U32(12), r.I32(16), r.Color(24))); break;
+    case U_EMR_CREATEBRUSHINDIRECT:
+        c.CreateObjectAt(r.U32(8), MakeGdiBrush(r.U32(12), r.Color(16), r.U32(20)));
+        break;
+    case U_EMR_EXTCREATEPEN: ExtCreatePen(r); break;
+    case U_EMR_CREATEMONOBRUSH: case U_EMR_CREATEDIBPATTERNBRUSHPT: DibBrush(r); break;
+    case U_EMR_EXTCREATEFONTINDIRECTW: CreateFont(r); break;
+    case U_EMR_CREATEPALETTE: c.CreateObjectAt(r.U32(8), TGdiOther{}); break;
+    case U_EMR_ANGLEARC: c.AngleArc(r.PointL(8), r.U32(16), r.F32(20), r.F32(24)); break;
+    case U_EMR_ELLIPSE: c.Ellipse(r.RectL(8)); break;
+    case U_EMR_RECTANGLE: c.Rectangle(r.RectL(8)); break;
+    case U_EMR_ROUNDRECT: c.RoundRect(r.RectL(8), QSizeF(r.I32(24), r.I32(28))); break;
+    case U_EMR_ARC: c.Arc(TMetafileCanvas::TArcKind::Arc, r.RectL(8), r.PointL(24), r.PointL(32)); break;
+    case U_EMR_CHORD: c.Arc(TMetafileCanvas::TArcKind::Chord, r.RectL(8), r.PointL(24), r.PointL(32)); break;
+    case U_EMR_PIE: c.Arc(TMetafileCanvas::TArcKind::Pie, r.RectL(8), r.PointL(24), r.PointL(32)); break;
+    case U_EMR_ARCTO: c.Arc(TMetafileCanvas::TArcKind::ArcTo, r.RectL(8), r.PointL(24), r.PointL(32)); break;
+    case U_EMR_LINETO: c.LineTo(r.PointL(8)); break;
+    case U_EMR_SETARCDIRECTION: c.SetArcDirection(int(r.U32(8))); break;
+    case U_EMR_SETMITERLIMIT: c.SetMiterLimit(r.U32(8)); break;
+    case U_EMR_BEGINPATH: c.BeginPath(); break;
+    case U_EMR_ENDPATH: c.EndPath(); break;
+    case U_EMR_CLOSEFIGURE: c.CloseFigure(); break;
+    case U_EMR_FILLPATH: c.FillPath(); break;
+    case U_EMR_STROKEANDFILLPATH: c.StrokeAndFillPath(); break;
+    case U_EMR_STROKEPATH: c.StrokePath(); break;
+    case U_EMR_SELECTCLIPPATH: c.SelectClipPath(int(r.U32(8))); break;
+    case U_EMR_ABORTPATH: c.AbortPath(); break;
+    case U_EMR_FILLRGN: {
+        const QBrush brush = c.BrushAt(r.U32(28));
+        c.FillRects(RegionRects(r, 32, r.U32(24)), &brush);
+        break;
+    }
+    case U_EMR_PAINTRGN: c.FillRects(RegionRects(r, 28, r.U32(24)), nullptr); break;
+    case U_EMR_EXTSELECTCLIPRGN: c.SelectClipRegion(RegionRects(r, 16, r.U32(8)), int(r.U32(12))); break;
+    case U_EMR_BITBLT: Blt(r, false, false); break;
+    case U_EMR_STRETCHBLT: Blt(r, true, false); break;
+    case U_EMR_ALPHABLEND: Blt(r, true, true); break;
+    case U_EMR_SETDIBITSTODEVICE: SetDibitsToDevice(r); break;
+    case U_EMR_STRETCHDIBITS: StretchDibits(r); break;
+    case U_EMR_EXTTEXTOUTA: Text(r, false); break;
+    case U_EMR_EXTTEXTOUTW: Text(r, true); break;
+    default: break;  // comments, palettes, colour management and the rest draw nothing here
+    }
+}
+
+void TEmfPlayer::Poly(std::uint32_t type, const TRecordView& r, bool wide)
+{
+    const QPolygonF points = Points(r, 28, r.U32(24), wide);
+    switch (type) {
+    case U_EMR_POLYBEZIER: case U_EMR_POLYBEZIER16: canvas_.PolyBezier(points); break;
+    case U_EMR_POLYGON: case U_EMR_POLYGON16: canvas_.Polygon(points); break;
+    case U_EMR_POLYLINE: case U_EMR_POLYLINE16: canvas_.Polyline(points); break;
+    case U_EMR_POLYBEZIERTO: case U_EMR_POLYBEZIERTO16: canvas_.PolyBezierTo(points); break;
+    default: canvas_.PolylineTo(points); break;
+    }
+}
+
+void TEmfPlayer::PolyPoly(std::uint32_t type, const TRecordView& r, bool wide)
+{
+    const std::vector<QPolygonF> polys = PolyPoints(r, wide);
+    if (type == U_EMR_POLYPOLYGON || type == U_EMR_POLYPOLYGON16)
+        canvas_.PolyPolygon(polys);
+    else
+        canvas_.PolyPolyline(polys);
+}
+
+void TEmfPlayer::PolyDraw(const TRecordView& r, bool wide)
+{
+    const std::uint64_t count = r.U32(24);
+    const QPolygonF points = Points(r, 28, count, wide);
+    if (std::uint64_t(points.size()) != count)
+        return;
+    canvas_.PolyDraw(points, r.Bytes(28 + count * (wide ? 8 : 4), count));
+}
+
+void TEmfPlayer::CreateFont(const TRecordView& r)
+{
+    constexpr std::uint64_t kLogFont = 12, kFace = kLogFont + 28, kFaceChars = 32;
+    TGdiFont font;
+    font.height = r.I32(kLogFont);
+    font.escapement = r.I32(kLogFont + 8);
+    font.weight = r.I32(kLogFont + 16);
+    font.italic = r.U8(kLogFont + 20);
+    font.underline = r.U8(kLogFont + 21);
+    font.strikeOut = r.U8(kLogFont + 22);
+    for (std::uint64_t i = 0; i < kFaceChars; ++i) {
+        const char16_t ch = r.U16(kFace + 2 * i);
+        if (ch == 0)
+            break;
+        font.face.append(QChar(ch));
+    }
+    canvas_.CreateObjectAt(r.U32(8), font);
+}
+
+void TEmfPlayer::ExtCreatePen(const TRecordView& r)
+{
+    const std::uint32_t style = r.U32(28);
+    const bool geometric = style & 0x10000;
+    const double width = geometric ? double(r.U32(32)) : 0.0;
+    canvas_.CreateObjectAt(r.U32(8), MakeGdiPen(style, width, r.Color(40)));
+}
+
+void TEmfPlayer::DibBrush(const TRecordView& r)
+{
+    canvas_.CreateObjectAt(r.U32(8), PatternBrush(Dib(r, r.U32(16), r.U32(20), r.U32(24), r.U32(28))));
+}
+
+void TEmfPlayer::Text(const TRecordView& r, bool wide)
+{
+    constexpr std::uint64_t kText = 36;
+    const std::uint64_t chars = r.U32(kText + 8), offString = r.U32(kText + 12);
+    TTextRun run;
+    run.reference = r.PointL(kText);
+    run.options = r.U32(kText + 16);
+    std::uint64_t offDxAt = kText + 20;
+    if (!(run.options & U_ETO_NO_RECT)) {
+        run.rect = r.RectL(kText + 20);
+        offDxAt += 16;
+    }
+    if (!r.Fits(offString, chars, wide ? 2 : 1))
+        return;
+    for (std::uint64_t i = 0; i < chars; ++i)
+        run.text.append(wide ? QChar(char16_t(r.U16(offString + 2 * i))) : QChar(char16_t(r.U8(offString + i))));
+    const std::uint64_t offDx = r.U32(offDxAt);
+    if (offDx != 0 && r.Fits(offDx, chars, 4)) {
+        // With ETO_PDY the array holds x and y pairs; we follow the x part.
+        const bool pairs = run.options & U_ETO_PDY;
+        if (!pairs || r.Fits(offDx, chars, 8))
+            for (std::uint64_t i = 0; i < chars; ++i)
+                run.advances.push_back(r.I32(offDx + (pairs ? 8 : 4) * i));
+    }
+    canvas_.TextOut(run);
+}
+
+void TEmfPlayer::StretchDibits(const TRecordView& r)
+{
+    U_EMRSTRETCHDIBITS rec{};
+    std::memcpy(&rec, r.Data(), std::min<std::size_t>(sizeof rec, std::size_t(r.Size())));
+    const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc);
+    const QRectF source = DibSourceFromTop(r.Bytes(rec.offBmiSrc, rec.cbBmiSrc),
+                                           QRectF(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y), image.height());
+    canvas_.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cDest.x, rec.cDest.y), image, source, rec.dwRop);
+}
+
+void TEmfPlayer::SetDibitsToDevice(const TRecordView& r)
+{
+    U_EMRSETDIBITSTODEVICE rec{};
+    std::memcpy(&rec, r.Data(), std::min<std::size_t>(sizeof rec, std::size_t(r.Size())));
+    const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc);
+    const QRectF source = DibSourceFromTop(r.Bytes(rec.offBmiSrc, rec.cbBmiSrc),
+                                           QRectF(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y), image.height());
+    canvas_.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cSrc.x, rec.cSrc.y), image, source, 0x00CC0020);
+}
+
+void TEmfPlayer::Blt(const TRecordView& r, bool stretch, bool alpha)
+{
+    U_EMRSTRETCHBLT rec{};
+    std::memcpy(&rec, r.Data(), std::min<std::size_t>(sizeof rec, std::size_t(r.Size())));
+    const QRectF dest(rec.Dest.x, rec.Dest.y, rec.cDest.x, rec.cDest.y);
+    if (rec.cbBmiSrc == 0) {
+        canvas_.PatBlt(dest, rec.dwRop);
+        return;
+    }
+    QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc);
+    if (alpha && !image.isNull()) {
+        // Alpha blending takes the pixels' own alpha when asked (AC_SRC_ALPHA) and a constant one always.
+        const int constant = int((rec.dwRop >> 16) & 0xFF);
+        if ((rec.dwRop >> 24) & 0x01 && image.depth() == 32)
+            image = QImage(image.constBits(), image.width(), image.height(), image.bytesPerLine(),
+                           QImage::Format_ARGB32_Premultiplied).copy();
+        if (constant < 255) {
+            image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QPainter fade(&image);
+            fade.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+            fade.fillRect(image.rect(), QColor(0, 0, 0, constant));
+        }
+        rec.dwRop = 0x00CC0020;
+    }
+    const QSizeF sourceSize = stretch ? QSizeF(rec.cSrc.x, rec.cSrc.y) : QSizeF(rec.cDest.x, rec.cDest.y);
+    // The source of a blit is a bitmap in a device context: rows count from the top.
+    canvas_.StretchBitmap(dest, image, QRectF(QPointF(rec.Src.x, rec.Src.y), sourceSize), rec.dwRop);
+}
+
+}  // namespace
+
+bool EmfNaturalSize(const QByteArray& bytes, QSize& size)
+{
+    const std::optional<TEmfHeader> header = ReadHeader(bytes);
+    if (!header)
+        return false;
+    const auto pixels = [](double hundredths) {
+        const double px = std::round(hundredths * kPixelsPerInch / kHundredthsPerInch);
+        return int(std::clamp(px, -1.0, double(INT32_MAX)));
+    };
+    size = QSize(pixels(header->frame.width()), pixels(header->frame.height()));
+    return true;
+}
+
+void PlayEmf(const QByteArray& bytes, QImage& target)
+{
+    const std::optional<TEmfHeader> header = ReadHeader(bytes);
+    if (!header)
+        return;
+    TEmfPlayer player(target, *header);
+    player.Play(bytes);
+}

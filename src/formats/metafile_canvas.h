@@ -1,0 +1,231 @@
+#pragma once
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPen>
+#include <QPolygonF>
+#include <QTransform>
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <variant>
+#include <vector>
+
+// The device context a metafile is played into: drawing state, object table, saved states, clipping and
+// the path bracket, drawing with QPainter into one picture. The EMF and WMF players decode records and call
+// this; all coordinates given here are logical units of the metafile.
+
+enum TMapMode : int {
+    kMmText = 1, kMmLoMetric, kMmHiMetric, kMmLoEnglish, kMmHiEnglish, kMmTwips, kMmIsotropic, kMmAnisotropic
+};
+
+struct TGdiPen {
+    QPen pen{Qt::black, 0};
+    bool null = false;
+    bool cosmetic = true;  // width 0: one device pixel whatever the scale
+};
+
+struct TGdiBrush {
+    QBrush brush{Qt::white};
+    bool null = false;
+};
+
+struct TGdiFont {
+    int height = 0;      // logical units; negative: character height, positive: cell height
+    int escapement = 0;  // tenths of a degree, counter-clockwise
+    int weight = 400;
+    bool italic = false;
+    bool underline = false;
+    bool strikeOut = false;
+    QString face;
+};
+
+// Palettes, regions and the objects we keep no data for still take a slot.
+struct TGdiOther {};
+
+using TGdiObject = std::variant<TGdiOther, TGdiPen, TGdiBrush, TGdiFont>;
+
+// Objects as both formats describe them: pen style flags, width in logical units (0: one pixel), colour;
+// brush style, colour, hatch; a pattern brush from a decoded bitmap.
+TGdiPen MakeGdiPen(std::uint32_t style, double width, QColor color);
+TGdiBrush MakeGdiBrush(std::uint32_t style, QColor color, std::uint32_t hatch);
+TGdiBrush PatternBrush(const QImage& pattern);
+
+// Text alignment flags as the records carry them.
+inline constexpr std::uint32_t kTaUpdateCp = 1, kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24;
+
+// Region combine modes.
+enum TRegionMode : int { kRgnAnd = 1, kRgnOr, kRgnXor, kRgnDiff, kRgnCopy };
+
+struct TTextRun {
+    QPointF reference;             // logical
+    QString text;
+    std::vector<double> advances;  // logical units per character, may be empty
+    std::uint32_t options = 0;     // ETO_ flags
+    std::optional<QRectF> rect;    // logical clip/opaque rectangle
+};
+
+class TMetafileCanvas {
+public:
+    // deviceToTarget maps the metafile's device pixels onto the picture; devicePixelsPerMm sizes the metric
+    // mapping modes. With fixedViewport the window always maps onto the whole picture (WMF playback).
+    TMetafileCanvas(QImage& target, const QTransform& deviceToTarget, QSizeF devicePixelsPerMm, bool fixedViewport);
+    ~TMetafileCanvas();
+    TMetafileCanvas(const TMetafileCanvas&) = delete;
+    TMetafileCanvas& operator=(const TMetafileCanvas&) = delete;
+
+    // Mapping.
+    void SetMapMode(int mode);
+    void SetWindowOrg(QPointF org);
+    void SetWindowExt(QSizeF ext);
+    void SetViewportOrg(QPointF org);
+    void SetViewportExt(QSizeF ext);
+    void OffsetWindowOrg(QPointF by);
+    void OffsetViewportOrg(QPointF by);
+    void ScaleWindowExt(double xNum, double xDenom, double yNum, double yDenom);
+    void ScaleViewportExt(double xNum, double xDenom, double yNum, double yDenom);
+    void SetWorldTransform(const QTransform& world);
+    void ModifyWorldTransform(const QTransform& xform, int mode);
+
+    // Attributes.
+    void SetTextColor(QColor c) { state_.textColor = c; }
+    void SetBkColor(QColor c) { state_.bkColor = c; }
+    void SetBkMode(int mode) { state_.bkOpaque = mode == 2; }
+    void SetTextAlign(std::uint32_t align) { state_.textAlign = align; }
+    void SetPolyFillMode(int mode) { state_.fillRule = mode == 2 ? Qt::WindingFill : Qt::OddEvenFill; }
+    void SetArcDirection(int dir) { state_.clockwise = dir == 2; }
+    void SetMiterLimit(double limit) { state_.miterLimit = limit; }
+    void SetStretchBltMode(int mode) { state_.smoothStretch = mode == 4; }  // HALFTONE averages, the rest pick
+
+    // Objects. EMF names the slot; WMF takes the lowest free one.
+    bool CreateObjectAt(std::uint32_t index, TGdiObject object);
+    void CreateObject(TGdiObject object);
+    void SelectObject(std::uint32_t index);
+    void DeleteObject(std::uint32_t index);
+    void ResizeObjectTable(std::size_t count);
+
+    // Saved states.
+    void SaveDC();
+    void RestoreDC(int which);
+
+    // Clipping.
+    void IntersectClipRect(const QRectF& r);
+    void ExcludeClipRect(const QRectF& r);
+    void OffsetClip(QPointF by);
+    // rects in device pixels; none with kRgnCopy resets the clip.
+    void SelectClipRegion(const std::vector<QRectF>& deviceRects, int mode);
+    void SelectClipPath(int mode);
+
+    // Current position and lines.
+    void MoveTo(QPointF p);
+    void LineTo(QPointF p);
+
+    // Shapes.
+    void Polyline(const QPolygonF& points);
+    void PolylineTo(const QPolygonF& points);
+    void Polygon(const QPolygonF& points);
+    void PolyPolygon(const std::vector<QPolygonF>& polygons);
+    void PolyPolyline(const std::vector<QPolygonF>& lines);
+    void PolyBezier(const QPolygonF& points);
+    void PolyBezierTo(const QPolygonF& points);
+    // Points with a type byte each: move 6, line 2, Bézier 4 (three in a row), plus 1 to close the figure.
+    void PolyDraw(const QPolygonF& points, QByteArrayView types);
+    void Rectangle(const QRectF& r);
+    void RoundRect(const QRectF& r, QSizeF corner);
+    void Ellipse(const QRectF& r);
+    enum class TArcKind { Arc, ArcTo, Chord, Pie };
+    void Arc(TArcKind kind, const QRectF& box, QPointF start, QPointF end);
+    void AngleArc(QPointF center, double radius, double startDeg, double sweepDeg);
+    void SetPixel(QPointF p, QColor c);
+    void FillRects(const std::vector<QRectF>& deviceRects, const QBrush* brush);  // brush null: the current one
+
+    // Text.
+    void TextOut(const TTextRun& run);
+
+    // Bitmaps and raster operations.
+    void StretchBitmap(const QRectF& dest, const QImage& image, const QRectF& source, std::uint32_t rop);
+    void PatBlt(const QRectF& dest, std::uint32_t rop);
+    QBrush BrushAt(std::uint32_t index) const;
+
+    // The path bracket.
+    void BeginPath();
+    void EndPath() { inPath_ = false; }
+    void AbortPath();
+    void CloseFigure();
+    void FillPath();
+    void StrokePath();
+    void StrokeAndFillPath();
+
+    // Deeper nesting than this is no drawing anyone made.
+    static constexpr int kMaxSavedStates = 1024;
+
+private:
+    struct TState {
+        int mapMode = kMmText;
+        QPointF windowOrg{0, 0};
+        QSizeF windowExt{1, 1};
+        QPointF viewportOrg{0, 0};
+        QSizeF viewportExt{1, 1};
+        QTransform world;
+        TGdiPen pen;
+        TGdiBrush brush;
+        TGdiFont font;
+        QColor textColor{Qt::black};
+        QColor bkColor{Qt::white};
+        bool bkOpaque = true;
+        std::uint32_t textAlign = 0;
+        Qt::FillRule fillRule = Qt::OddEvenFill;
+        bool clockwise = false;
+        double miterLimit = 10;
+        bool smoothStretch = false;
+        QPointF position;
+        std::optional<QPainterPath> clip;  // target pixels
+    };
+
+    QTransform PageTransform() const;
+    QTransform FullTransform() const;
+    void UpdateTransform();
+    void Draw(const QPainterPath& logical, bool fill, bool stroke);
+    void DrawTarget(const QPainterPath& targetPath, bool fill, bool stroke);
+    void Paint(const QPainterPath& path, const QTransform& transform, bool fill, bool stroke);
+    void BeginPaint(const QTransform& transform);
+    QPen ScaledPen(const QTransform& transform) const;
+    static QBrush PixelBrush(QBrush brush, const QTransform& painterTransform);
+    void Combine(const QPainterPath& targetArea, int mode);
+    QPainterPath TargetRect(const QRectF& logical) const;
+    void SelectStock(std::uint32_t index);
+    void Fill(const QPainterPath& targetPath, const QBrush& brush);
+    void ContinueFigure(const QPainterPath& logical);
+    QPainterPath DeviceRegion(const std::vector<QRectF>& deviceRects) const;
+    QFont MakeFont(int pixelSize) const;
+    struct TTextLayout {
+        QTransform frame;     // font units to target pixels: origin, rotation, scale
+        QPainterPath glyphs;  // font units
+        QRectF box;           // the background box, font units
+        double scale = 1;
+        double unitX = 0;     // target pixels per logical unit along x
+        double width = 0;     // font units
+    };
+    double TextPixels() const;
+    std::optional<TTextLayout> LayoutText(const TTextRun& run, QPointF reference) const;
+    void PaintText(const TTextLayout& layout, const TTextRun& run);
+
+    QImage& target_;
+    QPainter painter_;
+    QTransform base_;
+    QSizeF pixelsPerMm_;
+    bool fixedViewport_;
+    TState state_;
+    QTransform full_;
+    std::vector<TState> saved_;
+    std::vector<std::optional<TGdiObject>> objects_;
+    std::set<std::uint32_t> freeSlots_;  // lowest first: where the next WMF object goes
+    bool clipDirty_ = true;
+    bool inPath_ = false;
+    QPainterPath path_;  // target pixels
+};

@@ -1,0 +1,134 @@
+#include "formats/metafile_dib.h"
+
+#include "common/limits.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <cstdint>
+#include <optional>
+
+namespace {
+
+constexpr int kFileHeaderSize = 14;
+constexpr int kCoreHeaderSize = 12;
+constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3;
+
+struct TDibHeader {
+    qint64 width = 0;
+    qint64 height = 0;  // absolute value: top-down bitmaps store it negative
+    int bitCount = 0;
+    std::uint32_t compression = kBiRgb;
+    std::uint32_t colorsUsed = 0;
+    qsizetype headerSize = 0;
+};
+
+quint32 U32(QByteArrayView v, qsizetype at) { return qFromLittleEndian<quint32>(v.data() + at); }
+quint16 U16(QByteArrayView v, qsizetype at) { return qFromLittleEndian<quint16>(v.data() + at); }
+
+std::optional<TDibHeader> ReadHeader(QByteArrayView info)
+{
+    if (info.size() < 4)
+        return std::nullopt;
+    TDibHeader h;
+    h.headerSize = U32(info, 0);
+    if (h.headerSize == kCoreHeaderSize && info.size() >= kCoreHeaderSize) {
+        h.width = U16(info, 4);
+        h.height = U16(info, 6);
+        h.bitCount = U16(info, 10);
+        return h;
+    }
+    if (h.headerSize < 40 || h.headerSize > info.size())
+        return std::nullopt;
+    h.width = qint32(U32(info, 4));
+    h.height = qint32(U32(info, 8));
+    if (h.height < 0)
+        h.height = -h.height;
+    h.bitCount = U16(info, 14);
+    h.compression = U32(info, 16);
+    h.colorsUsed = U32(info, 32);
+    return h;
+}
+
+qint64 RowBytes(const TDibHeader& h)
+{
+    return ((h.width * h.bitCount + 31) / 32) * 4;
+}
+
+// Refuses what cannot be a real bitmap before Qt allocates for it: the size must pass the ceiling, and
+// uncompressed bits must cover every row (an RLE stream can compress well, but not without limit).
+bool Plausible(const TDibHeader& h, qsizetype bitsSize)
+{
+    static constexpr int kDepths[] = {1, 4, 8, 16, 24, 32};
+    if (std::find(std::begin(kDepths), std::end(kDepths), h.bitCount) == std::end(kDepths))
+        return false;
+    if (!PictureFits(h.width, h.height))
+        return false;
+    if (h.compression == kBiRgb || h.compression == kBiBitfields)
+        return RowBytes(h) * h.height <= bitsSize;
+    if (h.compression == kBiRle8 || h.compression == kBiRle4)
+        return h.width * h.height / 512 <= bitsSize;
+    return false;
+}
+
+QByteArray FileHeader(qsizetype infoSize, qsizetype bitsSize)
+{
+    QByteArray header(kFileHeaderSize, '\0');
+    header[0] = 'B';
+    header[1] = 'M';
+    qToLittleEndian<quint32>(quint32(kFileHeaderSize + infoSize + bitsSize), header.data() + 2);
+    qToLittleEndian<quint32>(quint32(kFileHeaderSize + infoSize), header.data() + 10);
+    return header;
+}
+
+}  // namespace
+
+QImage DecodeMetafileDib(QByteArrayView info, QByteArrayView bits)
+{
+    const std::optional<TDibHeader> header = ReadHeader(info);
+    if (!header || !Plausible(*header, bits.size()))
+        return {};
+    // Qt's BMP reader does the pixel work once the bitmap looks like a file of its own.
+    QByteArray file = FileHeader(info.size(), bits.size());
+    file.append(info.data(), info.size());
+    file.append(bits.data(), bits.size());
+    QBuffer buffer(&file);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "bmp");
+    reader.setAutoTransform(false);
+    return reader.read();
+}
+
+QImage DecodePackedDib(QByteArrayView packed)
+{
+    const std::optional<TDibHeader> header = ReadHeader(packed);
+    if (!header)
+        return {};
+    qint64 infoSize = header->headerSize;
+    if (header->headerSize == kCoreHeaderSize) {
+        if (header->bitCount <= 8)
+            infoSize += 3 * (qint64(1) << header->bitCount);
+    } else {
+        if (header->compression == kBiBitfields && header->headerSize == 40)
+            infoSize += 12;
+        qint64 colors = header->colorsUsed;
+        if (colors == 0 && header->bitCount <= 8)
+            colors = qint64(1) << header->bitCount;
+        if (colors > 256 && header->bitCount <= 8)
+            return {};
+        infoSize += 4 * std::min<qint64>(colors, 1 << 16);
+    }
+    if (infoSize > packed.size())
+        return {};
+    return DecodeMetafileDib(packed.first(infoSize), packed.sliced(infoSize));
+}
+
+QRectF DibSourceFromTop(QByteArrayView info, QRectF source, int imageHeight)
+{
+    const bool core = info.size() >= 4 && U32(info, 0) == kCoreHeaderSize;
+    const bool bottomUp = core || (info.size() >= 12 && qint32(U32(info, 8)) > 0);
+    if (bottomUp)
+        source.moveTop(imageHeight - source.top() - source.height());
+    return source;
+}

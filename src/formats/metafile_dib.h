@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QImage>
+#include <QRectF>
+
+// A device-independent bitmap embedded in a metafile record: its info header (with colour table or masks) and
+// its pixel bits, each a view into the record. Returns a null image when the bitmap is broken, claims more
+// pixels than its bits can hold, or would pass the picture allocation ceiling.
+QImage DecodeMetafileDib(QByteArrayView info, QByteArrayView bits);
+
+// Same, for a packed bitmap (info header immediately followed by the bits), as WMF records carry it.
+QImage DecodePackedDib(QByteArrayView packed);
+
+// A DIB source rectangle as StretchDIBits and SetDIBitsToDevice give it (rows counted from the bottom in a
+// bottom-up bitmap) turned into rows from the top of the decoded picture. info starts with the info header.
+QRectF DibSourceFromTop(QByteArrayView info, QRectF source, int imageHeight);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+
+// Windows metafiles, played without the Windows drawing layer: records are validated by libUEMF, decoded here
+// and drawn with QPainter.
+
+// The natural size in pixels: an enhanced metafile's frame at 96 pixels per inch. False when the bytes do not
+// start with an enhanced metafile header.
+bool EmfNaturalSize(const QByteArray& bytes, QSize& size);
+
+// The natural size in pixels of a Windows metafile: a placeable file's bounding box at its units per inch,
+// scaled to 96 pixels per inch, else the extent of its first window-extent record (0 x 0 without one).
+// False when the bytes do not start with a metafile header.
+bool WmfNaturalSize(const QByteArray& bytes, QSize& size);
+
+// Play the records over the whole of target, whose size is the natural size. Records we do not draw, and
+// records that fail validation, are skipped; playback ends at the end-of-file record or at a record whose
+// length leaves the file. target must be a 32-bit image (raster operations need one).
+void PlayEmf(const QByteArray& bytes, QImage& target);
+void PlayWmf(const QByteArray& bytes, QImage& target);

@@ -1,0 +1,462 @@
+// Device-context behaviour a metafile relies on, each case a small metafile whose records say exactly where the
+// ink must go, and hostile records that must neither crash nor stop the good records around them.
+#include "formats/image_info.h"
+#include "formats/loaders.h"
+#include "testlib/test_env.h"
+
+#include <QFile>
+#include <QImage>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+namespace {
+
+// EMF record types and values used below.
+enum : std::int32_t {
+    kPolygon = 3, kSetWindowExt = 9, kSetWindowOrg = 10, kSetViewportExt = 11, kSetViewportOrg = 12, kEof = 14,
+    kSetMapMode = 17, kSetPolyFillMode = 19, kMoveTo = 27, kExcludeClip = 29, kIntersectClip = 30, kSaveDc = 33,
+    kRestoreDc = 34, kSetWorldTransform = 35, kModifyWorldTransform = 36, kSelectObject = 37,
+    kCreateBrush = 39, kDeleteObject = 40, kRectangle = 43, kLineTo = 54, kBeginPath = 59, kEndPath = 60,
+    kCloseFigure = 61, kFillPath = 62, kExtSelectClipRgn = 75, kSetBkMode = 18, kSetTextAlign = 22,
+    kSetTextColor = 24, kSetBkColor = 25, kCreateFont = 82, kExtTextOutW = 84,
+};
+constexpr std::int32_t kBlackBrush = std::int32_t(0x80000004u), kWhiteBrush = std::int32_t(0x80000000u);
+constexpr std::int32_t kNullPen = std::int32_t(0x80000008u);
+constexpr std::int32_t kRed = 0x0000FF, kBlue = 0xFF0000;
+
+std::int32_t FloatBits(float f)
+{
+    std::int32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
+void Put32(QByteArray& bytes, std::int32_t v)
+{
+    char b[4];
+    qToLittleEndian<std::int32_t>(v, b);
+    bytes.append(b, 4);
+}
+
+void Put16(QByteArray& bytes, std::int32_t v)
+{
+    char b[2];
+    qToLittleEndian<std::int16_t>(std::int16_t(v), b);
+    bytes.append(b, 2);
+}
+
+// An enhanced metafile of sizePx x sizePx pixels at 96 per inch on a 96-per-inch reference device, so logical
+// units of MM_TEXT are picture pixels. Shapes are drawn without outline unless a case selects a pen.
+class TEmfWriter {
+public:
+    explicit TEmfWriter(std::int32_t frameHundredths = 2646, std::uint16_t handles = 16)
+    {
+        const std::int32_t header[] = {1, 108, 0, 0, 99, 99, 0, 0, frameHundredths, frameHundredths, 0x464D4520,
+                                       0x10000, 0, 0, handles, 0, 0, 0, 960, 960, 254, 254, 0, 0, 0,
+                                       254000, 254000};
+        for (std::int32_t v : header)
+            Put32(bytes_, v);
+        Add(kSelectObject, {kNullPen});
+    }
+
+    TEmfWriter& Add(std::int32_t type, std::initializer_list<std::int32_t> words)
+    {
+        Put32(bytes_, type);
+        Put32(bytes_, std::int32_t(8 + 4 * words.size()));
+        for (std::int32_t v : words)
+            Put32(bytes_, v);
+        return *this;
+    }
+
+    TEmfWriter& Brush(std::int32_t index, std::int32_t color) { return Add(kCreateBrush, {index, 0, color, 0}); }
+    TEmfWriter& Rect(int l, int t, int r, int b) { return Add(kRectangle, {l, t, r, b}); }
+
+    QByteArray Bytes() const
+    {
+        QByteArray out = bytes_;
+        Put32(out, kEof);
+        Put32(out, 20);
+        Put32(out, 0);
+        Put32(out, 0);
+        Put32(out, 20);
+        qToLittleEndian<std::int32_t>(std::int32_t(out.size()), out.data() + 48);
+        return out;
+    }
+
+private:
+    QByteArray bytes_;
+};
+
+struct TResult {
+    bool ok = false;
+    QString error;
+    QImage image;
+};
+
+TResult Load(const QString& name, const QByteArray& bytes)
+{
+    const QString path = NewTestFolder() + "/" + name;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    TResult result;
+    TImageInfoRec info;
+    info.FileName = path;
+    info.Bitmap = &result.image;
+    result.ok = LoadMetafileFile(info);
+    result.error = info.ErrorText;
+    return result;
+}
+
+QImage Play(const TEmfWriter& emf)
+{
+    const TResult result = Load("case.emf", emf.Bytes());
+    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    return result.image;
+}
+
+bool Ink(const QImage& image, int x, int y, QColor color = Qt::black)
+{
+    return image.pixelColor(x, y) == color;
+}
+
+bool Paper(const QImage& image, int x, int y)
+{
+    return Ink(image, x, y, Qt::white);
+}
+
+TEST(MetafileMapping, AnisotropicStretchesEachAxisOnItsOwn)
+{
+    TEmfWriter emf;
+    emf.Add(kSetMapMode, {8}).Add(kSetWindowExt, {1000, 1000}).Add(kSetViewportExt, {100, 50});
+    emf.Add(kSelectObject, {kBlackBrush}).Rect(0, 0, 500, 500);
+    const QImage image = Play(emf);
+    EXPECT_EQ(image.size(), QSize(100, 100));
+    EXPECT_TRUE(Ink(image, 45, 20));
+    EXPECT_TRUE(Paper(image, 55, 20));
+    EXPECT_TRUE(Paper(image, 45, 30));
+}
+
+TEST(MetafileMapping, IsotropicKeepsTheAspect)
+{
+    TEmfWriter emf;
+    emf.Add(kSetMapMode, {7}).Add(kSetWindowExt, {1000, 1000}).Add(kSetViewportExt, {100, 50});
+    emf.Add(kSelectObject, {kBlackBrush}).Rect(0, 0, 500, 500);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 20, 20));
+    EXPECT_TRUE(Paper(image, 30, 20));
+    EXPECT_TRUE(Paper(image, 20, 30));
+}
+
+TEST(MetafileMapping, MetricModeGrowsUpwardsFromTheViewportOrigin)
+{
+    // Tenths of a millimetre: 100 units are 10 mm, 37.8 pixels, above the origin at the bottom.
+    TEmfWriter emf;
+    emf.Add(kSetMapMode, {2}).Add(kSetViewportOrg, {0, 100});
+    emf.Add(kSelectObject, {kBlackBrush}).Rect(0, 0, 100, 100);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 30, 70));
+    EXPECT_TRUE(Ink(image, 5, 95));
+    EXPECT_TRUE(Paper(image, 30, 55));
+    EXPECT_TRUE(Paper(image, 45, 90));
+}
+
+TEST(MetafileMapping, WindowOriginAndWorldTransform)
+{
+    TEmfWriter emf;
+    emf.Add(kSetMapMode, {8}).Add(kSetWindowOrg, {100, 100}).Add(kSetWindowExt, {100, 100});
+    emf.Add(kSetViewportExt, {100, 100}).Add(kSelectObject, {kBlackBrush}).Rect(100, 100, 120, 120);
+    // World before window: 50..60 doubled and moved 30 is 130..150, which the window origin puts at 30..50.
+    emf.Add(kSetWorldTransform, {FloatBits(2), 0, 0, FloatBits(2), FloatBits(30), FloatBits(30)});
+    emf.Brush(1, kRed).Add(kSelectObject, {1}).Rect(50, 50, 60, 60);
+    emf.Add(kModifyWorldTransform, {0, 0, 0, 0, 0, 0, 1}).Rect(170, 170, 180, 180);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 10, 10));
+    EXPECT_TRUE(Paper(image, 25, 25));
+    EXPECT_TRUE(Ink(image, 40, 40, Qt::red));
+    EXPECT_TRUE(Paper(image, 55, 40));
+    EXPECT_TRUE(Ink(image, 75, 75, Qt::red));  // back to identity
+}
+
+TEST(MetafileState, RestoreDcGoesBackRelativeOrAbsolute)
+{
+    TEmfWriter emf;
+    emf.Brush(1, kRed).Brush(2, kBlue).Add(kSelectObject, {1});
+    emf.Add(kSaveDc, {}).Add(kSelectObject, {2}).Add(kSaveDc, {}).Add(kSelectObject, {kBlackBrush});
+    emf.Add(kRestoreDc, {-2}).Rect(0, 0, 20, 20);      // red again
+    emf.Add(kRestoreDc, {-5}).Rect(20, 0, 40, 20);     // deeper than saved: ignored, still red
+    emf.Add(kSaveDc, {}).Add(kSelectObject, {2}).Add(kSaveDc, {}).Add(kSelectObject, {kBlackBrush});
+    emf.Add(kRestoreDc, {2}).Rect(40, 0, 60, 20);      // the second saved state: blue
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 10, 10, Qt::red));
+    EXPECT_TRUE(Ink(image, 30, 10, Qt::red));
+    EXPECT_TRUE(Ink(image, 50, 10, Qt::blue));
+}
+
+TEST(MetafileState, DeepSavesAreBoundedAndStillRestore)
+{
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush});
+    for (int i = 0; i < 3000; ++i)
+        emf.Add(kSaveDc, {});
+    emf.Add(kSelectObject, {kWhiteBrush}).Add(kRestoreDc, {1}).Rect(0, 0, 20, 20);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 10, 10));
+}
+
+TEST(MetafileState, ClippingIntersectsExcludesAndRestores)
+{
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush}).Add(kSaveDc, {});
+    emf.Add(kIntersectClip, {0, 0, 50, 100}).Add(kExcludeClip, {10, 10, 20, 20}).Rect(0, 0, 100, 50);
+    emf.Add(kRestoreDc, {-1}).Rect(0, 60, 100, 100);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 5, 30));
+    EXPECT_TRUE(Paper(image, 15, 15));   // excluded
+    EXPECT_TRUE(Paper(image, 70, 30));   // outside the intersection
+    EXPECT_TRUE(Ink(image, 70, 80));     // clip gone with the restored state
+}
+
+TEST(MetafileState, SelectingNoRegionResetsTheClip)
+{
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush}).Add(kIntersectClip, {0, 0, 10, 10});
+    emf.Add(kExtSelectClipRgn, {0, 5}).Rect(0, 0, 100, 100);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 80, 80));
+}
+
+TEST(MetafileObjects, PatternBrushRepeatsInPicturePixelsWhateverTheMapping)
+{
+    TEmfWriter emf;
+    emf.Add(kSetMapMode, {8}).Add(kSetWindowExt, {10, 10}).Add(kSetViewportExt, {100, 100});
+    // A DIB pattern of two 24-bit pixels, black then white.
+    emf.Add(94, {1, 0, 32, 40, 72, 8, 40, 2, 1, 1 | (24 << 16), 0, 8, 0, 0, 0, 0,
+                 std::int32_t(0xFF000000u), 0x0000FFFF});
+    emf.Add(kSelectObject, {1}).Rect(0, 0, 5, 5);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 10, 20));
+    EXPECT_TRUE(Paper(image, 11, 20));
+    EXPECT_TRUE(Ink(image, 12, 20));
+    EXPECT_TRUE(Paper(image, 60, 20));  // outside the rectangle
+}
+
+TEST(MetafileObjects, DeletedUnknownAndOutOfTableIndexesChangeNothing)
+{
+    TEmfWriter emf(2646, 4);
+    emf.Brush(1, kRed).Add(kSelectObject, {1}).Brush(2, kBlue).Add(kDeleteObject, {2});
+    emf.Add(kSelectObject, {2}).Add(kSelectObject, {9999}).Add(kSelectObject, {-1});
+    emf.Brush(4, kBlue).Add(kSelectObject, {4});  // the table has 4 slots: index 4 is outside it
+    emf.Rect(0, 0, 20, 20);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 10, 10, Qt::red));
+}
+
+TEST(MetafileBitmaps, StretchDibitsCountsSourceRowsFromTheBottom)
+{
+    // A bottom-up 2 x 2 DIB, blue row first in memory (the bottom), red row second (the top). The source
+    // rectangle starts one row up from the bottom: the red row, stretched over 0..50 x 0..50.
+    TEmfWriter emf;
+    emf.Add(81, {0, 0, 0, 0, 0, 0, 0, 1, 2, 1, 80, 40, 120, 16, 0, 0x00CC0020, 50, 50,
+                 40, 2, 2, 1 | (24 << 16), 0, 16, 0, 0, 0, 0,
+                 std::int32_t(0xFF0000FFu), 0, 0x00FF0000, 0x0000FF00});
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 10, 10, Qt::red));
+    EXPECT_TRUE(Ink(image, 40, 40, Qt::red));
+    EXPECT_TRUE(Paper(image, 60, 60));
+}
+
+TEST(MetafilePaths, FigureFilledAfterTheBracket)
+{
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush}).Add(kBeginPath, {});
+    emf.Add(kMoveTo, {10, 10}).Add(kLineTo, {60, 10}).Add(kLineTo, {60, 60}).Add(kLineTo, {10, 60});
+    emf.Add(kCloseFigure, {}).Add(kEndPath, {});
+    const QImage before = Play(emf);
+    EXPECT_TRUE(Paper(before, 30, 30));  // a path draws nothing until it is used
+    emf.Add(kFillPath, {0, 0, 0, 0});
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 30, 30));
+    EXPECT_TRUE(Paper(image, 70, 30));
+}
+
+int DarkPixels(const QImage& image, const QRect& area)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += qGray(image.pixel(x, y)) < 128;
+    return count;
+}
+
+TEST(MetafileText, RightAlignedOnTheBaselineWithAnOpaqueBox)
+{
+    TEmfWriter emf;
+    // A 40-unit font of the default face, in the long form writers use (LOGFONT plus its panose part).
+    emf.Add(kCreateFont, {1, -40, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0});
+    emf.Add(kSelectObject, {1}).Add(kSetTextAlign, {2 | 24}).Add(kSetBkMode, {1});
+    emf.Add(kSetBkColor, {kBlue}).Add(kSetTextColor, {0});
+    // "II" ending at 90,50, 12 units apart; ETO_OPAQUE fills 0,70 .. 100,100 with the background colour.
+    emf.Add(kExtTextOutW, {0, 0, 0, 0, 1, 0, 0, 90, 50, 2, 76, 2, 0, 70, 100, 100, 80, 0x00490049, 12, 12});
+    const QImage image = Play(emf);
+    EXPECT_GT(DarkPixels(image, QRect(60, 15, 32, 36)), 40);  // left of the reference, above the baseline
+    EXPECT_EQ(DarkPixels(image, QRect(93, 0, 7, 70)), 0);
+    EXPECT_EQ(DarkPixels(image, QRect(0, 0, 55, 70)), 0);
+    EXPECT_TRUE(Ink(image, 50, 85, Qt::blue));
+    EXPECT_TRUE(Paper(image, 50, 65));
+}
+
+TEST(MetafilePaths, PolyDrawTypesBuildTheFigure)
+{
+    const auto xy = [](int x, int y) { return (x & 0xFFFF) | (y << 16); };
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush}).Add(kBeginPath, {});
+    // Move, line, line, line and close: a square 10..40 x 70..95.
+    emf.Add(92, {0, 0, 0, 0, 4, xy(10, 70), xy(40, 70), xy(40, 95), xy(10, 95), 6 | (2 << 8) | (2 << 16) | (3 << 24)});
+    emf.Add(kEndPath, {}).Add(kFillPath, {0, 0, 0, 0});
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 25, 80));
+    EXPECT_TRUE(Paper(image, 50, 80));
+    EXPECT_TRUE(Paper(image, 25, 60));
+}
+
+TEST(MetafileHostile, LyingCountsAreSkippedAndLaterRecordsStillDraw)
+{
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush});
+    // A polygon claiming 2^28 points with three in the record.
+    emf.Add(kPolygon, {0, 0, 10, 10, 1 << 28, 0, 0, 50, 0, 50, 50});
+    emf.Add(kSelectObject, {123456}).Add(kRestoreDc, {-100000}).Add(kRestoreDc, {0});
+    emf.Add(200, {1, 2, 3}).Add(123, {});  // record types nobody defined
+    emf.Rect(60, 60, 90, 90);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Paper(image, 30, 10));
+    EXPECT_TRUE(Ink(image, 75, 75));
+}
+
+TEST(MetafileHostile, OnlyUnknownRecordsLoadBlank)
+{
+    TEmfWriter emf;
+    emf.Add(200, {}).Add(250, {7, 7}).Add(0x7FFFFFFF, {});
+    const QImage image = Play(emf);
+    EXPECT_EQ(image.size(), QSize(100, 100));
+    EXPECT_TRUE(Paper(image, 50, 50));
+}
+
+TEST(MetafileHostile, RecordLengthPastTheFileEndsPlayback)
+{
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush}).Rect(0, 0, 20, 20);
+    QByteArray bytes = emf.Bytes();
+    QByteArray tail;
+    Put32(tail, kRectangle);
+    Put32(tail, 0x7FFFFFF0);
+    bytes.insert(bytes.size() - 20, tail);
+    const TResult result = Load("long.emf", bytes);
+    ASSERT_TRUE(result.ok);
+    EXPECT_TRUE(Ink(result.image, 10, 10));
+}
+
+TEST(MetafileHostile, HugeNaturalSizeIsOutOfMemory)
+{
+    const TResult emf = Load("huge.emf", TEmfWriter(2000000000).Bytes());
+    EXPECT_FALSE(emf.ok);
+    EXPECT_EQ(emf.error, "Out of memory");
+
+    // A placeable WMF whose 32767 units are each an inch.
+    QByteArray wmf;
+    const std::int32_t placeable[] = {std::int32_t(0xCDD7), std::int32_t(0x9AC6), 0, 0, 0, 32767, 32767, 1, 0, 0};
+    std::uint16_t checksum = 0;
+    for (std::int32_t word : placeable) {
+        Put16(wmf, word);
+        checksum ^= std::uint16_t(word);
+    }
+    Put16(wmf, checksum);
+    for (std::int32_t word : {1, 9, 0x300, 12, 0, 0, 3, 0, 0})
+        Put16(wmf, word);
+    for (std::int32_t word : {3, 0, 0})
+        Put16(wmf, word);
+    const TResult big = Load("huge.wmf", wmf);
+    EXPECT_FALSE(big.ok);
+    EXPECT_EQ(big.error, "Out of memory");
+}
+
+// A Windows metafile without the placeable header: its window extent is its size.
+class TWmfWriter {
+public:
+    explicit TWmfWriter(std::uint16_t objects = 4)
+    {
+        for (std::int32_t word : {1, 9, 0x300, 0, 0, std::int32_t(objects), 0, 0, 0})
+            Put16(bytes_, word);
+    }
+
+    TWmfWriter& Add(std::int32_t function, std::initializer_list<std::int32_t> words)
+    {
+        Put32(bytes_, std::int32_t(3 + words.size()));
+        Put16(bytes_, function);
+        for (std::int32_t v : words)
+            Put16(bytes_, v);
+        return *this;
+    }
+
+    // Brush style 0 with a colour 0x00BBGGRR split into words.
+    TWmfWriter& Brush(std::int32_t color) { return Add(0x02FC, {0, color & 0xFFFF, color >> 16, 0}); }
+
+    QByteArray Bytes() const
+    {
+        QByteArray out = bytes_;
+        Put32(out, 3);
+        Put16(out, 0);
+        return out;
+    }
+
+private:
+    QByteArray bytes_;
+};
+
+TEST(WindowsMetafile, WindowExtentSizesAndMapsAPlainFile)
+{
+    TWmfWriter wmf;
+    wmf.Add(0x020B, {0, 0}).Add(0x020C, {100, 200});      // window origin 0,0; extent 200 x 100
+    wmf.Add(0x02FA, {5, 0, 0, 0, 0});                      // null pen in slot 0
+    wmf.Add(0x012D, {0}).Brush(0).Add(0x012D, {1});        // black brush in slot 1
+    wmf.Add(0x041B, {50, 100, 0, 0});                      // rectangle 0,0 .. 100,50
+    const TResult result = Load("plain.wmf", wmf.Bytes());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_EQ(result.image.size(), QSize(200, 100));
+    EXPECT_TRUE(Ink(result.image, 90, 40));
+    EXPECT_TRUE(Paper(result.image, 110, 40));
+    EXPECT_TRUE(Paper(result.image, 90, 60));
+}
+
+TEST(WindowsMetafile, NewObjectsTakeTheLowestFreeSlot)
+{
+    TWmfWriter wmf;
+    wmf.Add(0x020C, {100, 100}).Add(0x02FA, {5, 0, 0, 0, 0}).Add(0x012D, {0});
+    wmf.Brush(kRed).Brush(kBlue).Add(0x01F0, {1});        // slots 1 and 2; 1 freed
+    wmf.Brush(0x00FF00).Add(0x012D, {1});                  // green goes to slot 1
+    wmf.Add(0x041B, {20, 20, 0, 0});
+    wmf.Add(0x012D, {2}).Add(0x041B, {20, 40, 0, 20});
+    wmf.Add(0x012D, {7}).Add(0x041B, {20, 60, 0, 40});     // no slot 7: still blue
+    const TResult result = Load("slots.wmf", wmf.Bytes());
+    ASSERT_TRUE(result.ok);
+    EXPECT_TRUE(Ink(result.image, 10, 10, Qt::green));
+    EXPECT_TRUE(Ink(result.image, 30, 10, Qt::blue));
+    EXPECT_TRUE(Ink(result.image, 50, 10, Qt::blue));
+}
+
+TEST(WindowsMetafile, WithoutWindowExtentTheSizeIsOnePixel)
+{
+    const TResult result = Load("empty.wmf", TWmfWriter().Bytes());
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.image.size(), QSize(1, 1));
+}
+
+}  // namespace
