@@ -39,13 +39,13 @@ constexpr int kTimerInterval = 500;
 // Widths of the status panels 0 to 4; panel 5 takes the rest of the bar.
 constexpr std::array<int, 5> kPanelWidths{104, 65, 75, 75, 35};
 
-struct ButtonSpec {
+struct ButtonRow {
     const char* hint;
     bool gapBefore;  // ten pixels more after the previous button: the bar's groups
 };
 
 // In tag order: 1 | 2 3 | 4 5 6 | 7 8 9 | 10 | 11.
-constexpr std::array<ButtonSpec, TForm1::kButtonCount> kButtons{{
+constexpr std::array<ButtonRow, TForm1::kButtonCount> kButtons{{
     {"Print", false},
     {"Printer Setup...", true},
     {"Open...", false},
@@ -260,16 +260,16 @@ void TForm1::CreateButtons()
 {
     int left = 0;
     for (int tag = 1; tag <= kButtonCount; ++tag) {
-        const ButtonSpec& spec = kButtons[tag - 1];
+        const ButtonRow& row = kButtons[tag - 1];
         if (tag > 1)
-            left += kButtonSize + (spec.gapBefore ? 10 : 0);
+            left += kButtonSize + (row.gapBefore ? 10 : 0);
         auto* button = new QToolButton(ButtonBar);
         button->setObjectName(QString("Button%1").arg(tag));
         button->setGeometry(left, 0, kButtonSize, kButtonSize);
         button->setAutoRaise(true);
         button->setCursor(Qt::PointingHandCursor);
         button->setFocusPolicy(Qt::NoFocus);
-        button->setToolTip(Translate(spec.hint));
+        button->setToolTip(Translate(row.hint));
         button->setProperty("Tag", tag);
         SetButtonGlyph(button, tag);
         connect(button, &QToolButton::clicked, this, [this, button] { ButtonClick(button); });
