@@ -4,12 +4,13 @@
 #include "engine/layout.h"
 #include "engine/stretch.h"
 #include "formats/open_image.h"
+#include "platform/color_dialog.h"
 #include "platform/printer.h"
 
-#include <QColorDialog>
 #include <QEvent>
 #include <QFileInfo>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 // The white sheet: it paints and handles the mouse through the engine, which holds the picture and layout.
@@ -32,10 +34,10 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override
+    void paintEvent(QPaintEvent* event) override
     {
         QPainter painter(this);
-        FEngine.DrawPage(painter);
+        FEngine.DrawPage(painter, event->rect());
     }
     void mousePressEvent(QMouseEvent* event) override { FEngine.PageMouseDown(event->position().toPoint(), event->button()); }
     void mouseMoveEvent(QMouseEvent* event) override { FEngine.PageMouseMove(event->position().toPoint()); }
@@ -170,7 +172,7 @@ void TPictavo::HidePanel()
     if (!FForm)
         return;
     FForm->hide();
-    FForm->setParent(nullptr);
+    FForm->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);  // stays borderless once detached
 }
 
 QWidget* TPictavo::Page() const
@@ -296,13 +298,6 @@ void TPictavo::MeasurePrinter()
     FPage->setCursor(FInfo.Position == kPositionCustom ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
-void TPictavo::FitPage(int clientWidth, int clientHeight, int& w, int& h) const
-{
-    const QSize sheet = ::FitPage(clientWidth, clientHeight, FMargin, FPageAspect, FViewSize);
-    w = sheet.width();
-    h = sheet.height();
-}
-
 void TPictavo::PlaceSheet()
 {
     // The scroll bars are decided here rather than by the scroll area, so that showing one cannot refit the
@@ -347,7 +342,7 @@ void TPictavo::PaintPage()
         FPage->repaint();
 }
 
-void TPictavo::DrawPage(QPainter& painter)
+void TPictavo::DrawPage(QPainter& painter, const QRect& exposed)
 {
     const QRect client = FPage->rect();
     const QColor background = ColorFromValue(BackgroundColor());
@@ -366,14 +361,19 @@ void TPictavo::DrawPage(QPainter& painter)
         if (info.OutWidth < 0 || info.OutHeight < 0)
             throw std::range_error("negative picture size");
         const TStretchRect r{info.OutLeft, info.OutTop, info.OutWidth, info.OutHeight};
-        const QRect visible = ClippedRect(r, client);
-        if (!RefreshPreview(visible.translated(-info.OutLeft, -info.OutTop), r.Width, r.Height))
+        const QPoint origin(info.OutLeft, info.OutTop);
+        const QRect onSheet = ClippedRect(r, client);
+        // Only what is exposed now is drawn; the cache also takes what the scroll area shows, so that the
+        // next ordinary repaint finds it there.
+        const QRect needed = onSheet.intersected(exposed);
+        const QRect shown = onSheet.intersected(FPage->visibleRegion().boundingRect()).united(needed);
+        if (!RefreshPreview(needed.translated(-origin), shown.translated(-origin), r.Width, r.Height))
             throw std::bad_alloc();
-        if (!visible.isEmpty()) {
-            const QPoint source = visible.topLeft() - QPoint(info.OutLeft, info.OutTop) - FPreviewRect.topLeft();
-            painter.drawImage(visible.topLeft(), FPreview, QRect(source, visible.size()));
+        if (!needed.isEmpty()) {
+            const QPoint source = needed.topLeft() - origin - FPreviewRect.topLeft();
+            painter.drawImage(needed.topLeft(), FPreview, QRect(source, needed.size()));
         }
-        FillAround(painter, visible, client);
+        FillAround(painter, onSheet, client);
         FPaintFailed = 0;
     } catch (...) {
         FPaintFailed = 1;
@@ -382,23 +382,23 @@ void TPictavo::DrawPage(QPainter& painter)
         UpdateToolbar();
 }
 
-// Keeps in FPreview the stretched part of the picture's rectangle (width x height) that is on the sheet; part is
-// in the rectangle's own coordinates. Only a dirty cache, a new size or a part not held yet is stretched again:
-// an ordinary repaint or a move within the sheet draws from the cache as it is.
-bool TPictavo::RefreshPreview(const QRect& part, std::int64_t width, std::int64_t height)
+// Keeps in FPreview a stretched part of the picture's rectangle (width x height), in the rectangle's own
+// coordinates. Only a dirty cache, a new size or a needed part the cache does not hold is stretched again, and
+// then only the part that shows: an ordinary repaint or a move within the sheet draws from the cache as it is.
+bool TPictavo::RefreshPreview(const QRect& needed, const QRect& shown, std::int64_t width, std::int64_t height)
 {
     const QSize size(int(std::min<std::int64_t>(width, INT32_MAX)), int(std::min<std::int64_t>(height, INT32_MAX)));
-    if (!FPreviewDirty && size == FPreviewSize && FPreviewRect.contains(part))
+    if (!FPreviewDirty && size == FPreviewSize && (needed.isEmpty() || FPreviewRect.contains(needed)))
         return true;
-    if (part.isEmpty()) {
+    if (shown.isEmpty()) {
         FPreview = QImage(0, 0, kFormat24);
     } else {
-        FPreview = NewBitmap24(part.width(), part.height());
+        FPreview = NewBitmap24(shown.width(), shown.height());
         if (FPreview.isNull())
             return false;
-        StretchNearest(FPicture, FPreview, TStretchRect{-part.left(), -part.top(), width, height}, FPreview.rect());
+        StretchNearest(FPicture, FPreview, TStretchRect{-shown.left(), -shown.top(), width, height}, FPreview.rect());
     }
-    FPreviewRect = part;
+    FPreviewRect = shown;
     FPreviewSize = size;
     FPreviewDirty = false;
     return true;
@@ -484,9 +484,8 @@ void TPictavo::SetBackground(std::int32_t color, bool use)
 
 void TPictavo::ChooseBackground()
 {
-    const QColor color = QColorDialog::getColor(ColorFromValue(FBackColor), FForm);
-    if (color.isValid())
-        SetBackground(ValueFromColor(color), true);
+    if (const std::optional<std::int32_t> color = platform::ChooseColor(FBackColor, FForm))
+        SetBackground(*color, true);
 }
 
 std::int32_t TPictavo::BackgroundColor() const

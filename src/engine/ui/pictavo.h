@@ -150,8 +150,9 @@ public:
 
     // ---- Run by the sheet widget ------------------------------------------------------------------------------
 
-    // The paint of the sheet: draws the picture from the preview cache and the background around it.
-    void DrawPage(QPainter& painter);
+    // The paint of the sheet: draws the exposed part of the picture from the preview cache and the background
+    // around the picture.
+    void DrawPage(QPainter& painter, const QRect& exposed);
     void PageMouseDown(QPoint at, Qt::MouseButton button);
     void PageMouseMove(QPoint at);
     void PageMouseUp();
@@ -165,12 +166,10 @@ private:
     void PlaceToolbarForm();
     void SetDefaults();
     void MeasurePrinter();
-    void FitPage(int clientWidth, int clientHeight, int& w, int& h) const;
     void PlaceSheet();
     void UpdateSizes();
     void UpdateTitles();
-    void ApplyInfo(const TPictavoInfo& info);
-    bool RefreshPreview(const QRect& visible, std::int64_t width, std::int64_t height);
+    bool RefreshPreview(const QRect& needed, const QRect& shown, std::int64_t width, std::int64_t height);
     void FillAround(QPainter& painter, const QRect& picture, const QRect& client) const;
     bool FlipOrMirror(int kind);  // 0 flip, 1 mirror
 
@@ -190,8 +189,9 @@ private:
     TPictavoPage* FPage = nullptr;
     std::int32_t FMargin = 10;
     TBitmap FPicture;
-    // The visible part of the picture's rectangle on the sheet, stretched; FPreviewRect is that part in sheet
-    // coordinates and FPreviewSize the whole rectangle's size it was stretched for.
+    // The part of the picture's rectangle that shows on the sheet, stretched: FPreviewRect is that part in the
+    // rectangle's own coordinates, FPreviewSize the whole rectangle's size it was stretched for. Holding only
+    // what shows keeps a huge picture, or a "Close Up" sheet larger than the window, as cheap as the window.
     TBitmap FPreview;
     QRect FPreviewRect;
     QSize FPreviewSize;

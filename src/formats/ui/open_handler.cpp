@@ -1,0 +1,234 @@
+#include "formats/ui/open_handler.h"
+
+#include "common/paths.h"
+#include "formats/open_image.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QSplitter>
+
+QStringList NameFiltersFromFilter(const QString& filter)
+{
+    QStringList nameFilters;
+    const QStringList parts = filter.split('|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& pattern : parts[i + 1].split(';', Qt::SkipEmptyParts))
+            patterns << pattern.trimmed();
+        patterns.removeAll(QString());
+        // File names are case-sensitive here; Windows pictures often have upper-case extensions, ours lower.
+        const qsizetype given = patterns.size();
+        for (qsizetype k = 0; k < given; ++k)
+            if (!patterns.contains(patterns[k].toLower()))
+                patterns << patterns[k].toLower();
+        nameFilters << parts[i] + " (" + patterns.join(' ') + ")";
+    }
+    return nameFilters;
+}
+
+QString ResolveFolder(const QString& folder)
+{
+    if (!folder.isEmpty() && DirExists(folder))
+        return folder;
+    TPaths* paths = GetPaths();
+    return paths ? paths->WindowsFolder() : QString();
+}
+
+TPicturePreview::TPicturePreview(QWidget* parent) : QLabel(parent)
+{
+    setObjectName("picturePreview");
+    setAlignment(Qt::AlignCenter);
+    setMinimumSize(160, 160);
+    setFrameShape(QFrame::StyledPanel);
+}
+
+bool TPicturePreview::ShowFile(const QString& fileName)
+{
+    QImage picture;
+    TImageInfoRec info{fileName, 24, 0x00FFFFFF, {}, &picture};
+    TOpenImage* registry = GetOpenImage();
+    const bool opened = registry && QFileInfo(fileName).isFile() && registry->OpenFile(info);
+    FPicture = opened ? std::move(picture) : QImage();
+    ShowScaled();
+    return opened;
+}
+
+void TPicturePreview::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    ShowScaled();
+}
+
+void TPicturePreview::ShowScaled()
+{
+    if (FPicture.isNull()) {
+        clear();
+        return;
+    }
+    const QSize room = contentsRect().size();
+    const bool fits = FPicture.width() <= room.width() && FPicture.height() <= room.height();
+    const QImage shown = fits ? FPicture : FPicture.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    setPixmap(QPixmap::fromImage(shown));
+}
+
+namespace {
+
+bool IsOpenKind(TDialogKind kind)
+{
+    return kind == TDialogKind::Open || kind == TDialogKind::OpenPreview;
+}
+
+bool IsPreviewKind(TDialogKind kind)
+{
+    return kind == TDialogKind::OpenPreview || kind == TDialogKind::SavePreview;
+}
+
+QString InitialFileName(const TOpenInfo& info, TDialogKind kind)
+{
+    return IsOpenKind(kind) ? QString() : QFileInfo(info.FileName).fileName();
+}
+
+QString InitialFolder(const TOpenInfo& info, const QString& folder)
+{
+    if (!folder.isEmpty())
+        return ResolveFolder(folder);
+    return ResolveFolder(info.FileName.isEmpty() ? QString() : QFileInfo(info.FileName).path());
+}
+
+// 1-based; 0 when none. The dialog answers with the description alone, as it shows the filters without
+// their pattern lists.
+int SelectedFilterIndex(const QFileDialog& dialog)
+{
+    const QString selected = dialog.selectedNameFilter();
+    const QStringList filters = dialog.nameFilters();
+    for (qsizetype i = 0; i < filters.size(); ++i)
+        if (filters[i] == selected || filters[i].startsWith(selected + " ("))
+            return int(i + 1);
+    return 0;
+}
+
+// The pane goes beside the file list, once per dialog.
+void AddPreviewPane(QFileDialog& dialog)
+{
+    if (dialog.findChild<TPicturePreview*>())
+        return;
+    auto* preview = new TPicturePreview(&dialog);
+    if (auto* splitter = dialog.findChild<QSplitter*>("splitter"))
+        splitter->addWidget(preview);
+    else if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
+    QObject::connect(&dialog, &QFileDialog::currentChanged, preview, &TPicturePreview::ShowFile);
+}
+
+}  // namespace
+
+void ConfigureDialog(QFileDialog& dialog, const TOpenInfo& info, TDialogKind kind, const QString& folder)
+{
+    // Qt's own dialog: the platform's cannot carry the preview pane.
+    QFileDialog::Options options = QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails;
+    if (!info.Options.testFlag(TOpenOption::OverwritePrompt))
+        options |= QFileDialog::DontConfirmOverwrite;
+    dialog.setOptions(options);
+    dialog.setAcceptMode(IsOpenKind(kind) ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    const bool mustExist = IsOpenKind(kind) && info.Options.testFlag(TOpenOption::FileMustExist);
+    dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+
+    QString suffix = info.DefaultExt;
+    if (suffix.startsWith('.'))
+        suffix.remove(0, 1);
+    dialog.setDefaultSuffix(suffix);
+
+    const QStringList filters = NameFiltersFromFilter(info.Filter);
+    dialog.setNameFilters(filters.isEmpty() ? QStringList{QFileDialog::tr("All Files (*)")} : filters);
+    if (info.FilterIndex >= 1 && info.FilterIndex <= filters.size())
+        dialog.selectNameFilter(filters[info.FilterIndex - 1]);
+    else if (!filters.isEmpty())
+        dialog.selectNameFilter(filters.first());
+
+    dialog.setDirectory(InitialFolder(info, folder));
+    dialog.selectFile(InitialFileName(info, kind));
+    if (IsPreviewKind(kind))
+        AddPreviewPane(dialog);
+}
+
+TOpenHandler::TOpenHandler()
+    : RunDialog([](QFileDialog& dialog) { return dialog.exec(); }), DialogOwner(std::make_unique<QWidget>())
+{
+}
+
+TOpenHandler::~TOpenHandler() = default;
+
+QFileDialog* TOpenHandler::Dialog(TDialogKind kind)
+{
+    QPointer<QFileDialog>& dialog = FDialogs[std::size_t(kind)];
+    if (!dialog)
+        dialog = new QFileDialog(DialogOwner.get());  // owned by DialogOwner
+    return dialog;
+}
+
+bool TOpenHandler::ExecuteOnce(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder)
+{
+    QFileDialog* dialog = Dialog(kind);
+    ConfigureDialog(*dialog, info, kind, folder);
+    const bool confirmed = RunDialog(*dialog) == QDialog::Accepted;
+    const QStringList files = dialog->selectedFiles();
+    chosen = confirmed && !files.isEmpty() ? files.first() : InitialFileName(info, kind);
+    if (const int filter = SelectedFilterIndex(*dialog); filter > 0)
+        info.FilterIndex = filter;
+    return confirmed;
+}
+
+bool TOpenHandler::Execute(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder)
+{
+    chosen.clear();
+    try {
+        return ExecuteOnce(info, kind, chosen, folder);
+    } catch (...) {
+    }
+    // A preview dialog that failed gives way to the plain one.
+    if (kind == TDialogKind::OpenPreview)
+        return Execute(info, TDialogKind::Open, chosen, folder);
+    if (kind == TDialogKind::SavePreview)
+        return Execute(info, TDialogKind::Save, chosen, folder);
+    return false;
+}
+
+namespace {
+
+// The dialogs are widgets: they must go while the application object lives. One left at exit is let go.
+struct THandlerHolder {
+    std::unique_ptr<TOpenHandler> Handler;
+    ~THandlerHolder()
+    {
+        if (!qApp)
+            (void)Handler.release();
+    }
+};
+
+THandlerHolder& Holder()
+{
+    static THandlerHolder holder;
+    return holder;
+}
+
+}  // namespace
+
+TOpenHandler* GetOpenHandler()
+{
+    THandlerHolder& holder = Holder();
+    if (!holder.Handler && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        try {
+            holder.Handler = std::make_unique<TOpenHandler>();
+        } catch (...) {
+            return nullptr;
+        }
+    }
+    return holder.Handler.get();
+}
+
+void FreeOpenHandler()
+{
+    Holder().Handler.reset();
+}
