@@ -1,11 +1,39 @@
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
+#include "formats/portable_pixelmap.h"
 
-// Not readable yet: the registry lists the format, and opening one answers "Unknown format".
+namespace {
+
+// Colour depth of the source by the kind read: bitmaps 1, greymaps 8, pixmaps 24.
+int PortableBitsPerPixel(int kind)
+{
+    switch (kind) {
+    case 1:
+    case 4:
+        return 1;
+    case 2:
+    case 5:
+        return 8;
+    default:
+        return 24;
+    }
+}
+
+}  // namespace
+
 bool LoadPortableFile(TImageInfoRec& info)
 {
     if (!PrepareInfo(info))
         return false;
-    info.ErrorText = "Unknown format";
-    return false;
+    try {
+        info.ErrorText = "Out of memory";
+        TPortablePixelmap picture;
+        info.ErrorText = "Unknown format";
+        if (!picture.LoadFromFile(info.FileName))
+            return false;
+        info.BitsPerPixel = PortableBitsPerPixel(picture.Kind);
+        return DrawIntoTarget(info, picture.GetBitmap());
+    } catch (...) {
+        return false;
+    }
 }

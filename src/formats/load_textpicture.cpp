@@ -1,11 +1,23 @@
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
+#include "formats/text_picture.h"
 
-// Not readable yet: the registry lists the format, and opening one answers "Unknown format".
 bool LoadTextPictureFile(TImageInfoRec& info)
 {
     if (!PrepareInfo(info))
         return false;
-    info.ErrorText = "Unknown format";
-    return false;
+    try {
+        info.ErrorText = "Out of memory";
+        TTextPicture picture;
+        info.ErrorText = "Unknown format";
+        if (!picture.LoadFromFile(info.FileName)) {
+            // The codec's own words say more than the registry's: "Unexpected error", "Out of memory" and so on.
+            info.ErrorText = picture.GetLastError();
+            return false;
+        }
+        info.BitsPerPixel = 3;
+        return DrawIntoTarget(info, picture.GetBitmap());
+    } catch (...) {
+        return false;
+    }
 }

@@ -1,11 +1,20 @@
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
+#include "formats/xbitmap.h"
 
-// Not readable yet: the registry lists the format, and opening one answers "Unknown format".
 bool LoadXBitmapFile(TImageInfoRec& info)
 {
     if (!PrepareInfo(info))
         return false;
-    info.ErrorText = "Unknown format";
-    return false;
+    try {
+        info.ErrorText = "Out of memory";
+        TXBitmap picture;
+        info.ErrorText = "Unknown format";
+        if (!picture.LoadFromFile(info.FileName))
+            return false;
+        info.BitsPerPixel = 1;
+        return DrawIntoTarget(info, picture.GetBitmap());
+    } catch (...) {
+        return false;
+    }
 }

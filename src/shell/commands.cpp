@@ -488,12 +488,24 @@ void TForm1::SetStatusText(const QString& text)
     Panels[5]->setText(text.isEmpty() ? Translate("Ready") : text);
 }
 
+// The status bar refreshes in the middle of engine operations (a failed open repaints before it returns), so
+// asking for the printer must not replace the reason the operation is about to report.
+bool TForm1::PrinterInstalledKeepingLastError()
+{
+    const QString reason = Engine->LastError;
+    const bool installed = Engine->PrinterInstalled();
+    Engine->LastError = reason;
+    return installed;
+}
+
 void TForm1::RefreshStatus()
 {
+    if (!Engine)
+        return;
     try {
         const TPictavoInfo info = *Engine->Info();
         const QString mm = Translate("mm");
-        Panels[0]->setText(Engine->PrinterInstalled()
+        Panels[0]->setText(PrinterInstalledKeepingLastError()
                                ? QString::number(info.PageWidthMM) + mm + " x " + QString::number(info.PageHeightMM) + mm
                                : Translate("No Printer"));
         Panels[1]->setText(info.CopiesText);

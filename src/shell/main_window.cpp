@@ -6,12 +6,17 @@
 #include "engine/ui/command_line.h"
 #include "engine/ui/pictavo.h"
 #include "formats/open_image.h"
+#include "formats/text_picture.h"
+#include "shell/button_glyphs.h"
 #include "shell/menu_tree.h"
 #include "shell/start_menu.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QLabel>
 #include <QMenuBar>
 #include <QResizeEvent>
@@ -36,28 +41,40 @@ constexpr std::array<int, 5> kPanelWidths{104, 65, 75, 75, 35};
 
 struct ButtonSpec {
     const char* hint;
-    const char* glyph;  // a stand-in until the glyph pictures exist
-    bool gapBefore;     // ten pixels more after the previous button: the bar's groups
+    bool gapBefore;  // ten pixels more after the previous button: the bar's groups
 };
 
 // In tag order: 1 | 2 3 | 4 5 6 | 7 8 9 | 10 | 11.
 constexpr std::array<ButtonSpec, TForm1::kButtonCount> kButtons{{
-    {"Print", "P", false},
-    {"Printer Setup...", "S", true},
-    {"Open...", "O", false},
-    {"Undo", "U", true},
-    {"Copy", "C", false},
-    {"Paste", "V", false},
-    {"Mirror", "M", true},
-    {"Flip", "F", false},
-    {"Rotate 90", "R", false},
-    {"Center", "+", true},
-    {"Help", "?", true},
+    {"Print", false},
+    {"Printer Setup...", true},
+    {"Open...", false},
+    {"Undo", true},
+    {"Copy", false},
+    {"Paste", false},
+    {"Mirror", true},
+    {"Flip", false},
+    {"Rotate 90", false},
+    {"Center", true},
+    {"Help", true},
 }};
+
+// A glyph's bottom-left pixel is the button face: that colour shows the button through.
+QIcon GlyphIcon(const QImage& glyph)
+{
+    QPixmap pixmap = QPixmap::fromImage(glyph);
+    const QColor face = glyph.pixelColor(0, glyph.height() - 1);
+    pixmap.setMask(pixmap.createMaskFromColor(face, Qt::MaskInColor));
+    return QIcon(pixmap);
+}
 
 void SetButtonGlyph(QToolButton* button, int tag)
 {
-    button->setText(QString::fromLatin1(kButtons[tag - 1].glyph));
+    const QImage glyph = TextPictureToBitmap(ButtonGlyph(tag));
+    if (glyph.isNull())
+        return;
+    button->setIcon(GlyphIcon(glyph));
+    button->setIconSize(glyph.size());
 }
 
 }  // namespace
@@ -89,13 +106,25 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    DestroyEngine();
+}
+
+// The engine's events must not reach this window while the engine is being taken apart.
+void TForm1::DestroyEngine()
+{
+    if (!Engine)
+        return;
+    Engine->OnChange = nullptr;
+    Engine->OnAutoPrinted = nullptr;
+    Engine.reset();
+}
 
 void TForm1::FormCreate()
 {
     try {
         QApplication::setApplicationName(kProductName);
-        QApplication::setApplicationDisplayName(kProductName);
         setWindowTitle(kProductName);
         CreateSplash();
         if (!LoadSplashPicture()) {
@@ -135,7 +164,12 @@ bool TForm1::LoadSplashPicture()
 }
 void TForm1::ShowStartupError() { GetGeneral()->ShowError(StartupError); }
 void TForm1::CreateHelp() {}
-void TForm1::LoadSettings() {}
+// Applying the stored settings fires the engine's OnChange, which fills the status bar; until the settings
+// exist, fill it directly.
+void TForm1::LoadSettings()
+{
+    RefreshStatus();
+}
 void TForm1::HideSplashAfterStart() {}
 void TForm1::SaveSettings() {}
 void TForm1::DestroySplash() {}
@@ -286,9 +320,12 @@ void TForm1::Shutdown()
         hide();
         if (Engine && !Engine->Info()->Temporary)
             SaveSettings();
-        Engine.reset();
+        DestroyEngine();
         DestroySplash();
         DestroyHelp();
+        // The format services hold dialogs, which must go while the application object still lives.
+        FreeOpenImage();
+        FreeOpenHandler();
     } catch (...) {
     }
     // A failed open or print from the command line ends a script's run with status 1.

@@ -170,6 +170,7 @@ private:
     void HideSplashAfterStart();
 
     void SaveSettings();
+    void DestroyEngine();
     void DestroySplash();
     void DestroyHelp();
 
@@ -182,6 +183,7 @@ private:
     void BuildViewMenu();
     void BuildHelpMenu();
     void RefreshButtons();
+    bool PrinterInstalledKeepingLastError();
 
     // Busy; the engine operation; its LastError on false; not busy, also after an exception.
     void RunGuarded(const std::function<bool()>& operation);

@@ -320,7 +320,7 @@ TEST(Commands, DroppingAPictureFileOpensIt)
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(HolidayPicture())});
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window.get(), &drop);
+    static_cast<QObject*>(window.get())->event(&drop);
     EXPECT_TRUE(window->Engine->HasPicture());
     EXPECT_EQ(window->OpenSettings.FileName, HolidayPicture());
     EXPECT_FALSE(window->IsBusy());

@@ -15,6 +15,9 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+
+#include <cstdio>
+#include <sys/wait.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -189,6 +192,7 @@ TEST(MainWindow, ButtonsSitInSixGroupsWithTagsAndHints)
         EXPECT_EQ(button->property("Tag").toInt(), i + 1);
         EXPECT_EQ(button->toolTip(), hints[i]);
         EXPECT_TRUE(button->autoRaise());
+        EXPECT_FALSE(button->icon().isNull());
     }
     EXPECT_EQ(window->ButtonBar->height(), 27);
 }
@@ -316,6 +320,37 @@ TEST(MainWindowDeathTest, ExitEndsTheProcess)
             window->Exit1Click();
         },
         testing::ExitedWithCode(0), "");
+}
+
+// With Auto Close a print ends the program whatever its outcome; a failure is shown first.
+TEST(MainWindowDeathTest, PrintWithAutoCloseEndsTheProcessAfterShowingTheFailure)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            SetErrorBox([](const QString& message, const QString&) {
+                std::fprintf(stderr, "box: %s\n", qPrintable(message));
+            });
+            auto window = MakeWindow();  // no picture, so the print fails
+            window->AutoClose1Click();
+            window->Print1Click();
+        },
+        testing::ExitedWithCode(0), "box: .+");
+}
+
+// The switch, in any letter case, prints and ends the program before the window is ever shown; a print that
+// fails (no printer here) still ends it.
+TEST(MainWindowDeathTest, TheAutoPrintSwitchEndsTheProcessDuringStartUp)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto ended = [](int status) { return WIFEXITED(status) && WEXITSTATUS(status) <= 1; };
+    EXPECT_EXIT(
+        {
+            SetErrorBox([](const QString&, const QString&) {});
+            auto window = MakeWindow({HolidayPicture(), "/autoPrint"});
+            std::_Exit(3);  // not reached: start-up ends the process
+        },
+        ended, "");
 }
 
 }  // namespace

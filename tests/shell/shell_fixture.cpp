@@ -1,6 +1,26 @@
 #include "shell_fixture.h"
 
+#include "formats/open_image.h"
+#include "formats/ui/open_handler.h"
 #include "testlib/test_env.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The program frees the format services when it ends; the suite does the same while the application lives.
+class FormatServices : public testing::Environment {
+public:
+    void TearDown() override
+    {
+        FreeOpenImage();
+        FreeOpenHandler();
+    }
+};
+
+const testing::Environment* const kFormatServices = testing::AddGlobalTestEnvironment(new FormatServices);
+
+}  // namespace
 
 QString HolidayPicture()
 {

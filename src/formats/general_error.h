@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+// The exception of the program's own codecs. It carries the failure text the codec left in its LastError, so a
+// caller that catches it can show the same words.
+class EGeneralError : public std::runtime_error {
+public:
+    explicit EGeneralError(const QString& text) : std::runtime_error(text.toStdString()), Text(text) {}
+
+    const QString& Message() const noexcept { return Text; }
+
+private:
+    QString Text;
+};

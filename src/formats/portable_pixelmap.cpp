@@ -1,0 +1,422 @@
+#include "formats/portable_pixelmap.h"
+
+#include "formats/byte_image.h"
+#include "formats/byte_stream.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr TColorTriple kWhite{255, 255, 255};
+constexpr TColorTriple kBlack{0, 0, 0};
+
+// round(v * 255 / maxValue) with ties to even, in integers; maxValue 0 has only black.
+std::uint8_t ScaleSample(std::uint32_t v, std::uint32_t maxValue)
+{
+    if (maxValue == 0)
+        return 0;
+    const std::uint64_t twice = std::uint64_t(v) * 255 * 2;
+    const std::uint64_t den = std::uint64_t(maxValue) * 2;
+    std::uint64_t q = (twice + maxValue) / den;
+    if ((twice + maxValue) % den == 0 && (q & 1))
+        --q;  // an exact half goes to the even neighbour
+    return std::uint8_t(q);
+}
+
+// Scaled level of every sample a reader can meet: indices 0..last, samples above maxValue first capped to it.
+std::vector<std::uint8_t> ScaleTable(std::uint32_t maxValue, std::uint32_t last)
+{
+    std::vector<std::uint8_t> table(size_t(last) + 1);
+    for (std::uint32_t v = 0; v <= last; ++v)
+        table[v] = ScaleSample(std::min(v, maxValue), maxValue);
+    return table;
+}
+
+}  // namespace
+
+struct TLineRange {
+    qint64 Start = 0;
+    qint64 End = -1;
+};
+
+namespace {
+
+// The next line with its "#" comment cut; false when the lines run out. uncutEnd is where the line's own
+// bytes end, comment included, so the byte after it is the line's break.
+bool NextLine(TByteStream& bytes, qint64& pos, TLineRange& line, qint64* uncutEnd = nullptr)
+{
+    qint64 markPos = -1;
+    if (!bytes.ReadLine(pos, -1, markPos, '#', line.End, line.Start))
+        return false;
+    if (uncutEnd)
+        *uncutEnd = line.End;
+    if (markPos != -1)
+        line.End = markPos - 1;
+    return true;
+}
+
+bool IsDigitAt(TByteStream& bytes, qint64 pos)
+{
+    std::uint8_t c = 0;
+    return bytes.ReadByte(pos, c) && c >= '0' && c <= '9';
+}
+
+// Collects the numbers of a line of any length: pieces of at most 2048 bytes, cut between numbers, so a long
+// line written by another program loses nothing.
+template <class Take>
+void ForEachNumber(TByteStream& bytes, const TLineRange& line, qint32 max, Take take)
+{
+    for (qint64 first = line.Start; first <= line.End;) {
+        qint64 last = std::min(line.End, first + TByteStream::kWindowSize - 1);
+        if (last < line.End) {
+            qint64 cut = last;
+            while (cut >= first && IsDigitAt(bytes, cut + 1))
+                --cut;
+            if (cut >= first)
+                last = cut;
+        }
+        TNumberList list;
+        if (bytes.ParseNumbers(first, last, list, max)) {
+            qint32 v = 0;
+            while (TByteStream::PopNumber(list, v))
+                if (!take(v))
+                    return;
+        }
+        first = last + 1;
+    }
+}
+
+bool ReadHeader(TByteStream& bytes, qint64& pos, TPortableHeader& header, qint64& dataPos)
+{
+    enum { kMagic, kWidth, kHeight, kMax } stage = kMagic;
+    TLineRange line;
+    qint64 uncutEnd = -1;
+    bool done = false;
+    while (!done && NextLine(bytes, pos, line, &uncutEnd)) {
+        if (stage == kMagic) {
+            const QByteArray magic = bytes.ReadString(line.Start, std::min(line.End, line.Start + 1)).toUpper();
+            if (magic.size() < 2 || magic[0] != 'P')
+                return false;
+            const int digit = magic[1] >= '0' && magic[1] <= '9' ? magic[1] - '0' : 0;
+            header.Kind = std::clamp(digit, 1, 6);
+            stage = kWidth;
+            continue;
+        }
+        ForEachNumber(bytes, line, -1, [&](qint32 v) {
+            if (stage == kWidth) {
+                if (v > 0) {
+                    header.Width = v;
+                    stage = kHeight;
+                }
+            } else if (stage == kHeight) {
+                if (v > 0) {
+                    header.Height = v;
+                    stage = kMax;
+                }
+                if (header.Kind == 1 || header.Kind == 4) {
+                    header.MaxValue = 1;
+                    done = true;
+                }
+            } else {
+                header.MaxValue = v;
+                done = true;
+            }
+            return !done;
+        });
+    }
+    // Raw data begins right after the single break that ends the header line, so a first sample of 10 or 13
+    // is a sample and not more of the break. Plain readers skip breaks anyway.
+    dataPos = done ? std::min(uncutEnd + 2, pos) : pos;
+    return true;
+}
+
+// Raw greymap and pixmap samples of one or two bytes, scaled through table, written row by row.
+template <int Channels, int SampleBytes, class Report>
+void ReadSamples(TByteStream& bytes, qint64& pos, TByteImage& image, int width, int height,
+                 const std::vector<std::uint8_t>& table, Report report)
+{
+    const std::uint8_t* scale = table.data();
+    const std::uint32_t lastIndex = std::uint32_t(table.size() - 1);
+    std::uint8_t* row = image.GetRow(0);
+    int x = 0;
+    int y = 0;
+    int channel = 0;
+    int half = 0;
+    std::uint32_t sample = 0;
+    std::uint8_t rgb[3] = {};
+    while (row) {
+        const std::uint8_t* data = nullptr;
+        const qint64 n = bytes.Span(pos, data);
+        if (n <= 0)
+            return;
+        for (qint64 k = 0; k < n; ++k) {
+            sample = (sample << 8) | data[k];
+            if constexpr (SampleBytes == 2) {
+                if (++half < 2)
+                    continue;
+                half = 0;
+            }
+            const std::uint8_t level = scale[std::min(sample, lastIndex)];
+            sample = 0;
+            std::uint8_t* p = row + 3 * x;
+            if constexpr (Channels == 1) {
+                p[0] = p[1] = p[2] = level;
+            } else {
+                rgb[channel] = level;
+                if (++channel < 3)
+                    continue;
+                channel = 0;
+                p[0] = rgb[2];
+                p[1] = rgb[1];
+                p[2] = rgb[0];
+            }
+            if (++x == width) {
+                x = 0;
+                if (++y == height) {
+                    pos += k + 1;
+                    return;
+                }
+                row = image.GetRow(y);
+            }
+        }
+        pos += n;
+        report();
+    }
+}
+
+}  // namespace
+
+void TPortablePixelmap::Assign(const TGraphic& source)
+{
+    CopyFromGraphic(source);
+    if (const auto* other = dynamic_cast<const TPortablePixelmap*>(&source))
+        Kind = std::clamp(other->Kind, 1, 6);
+}
+
+void TPortablePixelmap::LoadFromStream(QIODevice& stream)
+{
+    RunCodec("Loading", [&](QString& failure) { Load(stream, failure); });
+}
+
+void TPortablePixelmap::SaveToStream(QIODevice& stream)
+{
+    RunCodec("Saving", [&](QString& failure) { Save(stream, failure); });
+}
+
+void TPortablePixelmap::Load(QIODevice& stream, QString& failure)
+{
+    TByteStream bytes;
+    bytes.Attach(&stream);
+    qint64 pos = stream.pos();
+    TPortableHeader header;
+    qint64 dataPos = pos;
+    if (!ReadHeader(bytes, pos, header, dataPos)) {
+        failure = Text("Unknown format");
+        return;
+    }
+    if (header.Width <= 0 || header.Height <= 0) {
+        failure = Text("Invalid dimensions");
+        return;
+    }
+    QImage picture = NewBitmap24(header.Width, header.Height);
+    if (picture.isNull())
+        return;  // "Out of memory." stays: the size is refused before anything is allocated
+    picture.fill(Qt::white);
+    Bitmap = std::move(picture);
+    Kind = std::clamp(header.Kind, 1, 6);
+    pos = dataPos;
+    const bool read = Kind < 4 ? ReadPlain(bytes, pos, header) : ReadRaw(bytes, pos, header);
+    stream.seek(std::min(pos, stream.size()));
+    if (read)
+        failure.clear();
+}
+
+bool TPortablePixelmap::ReadPlain(TByteStream& bytes, qint64& pos, const TPortableHeader& header)
+{
+    const auto maxValue = std::uint32_t(std::min(header.MaxValue, 65535));
+    const std::vector<std::uint8_t> scale = ScaleTable(maxValue, maxValue);
+    const qint64 size = std::max<qint64>(bytes.GetSize(), 1);
+    TByteImage image(&Bitmap);
+    std::uint8_t rgb[3] = {};
+    int channel = 0;
+    bool full = false;
+    TLineRange line;
+    for (int lines = 1; !full && NextLine(bytes, pos, line); ++lines) {
+        if (lines % 40 == 0)
+            ThrottledProgress(int((pos + 1) * 100 / size), "Loading");
+        if (Kind == 1) {
+            full = !ReadPlainBits(bytes, line, image);
+            continue;
+        }
+        ForEachNumber(bytes, line, qint32(maxValue), [&](qint32 v) {
+            if (Kind == 2)
+                full = !image.WritePixel({scale[size_t(v)], scale[size_t(v)], scale[size_t(v)]});
+            else {
+                rgb[channel++] = scale[size_t(v)];
+                if (channel == 3) {
+                    channel = 0;
+                    full = !image.WritePixel({rgb[2], rgb[1], rgb[0]});
+                }
+            }
+            return !full;
+        });
+    }
+    return true;
+}
+
+// In a plain bitmap every digit is a pixel of its own, with or without blanks between them ("101" is black,
+// white, black), as other programs write them. False when the picture is full.
+bool TPortablePixelmap::ReadPlainBits(TByteStream& bytes, const TLineRange& line, TByteImage& image)
+{
+    for (qint64 i = line.Start; i <= line.End;) {
+        const std::uint8_t* data = nullptr;
+        const qint64 n = std::min(bytes.Span(i, data), line.End - i + 1);
+        if (n <= 0)
+            return true;
+        for (qint64 k = 0; k < n; ++k) {
+            const std::uint8_t c = data[k];
+            if (c >= '0' && c <= '9' && !image.WritePixel(c == '0' ? kWhite : kBlack))
+                return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+bool TPortablePixelmap::ReadRawBits(TByteStream& bytes, qint64& pos)
+{
+    const int width = Bitmap.width();
+    const int height = Bitmap.height();
+    const qint64 size = std::max<qint64>(bytes.GetSize(), 1);
+    TByteImage image(&Bitmap);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = image.GetRow(y);
+        // Every row starts on a new byte: the low bits of a row's last byte are padding.
+        for (int x = 0; x < width; x += 8) {
+            std::uint8_t b = 0;
+            if (!row || !bytes.ReadByte(pos, b))
+                return true;
+            ++pos;
+            for (int bit = 0; bit < 8 && x + bit < width; ++bit) {
+                const std::uint8_t level = (b & (0x80 >> bit)) ? 0 : 255;
+                std::uint8_t* p = row + 3 * (x + bit);
+                p[0] = p[1] = p[2] = level;
+            }
+        }
+        ThrottledProgress(int((pos + 1) * 100 / size), "Loading");
+    }
+    return true;
+}
+
+bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortableHeader& header)
+{
+    if (Kind == 4)
+        return ReadRawBits(bytes, pos);
+    const int width = Bitmap.width();
+    const int height = Bitmap.height();
+    const qint64 size = std::max<qint64>(bytes.GetSize(), 1);
+    const auto maxValue = std::uint32_t(std::clamp(header.MaxValue, 0, 65535));
+    const bool wide = maxValue > 255;
+    const std::vector<std::uint8_t> scale = ScaleTable(maxValue, wide ? maxValue : 255);
+    auto report = [&] { ThrottledProgress(int((pos + 1) * 100 / size), "Loading"); };
+    TByteImage image(&Bitmap);
+    if (Kind == 5 && !wide)
+        ReadSamples<1, 1>(bytes, pos, image, width, height, scale, report);
+    else if (Kind == 5)
+        ReadSamples<1, 2>(bytes, pos, image, width, height, scale, report);
+    else if (!wide)
+        ReadSamples<3, 1>(bytes, pos, image, width, height, scale, report);
+    else
+        ReadSamples<3, 2>(bytes, pos, image, width, height, scale, report);
+    return true;
+}
+
+void TPortablePixelmap::Save(QIODevice& stream, QString& failure)
+{
+    const int kind = Kind >= 1 && Kind <= 6 ? Kind : 6;
+    TByteStream bytes;
+    bytes.Attach(&stream);
+    qint64 pos = stream.pos();
+    QByteArray header = "P" + QByteArray::number(kind) + "\n" + QByteArray::number(Bitmap.width()) + " "
+                        + QByteArray::number(Bitmap.height()) + "\n";
+    if (kind != 1 && kind != 4)
+        header += "\n255\n";
+    // The header is flushed at once so that a stream refusing writes is told apart from a failure in the data.
+    if (!bytes.WriteString(pos, header) || !bytes.Flush()) {
+        failure = Text("Stream write failure");
+        return;
+    }
+    const bool written = kind < 4 ? WritePlain(bytes, pos, kind) : WriteRaw(bytes, pos, kind);
+    if (!bytes.Flush() || !written)
+        return;
+    stream.seek(pos);
+    failure.clear();
+}
+
+bool TPortablePixelmap::WritePlain(TByteStream& bytes, qint64& pos, int kind)
+{
+    const int width = Bitmap.width();
+    const int height = Bitmap.height();
+    TByteImage image(&Bitmap);
+    int lineCounter = 0;
+    QByteArray text;
+    for (int y = 0; y < height; ++y) {
+        ThrottledProgress((y + 1) * 100 / height, "Saving");
+        const std::uint8_t* row = image.GetRow(y);
+        if (!row)
+            return false;
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* p = row + 3 * x;
+            text.clear();
+            if (kind == 1)
+                text = p[2] == 0 ? "1 " : "0 ";
+            else if (kind == 2)
+                text = QByteArray::number(p[2]) + ' ';
+            else
+                text = QByteArray::number(p[2]) + ' ' + QByteArray::number(p[1]) + ' ' + QByteArray::number(p[0]) + ' ';
+            // Six pixels to a line keeps every line within 72 columns.
+            lineCounter += 12;
+            if (lineCounter >= 72) {
+                text += "\r\n";
+                lineCounter = 0;
+            }
+            if (!bytes.WriteString(pos, text))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool TPortablePixelmap::WriteRaw(TByteStream& bytes, qint64& pos, int kind)
+{
+    const int width = Bitmap.width();
+    const int height = Bitmap.height();
+    TByteImage image(&Bitmap);
+    for (int y = 0; y < height; ++y) {
+        ThrottledProgress((y + 1) * 100 / height, "Saving");
+        const std::uint8_t* row = image.GetRow(y);
+        if (!row)
+            return false;
+        std::uint8_t packed = 0;
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* p = row + 3 * x;
+            bool ok = true;
+            if (kind == 4) {
+                if (p[2] == 0)
+                    packed |= std::uint8_t(0x80 >> (x % 8));
+                if (x % 8 == 7 || x == width - 1) {
+                    ok = bytes.WriteByte(pos++, packed);
+                    packed = 0;
+                }
+            } else if (kind == 5) {
+                ok = bytes.WriteByte(pos++, p[2]);
+            } else {
+                ok = bytes.WriteByte(pos++, p[2]) && bytes.WriteByte(pos++, p[1]) && bytes.WriteByte(pos++, p[0]);
+            }
+            if (!ok)
+                return false;
+        }
+    }
+    return true;
+}

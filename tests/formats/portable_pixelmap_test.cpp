@@ -1,0 +1,198 @@
+#include "codec_test_util.h"
+#include "formats/general_error.h"
+#include "formats/portable_pixelmap.h"
+#include "testlib/test_env.h"
+
+namespace {
+
+QByteArray Save(const QImage& image, int kind)
+{
+    TPortablePixelmap picture;
+    picture.AssignImage(image);
+    picture.Kind = kind;
+    return SaveToBytes(picture);
+}
+
+// Loads text; returns the failure text, empty on success.
+QString Load(TPortablePixelmap& picture, const QByteArray& text)
+{
+    try {
+        LoadFromBytes(picture, text);
+        return {};
+    } catch (const EGeneralError& e) {
+        EXPECT_EQ(e.Message(), picture.GetLastError());
+        return e.Message();
+    }
+}
+
+std::vector<QRgb> LoadPixels(const QByteArray& text)
+{
+    TPortablePixelmap picture;
+    EXPECT_EQ(Load(picture, text), "");
+    return Pixels(picture.GetBitmap());
+}
+
+constexpr QRgb W = kWhitePx;
+constexpr QRgb B = kBlackPx;
+
+TEST(PortableWrite, HeadersAndPlainDataByteForByte)
+{
+    const QImage twoReds = MakePicture(2, 1, {0x690000, 0x070000});
+    EXPECT_EQ(Save(twoReds, 2), Bytes("P2\n2 1\n\n255\n105 7 "));
+    EXPECT_EQ(Save(twoReds, 6), Bytes("P6\n2 1\n\n255\n\x69\0\0\x07\0\0"));
+    EXPECT_EQ(Save(MakePicture(2, 1, {B, 0x00FF00}), 1), "P1\n2 1\n1 1 ");  // red 0 is black, whatever green says
+    EXPECT_EQ(Save(MakePicture(3, 1, {0x010203, 0x0A0B0C, W}), 3), "P3\n3 1\n\n255\n1 2 3 10 11 12 255 255 255 ");
+}
+
+TEST(PortableWrite, PlainLinesBreakAfterEverySixthPixel)
+{
+    const QByteArray text = Save(MakePicture(7, 1, std::vector<QRgb>(7, 0x010203)), 3);
+    const QByteArray six = Bytes("1 2 3 ").repeated(6);
+    EXPECT_EQ(text, "P3\n7 1\n\n255\n" + six + "\r\n1 2 3 ");
+    EXPECT_TRUE(Save(MakePicture(6, 1, std::vector<QRgb>(6, W)), 2).endsWith("255 \r\n"));
+}
+
+TEST(PortableWrite, RawBitmapRowsArePaddedToWholeBytes)
+{
+    const QImage eight = MakePicture(8, 2, {B, W, W, W, W, W, W, B, W, B, B, B, B, B, B, W});
+    EXPECT_EQ(Save(eight, 4), Bytes("P4\n8 2\n\x81\x7e"));
+    std::vector<QRgb> nine(18, W);
+    nine[0] = nine[8] = nine[9] = B;
+    EXPECT_EQ(Save(MakePicture(9, 2, nine), 4), Bytes("P4\n9 2\n\x80\x80\x80\x00"));
+    std::vector<QRgb> ten(10, B);
+    EXPECT_EQ(Save(MakePicture(10, 1, ten), 4), Bytes("P4\n10 1\n\xff\xc0"));
+}
+
+TEST(PortableWrite, ANewPictureIsSavedAsARawPixmap)
+{
+    TPortablePixelmap picture;
+    picture.AssignImage(MakePicture(1, 1, {0x102030}));
+    EXPECT_EQ(SaveToBytes(picture), Bytes("P6\n1 1\n\n255\n\x10\x20\x30"));
+}
+
+TEST(PortableWrite, RefusingStreamFailsWithItsText)
+{
+    QFile full("/dev/full");
+    if (!full.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        GTEST_SKIP() << "no /dev/full";
+    TPortablePixelmap picture;
+    picture.AssignImage(MakePicture(1, 1, {W}));
+    EXPECT_THROW(picture.SaveToStream(full), EGeneralError);
+    EXPECT_EQ(picture.GetLastError(), "Stream write failure.");
+}
+
+TEST(PortableRead, PlainBitmapsWithAndWithoutBlanks)
+{
+    EXPECT_EQ(LoadPixels("P1\n# c\n3 2\n1 0 1\n0 1 0\n"), (std::vector<QRgb>{B, W, B, W, B, W}));
+    // Digits need no blanks between them: every digit is a pixel.
+    EXPECT_EQ(LoadPixels("P1\n3 2\n101\n010"), (std::vector<QRgb>{B, W, B, W, B, W}));
+}
+
+TEST(PortableRead, RawBitmapSkipsRowPadding)
+{
+    EXPECT_EQ(LoadPixels(Bytes("P4\n8 2\n\x81\x7e")),
+              (std::vector<QRgb>{B, W, W, W, W, W, W, B, W, B, B, B, B, B, B, W}));
+    // Width 10: two bytes a row, the low six bits of the second are padding.
+    EXPECT_EQ(LoadPixels(Bytes("P4\n10 2\n\x00\x7f\xff\xc0")),
+              (std::vector<QRgb>{W, W, W, W, W, W, W, W, W, B, B, B, B, B, B, B, B, B, B, B}));
+}
+
+TEST(PortableRead, SamplesAreScaledToTheFullRange)
+{
+    // 200 is capped at maxval 15, which is full white; 7 of 15 is round(119) and 8 of 15 is 136.
+    const auto grey = LoadPixels(Bytes("P5\n3 1\n15\n\xc8\x07\x08"));
+    EXPECT_EQ(grey, (std::vector<QRgb>{W, 0x777777, 0x888888}));
+    EXPECT_EQ(LoadPixels("P2\n2 1\n0\n0 5"), (std::vector<QRgb>{B, B}));  // maxval 0 has only black
+    EXPECT_EQ(LoadPixels("P3\n1 1\n1023\n1023 512 0"), (std::vector<QRgb>{0xFF8000}));
+    EXPECT_EQ(LoadPixels(Bytes("P6\n1 1\n255\n\x01\x02\x03")), (std::vector<QRgb>{0x010203}));
+}
+
+TEST(PortableRead, WideRawSamplesTakeTwoBytesHighFirst)
+{
+    EXPECT_EQ(LoadPixels(Bytes("P5\n2 1\n65535\n\xff\xff\x80\x00")), (std::vector<QRgb>{W, 0x808080}));
+    EXPECT_EQ(LoadPixels(Bytes("P6\n1 1\n1000\n\x03\xe8\x01\xf4\x00\x00")), (std::vector<QRgb>{0xFF8000}));
+}
+
+TEST(PortableRead, HeaderLinesCommentsAndBreaks)
+{
+    EXPECT_EQ(LoadPixels("P2 # magic\r\n#only a comment\r\n\r\n2 #w\n 1 # h\n255#max\n1 2"),
+              (std::vector<QRgb>{0x010101, 0x020202}));
+    // Numbers on the magic line are not read: the size comes from the lines after it.
+    EXPECT_EQ(LoadPixels("P2 9 9 9\n1 1 255\n7"), (std::vector<QRgb>{0x070707}));
+    // "p6" is a raw pixmap; "P9" reads as kind 6.
+    TPortablePixelmap p9;
+    EXPECT_EQ(Load(p9, Bytes("P9\n1 1\n255\n\x01\x02\x03")), "");
+    EXPECT_EQ(p9.Kind, 6);
+}
+
+TEST(PortableRead, RawDataMayStartWithABreakByte)
+{
+    EXPECT_EQ(LoadPixels(Bytes("P5\n3 1\n255\n\x0a\x0d\xc8")), (std::vector<QRgb>{0x0A0A0A, 0x0D0D0D, 0xC8C8C8}));
+}
+
+TEST(PortableRead, ShortDataLeavesWhiteAndExtraDataIsIgnored)
+{
+    EXPECT_EQ(LoadPixels("P3\n2 2\n255\n1 2 3 4"), (std::vector<QRgb>{0x010203, W, W, W}));
+    EXPECT_EQ(LoadPixels(Bytes("P5\n1 1\n255\n\x05\x06")), (std::vector<QRgb>{0x050505}));
+}
+
+TEST(PortableRead, FailuresAndTheirTexts)
+{
+    TPortablePixelmap picture;
+    EXPECT_EQ(Load(picture, "\nP6\n1 1\n255\n"), "Unknown format.");
+    EXPECT_EQ(Load(picture, "Q6\n1 1\n255\n"), "Unknown format.");
+    EXPECT_EQ(Load(picture, ""), "Invalid dimensions.");
+    EXPECT_EQ(Load(picture, "P6\n0 0 0\n"), "Invalid dimensions.");
+    EXPECT_EQ(Load(picture, "P6\n99999 99999\n255\n"), "Out of memory.");
+    EXPECT_TRUE(picture.GetEmpty());
+}
+
+TEST(PortableRead, LoadFromAFileName)
+{
+    TPortablePixelmap picture;
+    EXPECT_FALSE(picture.LoadFromFile(TestDataPath("no_such_file.ppm")));
+    EXPECT_EQ(picture.GetLastError(), "File not found.");
+    const QString locked = NewTestFolder() + "/locked.ppm";
+    {
+        QFile file(locked);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("P1\n1 1\n1");
+    }
+    QFile::setPermissions(locked, QFileDevice::WriteOwner);
+    if (QFile(locked).open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "running with rights that read any file";
+    EXPECT_FALSE(picture.LoadFromFile(locked));
+    EXPECT_EQ(picture.GetLastError(), "File in use.");
+}
+
+TEST(PortableRoundTrip, EveryKindReadsBackWhatItWrote)
+{
+    const QImage colour = MakePicture(9, 2, {0x102030, W, B, 0xFF0000, 0x00FF00, 0x0000FF, 0x0A0D0A, 0x0D0A0D, 0x808080,
+                                             W, W, B, B, 0x123456, 0x654321, W, B, W});
+    for (int kind : {3, 6}) {
+        TPortablePixelmap picture;
+        EXPECT_EQ(Load(picture, Save(colour, kind)), "") << kind;
+        EXPECT_EQ(Pixels(picture.GetBitmap()), Pixels(colour)) << kind;
+        EXPECT_EQ(picture.Kind, kind);
+    }
+    // Greymaps and bitmaps keep the red channel.
+    TPortablePixelmap grey;
+    Load(grey, Save(colour, 5));
+    EXPECT_EQ(Px(grey.GetBitmap(), 0, 0), 0x101010u);
+    TPortablePixelmap mono;
+    Load(mono, Save(colour, 1));
+    EXPECT_EQ(Px(mono.GetBitmap(), 2, 0), B);
+    EXPECT_EQ(Px(mono.GetBitmap(), 3, 0), W);
+}
+
+TEST(PortableAssign, KindComesAlongFromAnotherAnymap)
+{
+    TPortablePixelmap source;
+    LoadFromBytes(source, "P2\n1 1\n255\n9");
+    TPortablePixelmap copy;
+    copy.Assign(source);
+    EXPECT_EQ(copy.Kind, 2);
+    EXPECT_EQ(Px(copy.GetBitmap(), 0, 0), 0x090909u);
+}
+
+}  // namespace
