@@ -4,16 +4,27 @@
 #include "common/bitmap.h"
 #include "common/limits.h"
 
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 
 namespace {
 
+// Directory entries the file has room for: the count in the header is taken on trust by Qt's reader, and a
+// hostile one would have us try tens of thousands of pictures that are not there.
+int EntriesWithRoom(const QImageReader& reader, qint64 fileSize)
+{
+    constexpr qint64 kHeaderBytes = 6;
+    constexpr qint64 kEntryBytes = 16;
+    const qint64 room = std::max<qint64>(0, (fileSize - kHeaderBytes) / kEntryBytes);
+    return int(std::min<qint64>(reader.imageCount(), room));
+}
+
 // The largest picture of the icon file (by area; the first of equal ones); null when none can be read.
-QImage LargestIcon(QImageReader& reader)
+QImage LargestIcon(QImageReader& reader, qint64 fileSize)
 {
     QImage largest;
-    const int count = reader.imageCount();
+    const int count = EntriesWithRoom(reader, fileSize);
     for (int i = 0; i < std::max(count, 1); ++i) {
         if (i > 0 && !reader.jumpToImage(i))
             break;
@@ -36,14 +47,19 @@ QImage LargestIcon(QImageReader& reader)
 bool DrawIcon(TImageInfoRec& info, const QImage& icon)
 {
     info.ErrorText = "Out of memory";
-    QImage target = *info.Bitmap;
-    if (!SetPixelFormat24(target))
-        return false;
-    if (info.BackColor != -1 && !target.isNull())
+    const int w = AtLeastOne(icon.width());
+    const int h = AtLeastOne(icon.height());
+    QImage target;
+    if (info.BackColor != -1) {
+        target = NewBitmap24(w, h);
+        if (target.isNull())
+            return false;
         target.fill(ColorFromValue(info.BackColor));
-    const qint64 newArea = info.BackColor != -1 ? info.BackColor : -1;
-    if (!ResizeBitmap24(target, AtLeastOne(icon.width()), AtLeastOne(icon.height()), newArea))
-        return false;
+    } else {
+        target = *info.Bitmap;
+        if (!ResizeBitmap24(target, w, h))
+            return false;
+    }
     QPainter painter(&target);
     painter.drawImage(0, 0, icon);
     painter.end();
@@ -64,7 +80,7 @@ bool LoadIconFile(TImageInfoRec& info)
 
         info.ErrorText = "Unknown format";
         ForceReaderFormat(reader, "ico");
-        const QImage icon = LargestIcon(reader);
+        const QImage icon = LargestIcon(reader, QFileInfo(info.FileName).size());
         if (icon.isNull())
             return false;
 

@@ -52,3 +52,12 @@ TEST(IconLoader, NoIconFailsUnknown)
         EXPECT_EQ(target, before);
     }
 }
+
+TEST(IconLoader, OverstatedPictureCountReadsWhatIsThere)
+{
+    QImage target;
+    bool ok = false;
+    OpenTestPicture("icon_count_overstated.ico", target, 0x00FFFFFF, &ok);  // claims 65535 pictures, has one
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(target.size(), QSize(1, 1));
+}
