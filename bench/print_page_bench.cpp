@@ -53,6 +53,19 @@ void BM_RenderPageScaleToPage(benchmark::State& state)
 }
 BENCHMARK(BM_RenderPageScaleToPage)->Unit(benchmark::kMillisecond);
 
+// The same page from a picture of the bitmap's own size: the cost of writing the page without the cost of
+// reading a picture ten times its size.
+void BM_RenderPageOneToOne(benchmark::State& state)
+{
+    const QImage picture = Picture50().scaled(kPage);
+    for (auto _ : state) {
+        QImage page = RenderPageBitmap(picture, kPage, {0, 0, kPage.width(), kPage.height()}, 0x00FFFFFF);
+        benchmark::DoNotOptimize(page.bits());
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(kPage.width()) * kPage.height() * 3);
+}
+BENCHMARK(BM_RenderPageOneToOne)->Unit(benchmark::kMillisecond);
+
 void BM_MemcpyPageBitmap(benchmark::State& state)
 {
     const std::size_t bytes = std::size_t(kPage.width()) * kPage.height() * 3;

@@ -13,6 +13,8 @@
 namespace platform {
 namespace {
 
+constexpr int kPngQuality = 50;
+
 QPageLayout::Orientation QtOrientation(int orientation)
 {
     return orientation == 1 ? QPageLayout::Landscape : QPageLayout::Portrait;
@@ -230,6 +232,10 @@ public:
     bool Transfer(const QImage& page) override
     {
         QImageWriter writer(FFileName);
+        // Qt's default PNG compression spends seconds on a photograph's page for a file no smaller than a
+        // middle level gives.
+        if (QFileInfo(FFileName).suffix().compare("png", Qt::CaseInsensitive) == 0)
+            writer.setQuality(kPngQuality);
         FWritten = writer.write(page);
         return FWritten;
     }
