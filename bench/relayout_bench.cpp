@@ -5,7 +5,6 @@
 #include "engine/ui/pictavo.h"
 
 #include <QApplication>
-#include <QImageReader>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -119,7 +118,6 @@ BENCHMARK(BM_RelayoutEngine)
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QImageReader::setAllocationLimit(1024);  // megabytes: the 50-megapixel picture is 150
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
