@@ -157,23 +157,29 @@ void TForm1::FormCreate()
 // The splash window, its picture, the help pages and the settings come with their own services; until those
 // exist these steps keep their places in the start-up order and do nothing.
 void TForm1::CreateSplash() {}
+void TForm1::CreateHelp() {}
+void TForm1::HideSplashAfterStart() {}
+void TForm1::SaveSettings() {}
+void TForm1::DestroySplash() {}
+void TForm1::DestroyHelp() {}
+
 bool TForm1::LoadSplashPicture()
 {
     StartupError = "Out of memory";
     return true;
 }
-void TForm1::ShowStartupError() { GetGeneral()->ShowError(StartupError); }
-void TForm1::CreateHelp() {}
+
+void TForm1::ShowStartupError()
+{
+    GetGeneral()->ShowError(StartupError);
+}
+
 // Applying the stored settings fires the engine's OnChange, which fills the status bar; until the settings
 // exist, fill it directly.
 void TForm1::LoadSettings()
 {
     RefreshStatus();
 }
-void TForm1::HideSplashAfterStart() {}
-void TForm1::SaveSettings() {}
-void TForm1::DestroySplash() {}
-void TForm1::DestroyHelp() {}
 
 void TForm1::CreateTopLine()
 {

@@ -44,7 +44,6 @@ QAction* TMenuTree::AddSeparator(QAction* parent, const QString& name)
 {
     QAction* item = MenuOf(parent)->addSeparator();
     item->setObjectName(name);
-    item->setText("-");
     FParents.insert(item, parent);
     return item;
 }

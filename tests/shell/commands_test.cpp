@@ -3,6 +3,7 @@
 #include "common/paths.h"
 #include "common/shell.h"
 #include "engine/ui/pictavo.h"
+#include "platform/color_dialog.h"
 #include "platform/printer.h"
 #include "shell/menu_tree.h"
 
@@ -208,13 +209,19 @@ TEST(Commands, UndoReversesTheLastOperation)
 TEST(Commands, UseBackgroundColorKeepsTheChosenColour)
 {
     auto window = MakeWindow();
-    window->Engine->SetBackground(0x00123456, false);
-    window->U1Click();
+    const platform::ColorChooser previous =
+        platform::SetColorChooser([](std::int32_t) { return std::optional<std::int32_t>(0x00123456); });
+    window->BackgroundColor1Click();
+    platform::SetColorChooser(previous);
     EXPECT_EQ(window->Engine->BackColor(), 0x00123456);
     EXPECT_TRUE(window->Engine->UseBackColor());
+
     window->U1Click();
     EXPECT_EQ(window->Engine->BackColor(), 0x00123456);
     EXPECT_FALSE(window->Engine->UseBackColor());
+    window->U1Click();
+    EXPECT_EQ(window->Engine->BackColor(), 0x00123456);
+    EXPECT_TRUE(window->Engine->UseBackColor());
 }
 
 TEST(Commands, AFailingCommandShowsItsErrorAndLeavesTheBusyState)

@@ -1,40 +1,153 @@
-// Picture operations, undo and the clipboard: placeholders until the pixel routines are wired in.
+// Picture operations, one-level undo and the clipboard.
 #include "engine/ui/pictavo.h"
+
+#include "engine/manipulation.h"
+#include "engine/undo.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPainter>
+
+#include <new>
+
+namespace {
+
+const QString kUnexpectedError = QStringLiteral("Unexpected error");
+const QString kTaskFailed = QStringLiteral("Task failed");
+
+enum { kFlip = 0, kMirror = 1 };
+
+// A request for the whole picture. A routine that fails without a reason of its own leaves the engine's
+// general one in place rather than an empty message.
+TManipulationInfo WholePicture(TBitmap& picture)
+{
+    TManipulationInfo info;
+    info.Bitmap = &picture;
+    BitmapArea(&picture, info.Area);
+    info.AreaExclusive = true;
+    info.ErrorText = kUnexpectedError;
+    return info;
+}
+
+void MakePicture24(TBitmap& picture)
+{
+    if (!SetPixelFormat24(picture))
+        throw std::bad_alloc();
+}
+
+// The clipboard's image as a 24-bit picture. What is transparent in it is laid on white, as on paper.
+TBitmap PictureFromImage(const QImage& image)
+{
+    TBitmap picture = NewBitmap24(image.width(), image.height());
+    if (picture.isNull())
+        throw std::bad_alloc();
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.drawImage(0, 0, image);
+    return picture;
+}
+
+}  // namespace
 
 bool TPictavo::Rotate(int angle)
 {
-    Q_UNUSED(angle);
-    LastError = "Unexpected error";
-    return false;
+    LastError = kUnexpectedError;
+    bool result = false;
+    try {
+        MakePicture24(FPicture);
+        TManipulationInfo info = WholePicture(FPicture);
+        if (!RotateBitmap(info, angle)) {
+            LastError = info.ErrorText;
+            return false;
+        }
+        SetUndo(kUndoRotate, angle);
+        result = true;
+    } catch (...) {
+        result = false;
+    }
+    if (angle == 180 || angle == -180) {
+        // A half turn keeps the size: the layout stands, only the picture on it changed.
+        FPreviewDirty = true;
+        PaintPage();
+    } else {
+        Refresh();  // width and height swapped: lay the page out again
+    }
+    return result;
 }
 
 bool TPictavo::FlipOrMirror(int kind)
 {
-    Q_UNUSED(kind);
-    LastError = "Unexpected error";
-    return false;
+    LastError = kUnexpectedError;
+    bool result = false;
+    try {
+        // Row and column reversal work on any pixel format, so the picture keeps its own.
+        TManipulationInfo info = WholePicture(FPicture);
+        if (!(kind == kFlip ? FlipArea(info) : MirrorArea(info))) {
+            LastError = info.ErrorText;
+            return false;
+        }
+        SetUndo(kind == kFlip ? kUndoFlip : kUndoMirror, 0);
+        result = true;
+    } catch (...) {
+        result = false;
+    }
+    FPreviewDirty = true;
+    PaintPage();
+    return result;
 }
 
 bool TPictavo::Flip()
 {
-    return FlipOrMirror(0);
+    return FlipOrMirror(kFlip);
 }
 
 bool TPictavo::Mirror()
 {
-    return FlipOrMirror(1);
+    return FlipOrMirror(kMirror);
 }
 
 bool TPictavo::Invert()
 {
-    LastError = "Unexpected error";
-    return false;
+    LastError = kUnexpectedError;
+    bool result = false;
+    try {
+        MakePicture24(FPicture);
+        TManipulationInfo info = WholePicture(FPicture);
+        if (!InvertBitmap(info)) {
+            LastError = info.ErrorText;
+            return false;
+        }
+        SetUndo(kUndoInvert, 0);
+        result = true;
+    } catch (...) {
+        result = false;
+    }
+    FPreviewDirty = true;
+    PaintPage();
+    return result;
 }
 
+// The inverse records itself as the last operation, so a second Undo redoes the change.
 bool TPictavo::Undo()
 {
-    LastError = "Unexpected error";
-    return false;
+    LastError = "Out of memory";
+    if (!CanUndo())
+        return true;
+    const TUndoStep step = InverseStep(FUndo);
+    switch (step.Action) {
+    case TUndoAction::Rotate:
+        return Rotate(step.Angle);
+    case TUndoAction::Flip:
+        return Flip();
+    case TUndoAction::Mirror:
+        return Mirror();
+    case TUndoAction::Invert:
+        return Invert();
+    case TUndoAction::Nothing:
+        break;
+    }
+    return true;
 }
 
 bool TPictavo::CanUndo() const
@@ -44,10 +157,7 @@ bool TPictavo::CanUndo() const
 
 QString TPictavo::UndoCaption() const
 {
-    if (!CanUndo())
-        return {};
-    const QString name = FUndo.Operation.toLower();
-    return name.left(1).toUpper() + name.mid(1);
+    return CanUndo() ? OperationCaption(FUndo.Operation) : QString();
 }
 
 void TPictavo::SetUndo(const QString& name, std::int32_t value)
@@ -66,17 +176,41 @@ void TPictavo::ClearUndo()
 
 bool TPictavo::CopyToClipboard()
 {
-    LastError = "Task failed";
-    return false;
+    LastError = kTaskFailed;
+    if (!HasPicture())
+        return false;
+    QGuiApplication::clipboard()->setImage(FPicture);
+    return true;
 }
 
 bool TPictavo::CanPaste() const
 {
-    return false;
+    try {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        return data && data->hasImage();
+    } catch (...) {
+        return false;
+    }
 }
 
 bool TPictavo::PasteFromClipboard()
 {
-    LastError = "Task failed";
-    return false;
+    LastError = kTaskFailed;
+    if (!CanPaste())
+        return false;
+    bool result = false;
+    try {
+        const QImage image = QGuiApplication::clipboard()->image();
+        if (image.isNull())
+            throw std::bad_alloc();  // offered, but it could not be read
+        FPicture = PictureFromImage(image);
+        FEmpty = false;
+        result = true;
+    } catch (...) {
+        ClearPicture();
+        result = false;
+    }
+    Refresh();
+    ClearUndo();  // a pasted picture has nothing to undo
+    return result;
 }
