@@ -13,6 +13,8 @@
 namespace platform {
 namespace {
 
+constexpr int kPngQuality = 50;
+
 QPageLayout::Orientation QtOrientation(int orientation)
 {
     return orientation == 1 ? QPageLayout::Landscape : QPageLayout::Portrait;
@@ -75,25 +77,27 @@ public:
     void BeginDocument(const QString& title) override
     {
         FPainter.reset();
+        FRefused = false;
         if (QPrinter* printer = Printer())
             printer->setDocName(title);
     }
 
     bool Transfer(const QImage& page) override
     {
+        // After a refusal no later page of the job counts, so none is started: Qt could not take it back.
         QPrinter* printer = Printer();
-        if (!printer || page.isNull())
-            return false;
+        if (FRefused || !printer || page.isNull())
+            return Refuse();
         if (!FPainter) {
             FPainter = std::make_unique<QPainter>();
             if (!FPainter->begin(printer)) {
                 FPainter.reset();
-                return false;
+                return Refuse();
             }
         }
         const QRect printable(0, 0, printer->width(), printer->height());
         FPainter->drawImage(printable, page);
-        return printer->printerState() != QPrinter::Error;
+        return printer->printerState() != QPrinter::Error || Refuse();
     }
 
     bool EndDocument() override
@@ -133,7 +137,14 @@ protected:
     virtual void Dropped() {}
 
 private:
+    bool Refuse()
+    {
+        FRefused = true;
+        return false;
+    }
+
     std::unique_ptr<QPainter> FPainter;
+    bool FRefused = false;
 };
 
 class QueuePrinterPort final : public QPrinterPort {
@@ -221,6 +232,10 @@ public:
     bool Transfer(const QImage& page) override
     {
         QImageWriter writer(FFileName);
+        // Qt's default PNG compression spends seconds on a photograph's page for a file no smaller than a
+        // middle level gives.
+        if (QFileInfo(FFileName).suffix().compare("png", Qt::CaseInsensitive) == 0)
+            writer.setQuality(kPngQuality);
         FWritten = writer.write(page);
         return FWritten;
     }

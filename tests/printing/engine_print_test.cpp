@@ -162,6 +162,32 @@ TEST_F(EnginePrint, RefusedTransferFailsTheJobAndDropsIt)
     EXPECT_EQ(Printer->Log.Transfers[1], QSize(w, h));
 }
 
+TEST_F(EnginePrint, PageThatCannotBeSentIsAFailure)
+{
+    Open();
+    Printer->EndAnswer = false;
+    EXPECT_FALSE(Engine->Print());
+    EXPECT_EQ(Engine->LastError, "Task failed");
+    EXPECT_EQ(Printer->Log.Transfers.size(), 1u);
+}
+
+TEST_F(EnginePrint, CustomPositionFarOffThePageKeepsAStripOnThePrintedPage)
+{
+    Open(600, 300, Qt::red);
+    TPictavoInfo info = *Engine->Info();
+    info.Scale = kScaleAsIs;
+    info.Position = kPositionCustom;
+    info.Quality = 2;
+    info.X = 100000;
+    info.Y = 0;
+    Engine->SetInfo(info);
+    ASSERT_TRUE(Engine->Print());
+    const QImage& page = Printer->Log.LastPage;
+    // The last 3 columns of the bitmap show the picture's left edge, as the preview shows it at the sheet's edge.
+    EXPECT_EQ(page.pixelColor(page.width() - 3, 0), QColor(Qt::red));
+    EXPECT_EQ(page.pixelColor(page.width() - 4, 0), QColor(Qt::white));
+}
+
 TEST_F(EnginePrint, NothingToPrintOrNoPrinter)
 {
     EXPECT_FALSE(Engine->CanPrint());

@@ -30,6 +30,7 @@ public:
     std::function<void()> DuringTransfer;
     std::function<bool(TScriptedPrinter&)> SetupAnswer = [](TScriptedPrinter&) { return false; };
     int OrientationValue = 0;
+    bool EndAnswer = true;  // false: the page could not be sent
     TLog Log;
 
     bool Installed() override { return InstalledAnswer; }
@@ -62,7 +63,7 @@ public:
     bool EndDocument() override
     {
         ++Log.Ends;
-        return true;
+        return EndAnswer;
     }
 
     void AbortDocument() override { ++Log.Aborts; }
