@@ -196,7 +196,9 @@ bool ReverseArea(TManipulationInfo& info, TBytePass bytePass, TSubBytePass subBy
 // ---- quarter turn -------------------------------------------------------------------------------------------
 
 // The turned picture is filled in square tiles, so the source rows one tile reads stay in cache while their
-// columns are collected; inside a tile, 4 x 4 pixel blocks move as whole words.
+// columns are collected; inside a tile, 4 x 4 pixel blocks move as whole words. The tiles of one band of turned
+// rows read the source a short stretch of many rows at a time, a pattern the processor does not foresee, so
+// each tile asks for the next tile's source lines itself.
 constexpr int kTurnTile = 64;
 constexpr int kTurnBlock = 4;
 
@@ -275,12 +277,30 @@ void TurnBlock(const TTurnPlan& plan, int i, int j)
     }
 }
 
+// Asks for the source bytes of turned rows [i0, i1) at turned column j: one stretch of one source row.
 template <bool Clockwise>
-void TurnTile(const TTurnPlan& plan, int i0, int i1, int j0, int j1)
+void PrefetchSourceRow(const TTurnPlan& plan, int i0, int i1, int j)
+{
+    constexpr qsizetype kLine = 64;
+    const uchar* first = SourcePixel<Clockwise>(plan, Clockwise ? i0 : i1 - 1, j);
+    const uchar* last = first + qsizetype(i1 - i0) * kBytesPerPixel24 - 1;
+    for (const uchar* p = first; p < last; p += kLine)
+        __builtin_prefetch(p);
+    __builtin_prefetch(last);
+}
+
+// The tile turns turned rows [i0, i1) by columns [j0, j1). The source rows of the next tile along the band,
+// columns [j1, jNext), are asked for a few at a time, so they arrive while this tile is being turned.
+template <bool Clockwise>
+void TurnTile(const TTurnPlan& plan, int i0, int i1, int j0, int j1, int jNext)
 {
     const int iBlocksEnd = i0 + (i1 - i0) / kTurnBlock * kTurnBlock;
     const int jBlocksEnd = j0 + (j1 - j0) / kTurnBlock * kTurnBlock;
-    for (int i = i0; i < iBlocksEnd; i += kTurnBlock) {
+    const int blockRows = std::max((iBlocksEnd - i0) / kTurnBlock, 1);
+    const int nextColumns = jNext - j1;
+    for (int i = i0, b = 0; i < iBlocksEnd; i += kTurnBlock, ++b) {
+        for (int j = j1 + b * nextColumns / blockRows; j < j1 + (b + 1) * nextColumns / blockRows; ++j)
+            PrefetchSourceRow<Clockwise>(plan, i0, i1, j);
         for (int j = j0; j < jBlocksEnd; j += kTurnBlock)
             TurnBlock<Clockwise>(plan, i, j);
         for (int k = i; k < i + kTurnBlock; ++k)
@@ -297,8 +317,10 @@ void TurnTiles(const TTurnPlan& plan)
 {
     for (int i0 = 0; i0 < plan.height; i0 += kTurnTile) {
         const int i1 = std::min(i0 + kTurnTile, plan.height);
-        for (int j0 = 0; j0 < plan.width; j0 += kTurnTile)
-            TurnTile<Clockwise>(plan, i0, i1, j0, std::min(j0 + kTurnTile, plan.width));
+        for (int j0 = 0; j0 < plan.width; j0 += kTurnTile) {
+            const int j1 = std::min(j0 + kTurnTile, plan.width);
+            TurnTile<Clockwise>(plan, i0, i1, j0, j1, std::min(j1 + kTurnTile, plan.width));
+        }
     }
 }
 
