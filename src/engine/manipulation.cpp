@@ -5,10 +5,6 @@
 #include <cstdint>
 #include <cstring>
 
-#if __has_include(<sys/mman.h>)
-#include <sys/mman.h>
-#endif
-
 namespace {
 
 const QString kUndefinedImage = QStringLiteral("Undefined image handle.");
@@ -324,23 +320,6 @@ void TurnTiles(const TTurnPlan& plan)
     }
 }
 
-// A fresh picture's pages are only mapped when first written. Asking for 2 MiB pages first turns tens of
-// thousands of page faults into dozens, and the tiles, which reach across many rows at once, miss the address
-// cache far less. Only advice: where the system declines, nothing changes.
-void AdviseLargePages(QImage& fresh)
-{
-#ifdef MADV_HUGEPAGE
-    constexpr std::uintptr_t kLargePage = std::uintptr_t(1) << 21;
-    const auto begin = reinterpret_cast<std::uintptr_t>(fresh.bits());
-    const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
-    const std::uintptr_t last = (begin + std::uintptr_t(fresh.sizeInBytes())) & ~(kLargePage - 1);
-    if (last > first)
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-    Q_UNUSED(fresh);
-#endif
-}
-
 void TurnInto(const QImage& source, QImage& turned, bool clockwise)
 {
     const TTurnPlan plan{source.constBits(), source.bytesPerLine(), turned.bits(), turned.bytesPerLine(),
@@ -476,7 +455,6 @@ bool RotateQuarter(TManipulationInfo& info, int direction)
     TBitmap turned = SetPixelFormat24(picture) ? NewBitmap24(picture.height(), picture.width()) : TBitmap();
     if (turned.isNull())
         return Fail(info, kOutOfMemory);
-    AdviseLargePages(turned);
     TurnInto(picture, turned, direction == kRotateClockwise);
     picture = std::move(turned);
     return true;

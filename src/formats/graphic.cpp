@@ -9,8 +9,6 @@
 #include <cstdint>
 #include <new>
 
-#include <sys/mman.h>
-
 namespace {
 
 qint64 TickMs()
@@ -20,20 +18,6 @@ qint64 TickMs()
 }
 
 }  // namespace
-
-QImage NewDecoderBitmap(int width, int height)
-{
-    QImage picture = NewBitmap24(width, height);
-    constexpr std::uintptr_t kHugePage = 2 << 20;
-    const auto start = reinterpret_cast<std::uintptr_t>(picture.bits());
-    const auto end = start + std::uintptr_t(picture.sizeInBytes());
-    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t last = end & ~(kHugePage - 1);
-    // Only a hint: where it is refused, the picture is the same, only slower to touch the first time.
-    if (!picture.isNull() && last > first)
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    return picture;
-}
 
 TCodecPicture::TCodecPicture(bool withPeriod) : Bitmap(), WithPeriod(withPeriod) {}
 

@@ -36,11 +36,6 @@ public:
     virtual void SaveToStream(QIODevice& stream) = 0;
 };
 
-// A new 24-bit picture for a decoder to fill (NewBitmap24's size check first). Large ones are backed by huge
-// pages where the system offers them on request: a decoder then spends its time decoding, not faulting in
-// thousands of small pages.
-QImage NewDecoderBitmap(int width, int height);
-
 // The common body of the program's own codecs: an owned 24-bit pixel store, progress reports, the failure text
 // pattern of a load or save, and the quiet load from a file name.
 class TCodecPicture : public TGraphic {

@@ -296,7 +296,7 @@ void TPortablePixelmap::Load(QIODevice& stream, QString& failure)
         failure = Text("Invalid dimensions");
         return;
     }
-    QImage picture = NewDecoderBitmap(header.Width, header.Height);
+    QImage picture = NewBitmap24(header.Width, header.Height);
     if (picture.isNull())
         return;  // "Out of memory." stays: the size is refused before anything is allocated
     if (!PaintsItsOwnBackground(header))

@@ -272,7 +272,7 @@ void TTextPicture::Load(QIODevice& stream, QString& failure)
         failure = "Unexpected error";
         return;
     }
-    QImage picture = NewDecoderBitmap(header.Width, header.Height);
+    QImage picture = NewBitmap24(header.Width, header.Height);
     if (picture.isNull())
         return;  // "Out of memory" stays: the size is refused before anything is allocated
     Bitmap = std::move(picture);  // Decode paints every pixel, white where the text ends early

@@ -79,7 +79,7 @@ void TXBitmap::Load(QIODevice& stream, QString& failure)
         failure = Text("Invalid dimensions");
         return;
     }
-    QImage picture = NewDecoderBitmap(width, height);
+    QImage picture = NewBitmap24(width, height);
     if (picture.isNull())
         return;  // "Out of memory." stays: the size is refused before anything is allocated
     picture.fill(Qt::white);
