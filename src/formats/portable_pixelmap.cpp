@@ -4,7 +4,6 @@
 #include "formats/byte_stream.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -438,6 +437,21 @@ void TPortablePixelmap::Save(QIODevice& stream, QString& failure)
     failure.clear();
 }
 
+namespace {
+
+// A sample in decimal without leading zeros (0 is "0").
+char* AppendDecimal(char* out, unsigned value)
+{
+    if (value >= 100)
+        *out++ = char('0' + value / 100);
+    if (value >= 10)
+        *out++ = char('0' + value / 10 % 10);
+    *out++ = char('0' + value % 10);
+    return out;
+}
+
+}  // namespace
+
 bool TPortablePixelmap::WritePlain(TByteStream& bytes, qint64& pos, int kind)
 {
     const int width = Bitmap.width();
@@ -458,7 +472,7 @@ bool TPortablePixelmap::WritePlain(TByteStream& bytes, qint64& pos, int kind)
                 *end++ = ' ';
             } else {
                 for (int channel = 2; channel >= (kind == 2 ? 2 : 0); --channel) {
-                    end = std::to_chars(end, text + sizeof text, p[channel]).ptr;
+                    end = AppendDecimal(end, p[channel]);
                     *end++ = ' ';
                 }
             }
