@@ -1,6 +1,7 @@
 #include "engine/ui/pictavo.h"
 
 #include "testlib/test_env.h"
+#include "engine/ui/docked_engine.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -29,44 +30,13 @@ QImage Inverted(QImage image)
     return image;
 }
 
-class TPaintCounter : public QObject {
-public:
-    explicit TPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int Count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++Count;
-        return false;
-    }
-};
-
-// A real engine docked into a window on the offscreen screen, with the real clipboard.
-class ImageOpsTest : public testing::Test {
+// The docked engine with the real clipboard, emptied for every case.
+class ImageOpsTest : public DockedEngineTest {
 protected:
     void SetUp() override
     {
-        Host = std::make_unique<QWidget>();
-        auto* layout = new QVBoxLayout(Host.get());
-        layout->setContentsMargins(0, 0, 0, 0);
-        Engine = std::make_unique<TPictavo>();
-        Engine->Form()->setParent(Host.get());
-        layout->addWidget(Engine->Form());
-        Engine->Form()->show();
-        Host->resize(520, 700);
-        Host->show();
-        Engine->SetViewSize(0);
-        Engine->Refresh();
-        QApplication::processEvents();
+        DockedEngineTest::SetUp();
         QGuiApplication::clipboard()->clear();
-    }
-
-    void TearDown() override
-    {
-        Engine.reset();
-        Host.reset();
     }
 
     // Opens the picture from a file, the way a user brings one in.
@@ -87,8 +57,6 @@ protected:
 
     const QImage& Picture() const { return Engine->Picture(); }
 
-    std::unique_ptr<QWidget> Host;
-    std::unique_ptr<TPictavo> Engine;
 };
 
 }  // namespace

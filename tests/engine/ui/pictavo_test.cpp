@@ -3,6 +3,7 @@
 #include "common/general.h"
 #include "platform/color_dialog.h"
 #include "testlib/test_env.h"
+#include "engine/ui/docked_engine.h"
 
 #include <QApplication>
 #include <QFile>
@@ -20,45 +21,13 @@ constexpr QRgb kWhite = qRgb(255, 255, 255);
 constexpr QRgb kRed = qRgb(255, 0, 0);
 constexpr QRgb kBlue = qRgb(0, 0, 255);
 
-// Counts the paints a widget receives.
-class TPaintCounter : public QObject {
-public:
-    explicit TPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int Count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++Count;
-        return false;
-    }
-};
-
-// The engine docked into a host window the way the main window docks it, on screen (offscreen platform).
-class EngineTest : public testing::Test {
+// The docked engine on a desktop without a printer.
+class EngineTest : public DockedEngineTest {
 protected:
     void SetUp() override
     {
         ASSERT_FALSE(qEnvironmentVariableIsSet("CUPS_SERVER")) << "these cases assume no printer";
-        Host = std::make_unique<QWidget>();
-        auto* layout = new QVBoxLayout(Host.get());
-        layout->setContentsMargins(0, 0, 0, 0);
-        Engine = std::make_unique<TPictavo>();
-        Engine->Form()->setParent(Host.get());
-        layout->addWidget(Engine->Form());
-        Engine->Form()->show();
-        Host->resize(520, 700);
-        Host->show();
-        Engine->SetViewSize(0);
-        Engine->Refresh();
-        QApplication::processEvents();
-    }
-
-    void TearDown() override
-    {
-        Engine.reset();
-        Host.reset();
+        DockedEngineTest::SetUp();
     }
 
     void Resize(int width, int height)
@@ -85,8 +54,6 @@ protected:
         QApplication::sendEvent(Engine->Page(), &event);
     }
 
-    std::unique_ptr<QWidget> Host;
-    std::unique_ptr<TPictavo> Engine;
 };
 
 bool AllPixels(const QImage& image, QRgb color)
