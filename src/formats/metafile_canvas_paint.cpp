@@ -1,0 +1,563 @@
+#include "formats/metafile_canvas.h"
+#include "formats/metafile_geometry.h"
+
+#include <QFontMetricsF>
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using metafile_detail::Finite;
+using metafile_detail::RectPath;
+
+constexpr std::uint32_t kEtoOpaque = 2, kEtoClipped = 4;
+// Larger glyphs only make Qt build enormous glyph images; no readable picture needs them.
+constexpr double kMaxTextPixels = 16384;
+// Lines of text are short; a run longer than this is no text anyone set.
+constexpr qsizetype kMaxTextChars = 8192;
+
+bool IsHatch(const QBrush& b)
+{
+    return b.style() >= Qt::HorPattern && b.style() <= Qt::DiagCrossPattern;
+}
+
+QPainter::CompositionMode RopMode(std::uint32_t rop)
+{
+    switch (rop) {
+    case 0x00EE0086: return QPainter::RasterOp_SourceOrDestination;       // SRCPAINT
+    case 0x008800C6: return QPainter::RasterOp_SourceAndDestination;      // SRCAND
+    case 0x00660046: return QPainter::RasterOp_SourceXorDestination;      // SRCINVERT
+    case 0x00330008: return QPainter::RasterOp_NotSource;                 // NOTSRCCOPY
+    case 0x00440328: return QPainter::RasterOp_SourceAndNotDestination;   // SRCERASE
+    case 0x001100A6: return QPainter::RasterOp_NotSourceAndNotDestination;  // NOTSRCERASE
+    case 0x00BB0226: return QPainter::RasterOp_NotSourceOrDestination;    // MERGEPAINT
+    default: return QPainter::CompositionMode_SourceOver;                 // SRCCOPY and the rest
+    }
+}
+
+}  // namespace
+
+// ---- painting ------------------------------------------------------------------------------------------------
+
+void TMetafileCanvas::BeginPaint(const QTransform& transform)
+{
+    if (clipDirty_) {
+        painter_.resetTransform();
+        if (state_.clip)
+            painter_.setClipPath(*state_.clip);
+        else
+            painter_.setClipping(false);
+        clipDirty_ = false;
+    }
+    painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter_.setTransform(transform);
+}
+
+QPen TMetafileCanvas::ScaledPen(const QTransform& transform) const
+{
+    if (state_.pen.null)
+        return QPen(Qt::NoPen);
+    QPen pen = state_.pen.pen;
+    pen.setMiterLimit(state_.miterLimit);
+    // Paths in target pixels are drawn untransformed, so there the width takes the drawing's scale itself.
+    const double scale = std::sqrt(std::abs((transform.isIdentity() ? full_ : transform).determinant()));
+    const double pixels = pen.widthF() * scale;
+    // Cosmetic pens, and pens thinner than a pixel once mapped, still draw one pixel, as on any device.
+    if (state_.pen.cosmetic || !(pixels >= 1)) {
+        pen.setWidthF(1);
+        pen.setCosmetic(true);
+    } else if (transform.isIdentity()) {
+        pen.setWidthF(pixels);
+    }
+    return pen;
+}
+
+// Hatches and patterns repeat in picture pixels from the picture's origin, whatever the mapping: the
+// brush undoes the painter's transform.
+QBrush TMetafileCanvas::PixelBrush(QBrush brush, const QTransform& painterTransform)
+{
+    if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush && painterTransform.isInvertible())
+        brush.setTransform(painterTransform.inverted());
+    return brush;
+}
+
+void TMetafileCanvas::Paint(const QPainterPath& path, const QTransform& transform, bool fill, bool stroke)
+{
+    BeginPaint(transform);
+    if (fill && !state_.brush.null) {
+        if (IsHatch(state_.brush.brush) && state_.bkOpaque)
+            painter_.fillPath(path, state_.bkColor);  // an opaque background shows between the hatch lines
+        painter_.fillPath(path, PixelBrush(state_.brush.brush, transform));
+    }
+    if (stroke && !state_.pen.null)
+        painter_.strokePath(path, ScaledPen(transform));
+}
+
+void TMetafileCanvas::DrawTarget(const QPainterPath& path, bool fill, bool stroke)
+{
+    Paint(path, QTransform(), fill, stroke);  // the path is in target pixels already
+}
+
+void TMetafileCanvas::Draw(const QPainterPath& logical, bool fill, bool stroke)
+{
+    if (inPath_) {
+        path_.addPath(full_.map(logical));
+        return;
+    }
+    QPainterPath path = logical;
+    path.setFillRule(state_.fillRule);
+    Paint(path, full_, fill, stroke);
+}
+
+void TMetafileCanvas::MoveTo(QPointF p)
+{
+    state_.position = p;
+    if (inPath_)
+        path_.moveTo(full_.map(p));
+}
+
+void TMetafileCanvas::LineTo(QPointF p)
+{
+    QPainterPath line(state_.position);
+    line.lineTo(p);
+    ContinueFigure(line);
+    state_.position = p;
+}
+
+// Drawing that starts at the current position: in a path bracket it continues the open figure.
+void TMetafileCanvas::ContinueFigure(const QPainterPath& logical)
+{
+    if (!inPath_) {
+        Draw(logical, false, true);
+        return;
+    }
+    if (path_.elementCount() == 0)
+        path_.moveTo(full_.map(state_.position));
+    path_.connectPath(full_.map(logical));
+}
+
+void TMetafileCanvas::Polyline(const QPolygonF& points)
+{
+    if (points.size() < 2)
+        return;
+    QPainterPath path;
+    path.addPolygon(points);
+    Draw(path, false, true);
+}
+
+void TMetafileCanvas::PolylineTo(const QPolygonF& points)
+{
+    if (points.isEmpty())
+        return;
+    QPainterPath path(state_.position);
+    for (const QPointF& p : points)
+        path.lineTo(p);
+    ContinueFigure(path);
+    state_.position = points.last();
+}
+
+void TMetafileCanvas::Polygon(const QPolygonF& points)
+{
+    if (points.size() < 2)
+        return;
+    QPainterPath path;
+    path.addPolygon(points);
+    path.closeSubpath();
+    Draw(path, true, true);
+}
+
+void TMetafileCanvas::PolyPolygon(const std::vector<QPolygonF>& polygons)
+{
+    QPainterPath path;
+    for (const QPolygonF& polygon : polygons) {
+        if (polygon.size() < 2)
+            continue;
+        path.addPolygon(polygon);
+        path.closeSubpath();
+    }
+    Draw(path, true, true);
+}
+
+void TMetafileCanvas::PolyPolyline(const std::vector<QPolygonF>& lines)
+{
+    QPainterPath path;
+    for (const QPolygonF& line : lines)
+        if (line.size() >= 2)
+            path.addPolygon(line);
+    Draw(path, false, true);
+}
+
+namespace {
+
+QPainterPath Beziers(QPointF start, const QPolygonF& controls, qsizetype first)
+{
+    QPainterPath path(start);
+    for (qsizetype i = first; i + 2 < controls.size(); i += 3)
+        path.cubicTo(controls[i], controls[i + 1], controls[i + 2]);
+    return path;
+}
+
+}  // namespace
+
+void TMetafileCanvas::PolyBezier(const QPolygonF& points)
+{
+    if (points.size() < 4)
+        return;
+    Draw(Beziers(points.first(), points, 1), false, true);
+}
+
+void TMetafileCanvas::PolyBezierTo(const QPolygonF& points)
+{
+    if (points.size() < 3)
+        return;
+    ContinueFigure(Beziers(state_.position, points, 0));
+    state_.position = points[(points.size() / 3) * 3 - 1];
+}
+
+void TMetafileCanvas::PolyDraw(const QPolygonF& points, QByteArrayView types)
+{
+    constexpr std::uint8_t kClose = 1, kKind = 6, kLine = 2, kBezier = 4, kMove = 6;
+    if (points.isEmpty() || types.size() != points.size())
+        return;
+    QPainterPath path(state_.position);
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        const auto type = std::uint8_t(types[i]);
+        switch (type & kKind) {
+        case kMove: path.moveTo(points[i]); break;
+        case kLine: path.lineTo(points[i]); break;
+        case kBezier:
+            if (i + 2 >= points.size())
+                return;  // a curve needs three points; the record is broken
+            path.cubicTo(points[i], points[i + 1], points[i + 2]);
+            i += 2;
+            break;
+        default: return;
+        }
+        if (type & kClose)
+            path.closeSubpath();
+    }
+    ContinueFigure(path);
+    state_.position = points.last();
+}
+
+void TMetafileCanvas::Rectangle(const QRectF& r)
+{
+    Draw(RectPath(r), true, true);
+}
+
+void TMetafileCanvas::RoundRect(const QRectF& r, QSizeF corner)
+{
+    QPainterPath path;
+    path.addRoundedRect(r.normalized(), std::abs(corner.width()) / 2, std::abs(corner.height()) / 2);
+    Draw(path, true, true);
+}
+
+void TMetafileCanvas::Ellipse(const QRectF& r)
+{
+    QPainterPath path;
+    path.addEllipse(r.normalized());
+    Draw(path, true, true);
+}
+
+void TMetafileCanvas::Arc(TArcKind kind, const QRectF& rawBox, QPointF start, QPointF end)
+{
+    const QRectF box = rawBox.normalized();
+    if (box.width() <= 0 || box.height() <= 0)
+        return;
+    // The radials cut the ellipse where Qt's parametric angle has the same direction after unscaling.
+    const QPointF c = box.center();
+    const auto angle = [&](QPointF p) {
+        return qRadiansToDegrees(std::atan2(-(p.y() - c.y()) / box.height(), (p.x() - c.x()) / box.width()));
+    };
+    const double a1 = angle(start);
+    double sweep = angle(end) - a1;
+    if (state_.clockwise) {
+        while (sweep >= 0)
+            sweep -= 360;
+    } else {
+        while (sweep <= 0)
+            sweep += 360;
+    }
+    if (!std::isfinite(sweep))
+        return;
+    QPainterPath path;
+    if (kind == TArcKind::Pie) {
+        path.moveTo(c);
+        path.arcTo(box, a1, sweep);
+        path.closeSubpath();
+        Draw(path, true, true);
+        return;
+    }
+    path.arcMoveTo(box, a1);
+    path.arcTo(box, a1, sweep);
+    if (kind == TArcKind::Chord) {
+        path.closeSubpath();
+        Draw(path, true, true);
+    } else if (kind == TArcKind::ArcTo) {
+        QPainterPath withLead(state_.position);
+        withLead.connectPath(path);
+        ContinueFigure(withLead);
+        state_.position = path.currentPosition();
+    } else {
+        Draw(path, false, true);
+    }
+}
+
+void TMetafileCanvas::AngleArc(QPointF center, double radius, double startDeg, double sweepDeg)
+{
+    if (!std::isfinite(radius) || !std::isfinite(startDeg) || !std::isfinite(sweepDeg))
+        return;
+    const QRectF box(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius);
+    QPainterPath path(state_.position);
+    path.arcTo(box, startDeg, std::clamp(sweepDeg, -360.0, 360.0));
+    ContinueFigure(path);
+    state_.position = path.currentPosition();
+}
+
+void TMetafileCanvas::SetPixel(QPointF p, QColor c)
+{
+    if (inPath_)
+        return;
+    BeginPaint(QTransform());
+    const QPointF at = full_.map(p);
+    painter_.fillRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1), c);
+}
+
+void TMetafileCanvas::Fill(const QPainterPath& targetPath, const QBrush& brush)
+{
+    BeginPaint(QTransform());
+    painter_.fillPath(targetPath, brush);
+}
+
+void TMetafileCanvas::FillRects(const std::vector<QRectF>& deviceRects, const QBrush* brush)
+{
+    if (inPath_)
+        return;
+    const QBrush& use = brush ? *brush : (state_.brush.null ? QBrush(Qt::NoBrush) : state_.brush.brush);
+    Fill(DeviceRegion(deviceRects), use);
+}
+
+// ---- text ----------------------------------------------------------------------------------------------------
+
+QFont TMetafileCanvas::MakeFont(int pixelSize) const
+{
+    QFont font;
+    if (!state_.font.face.isEmpty())
+        font.setFamily(state_.font.face);
+    font.setPixelSize(std::max(1, pixelSize));
+    font.setWeight(QFont::Weight(std::clamp(state_.font.weight == 0 ? 400 : state_.font.weight, 1, 1000)));
+    font.setItalic(state_.font.italic);
+    font.setUnderline(state_.font.underline);
+    font.setStrikeOut(state_.font.strikeOut);
+    return font;
+}
+
+namespace {
+
+// Where each character starts along the baseline, in units of the laid-out font; empty without advances.
+std::vector<double> CharacterStarts(const TTextRun& run, double unitsPerLogical, double& width)
+{
+    std::vector<double> starts;
+    width = 0;
+    if (run.advances.size() < std::size_t(run.text.size()))
+        return starts;
+    for (qsizetype i = 0; i < run.text.size(); ++i) {
+        starts.push_back(width);
+        width += run.advances[std::size_t(i)] * unitsPerLogical;
+    }
+    return starts;
+}
+
+}  // namespace
+
+// The em in target pixels; text stays upright whatever the mapping's y direction.
+double TMetafileCanvas::TextPixels() const
+{
+    if (state_.font.height == 0)
+        return 16 * std::sqrt(std::abs(base_.determinant()));
+    return std::abs(state_.font.height) * QLineF(full_.map(QPointF(0, 0)), full_.map(QPointF(0, 1))).length();
+}
+
+std::optional<TMetafileCanvas::TTextLayout> TMetafileCanvas::LayoutText(const TTextRun& run, QPointF reference) const
+{
+    const QPointF origin = full_.map(reference);
+    const double em = std::min(TextPixels(), kMaxTextPixels);
+    if (!std::isfinite(em) || em < 0.5 || !std::isfinite(origin.x()) || !std::isfinite(origin.y()))
+        return std::nullopt;
+    TTextLayout layout;
+    const int baseSize = std::max(1, int(std::lround(em)));
+    const QFont font = MakeFont(baseSize);
+    const QFontMetricsF metrics(font);
+    layout.scale = em / baseSize;
+    if (state_.font.height > 0 && metrics.height() > 0)
+        layout.scale *= baseSize / metrics.height();  // a positive height is the cell: ascent plus descent
+    layout.unitX = QLineF(full_.map(QPointF(0, 0)), full_.map(QPointF(1, 0))).length();
+
+    const QString text = run.text.left(kMaxTextChars);
+    const std::vector<double> starts = CharacterStarts(run, layout.unitX / layout.scale, layout.width);
+    if (starts.empty())
+        layout.width = metrics.horizontalAdvance(text);
+    if (!std::isfinite(layout.width))
+        return std::nullopt;
+
+    QPointF at(0, metrics.ascent());  // top alignment
+    const std::uint32_t horizontal = state_.textAlign & kTaCenter;
+    if (horizontal == kTaCenter)
+        at.rx() = -layout.width / 2;
+    else if (horizontal == kTaRight)
+        at.rx() = -layout.width;
+    const std::uint32_t vertical = state_.textAlign & kTaBaseline;
+    if (vertical == kTaBaseline)
+        at.ry() = 0;
+    else if (vertical == kTaBottom)
+        at.ry() = -metrics.descent();
+    layout.box = QRectF(at.x(), at.y() - metrics.ascent(), layout.width, metrics.height());
+
+    const double worldAngle = qRadiansToDegrees(std::atan2(state_.world.m12(), state_.world.m11()));
+    layout.frame.translate(origin.x(), origin.y());
+    layout.frame.rotate(worldAngle - state_.font.escapement / 10.0);
+    layout.frame.scale(layout.scale, layout.scale);
+
+    if (starts.empty()) {
+        layout.glyphs.addText(at, font, text);
+        return layout;
+    }
+    // The metafile placed every character itself; keep its layout rather than our font's. Characters far off
+    // the picture cost time and draw nothing.
+    const QRectF visible = layout.frame.inverted().mapRect(QRectF(target_.rect())).adjusted(-baseSize, 0, baseSize, 0);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const double x = at.x() + starts[std::size_t(i)];
+        if (x >= visible.left() && x <= visible.right())
+            layout.glyphs.addText(QPointF(x, at.y()), font, text.mid(i, 1));
+    }
+    return layout;
+}
+
+void TMetafileCanvas::PaintText(const TTextLayout& layout, const TTextRun& run)
+{
+    const bool clipped = run.rect && (run.options & kEtoClipped);
+    if (clipped) {
+        painter_.save();
+        BeginPaint(QTransform());
+        painter_.setClipPath(TargetRect(*run.rect), Qt::IntersectClip);
+    }
+    BeginPaint(layout.frame);
+    if (state_.bkOpaque)
+        painter_.fillRect(layout.box, state_.bkColor);
+    painter_.setRenderHint(QPainter::Antialiasing, true);
+    painter_.fillPath(layout.glyphs, state_.textColor);
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    if (clipped) {
+        painter_.restore();
+        clipDirty_ = true;
+    }
+}
+
+void TMetafileCanvas::TextOut(const TTextRun& run)
+{
+    if (run.rect && (run.options & kEtoOpaque) && !inPath_)
+        Fill(TargetRect(*run.rect), state_.bkColor);
+    if (run.text.isEmpty())
+        return;
+    const bool updateCp = state_.textAlign & kTaUpdateCp;
+    const QPointF reference = updateCp ? state_.position : run.reference;
+    const std::optional<TTextLayout> layout = LayoutText(run, reference);
+    if (!layout)
+        return;
+    if (inPath_)
+        path_.addPath(layout->frame.map(layout->glyphs));
+    else
+        PaintText(*layout, run);
+    if (updateCp && layout->unitX > 0)
+        state_.position = reference + QPointF(layout->width * layout->scale / layout->unitX, 0);
+}
+
+// ---- bitmaps -------------------------------------------------------------------------------------------------
+
+void TMetafileCanvas::StretchBitmap(const QRectF& dest, const QImage& image, const QRectF& source, std::uint32_t rop)
+{
+    if (inPath_ || image.isNull() || source.width() == 0 || source.height() == 0)
+        return;
+    const double sx = dest.width() / source.width();
+    const double sy = dest.height() / source.height();
+    const QTransform sourceToLogical(sx, 0, 0, sy, dest.x() - source.x() * sx, dest.y() - source.y() * sy);
+    const QTransform transform = sourceToLogical * full_;
+    if (!Finite(transform))
+        return;
+    BeginPaint(transform);
+    painter_.setCompositionMode(RopMode(rop));
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, state_.smoothStretch);
+    painter_.drawImage(source.topLeft(), image, source);
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void TMetafileCanvas::PatBlt(const QRectF& dest, std::uint32_t rop)
+{
+    if (inPath_)
+        return;
+    const QPainterPath area = TargetRect(dest);
+    BeginPaint(QTransform());
+    switch (rop) {
+    case 0x00F00021:  // PATCOPY
+        if (!state_.brush.null)
+            painter_.fillPath(area, state_.brush.brush);
+        break;
+    case 0x005A0049:  // PATINVERT
+        if (!state_.brush.null) {
+            painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+            painter_.fillPath(area, state_.brush.brush);
+        }
+        break;
+    case 0x00000042: painter_.fillPath(area, Qt::black); break;  // BLACKNESS
+    case 0x00FF0062: painter_.fillPath(area, Qt::white); break;  // WHITENESS
+    case 0x00550009:                                             // DSTINVERT
+        painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
+        painter_.fillPath(area, Qt::black);
+        break;
+    default: break;
+    }
+    painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+// ---- the path bracket ----------------------------------------------------------------------------------------
+
+void TMetafileCanvas::BeginPath()
+{
+    path_.clear();
+    inPath_ = true;
+}
+
+void TMetafileCanvas::AbortPath()
+{
+    path_.clear();
+    inPath_ = false;
+}
+
+void TMetafileCanvas::CloseFigure()
+{
+    if (inPath_)
+        path_.closeSubpath();
+}
+
+void TMetafileCanvas::FillPath()
+{
+    path_.setFillRule(state_.fillRule);
+    DrawTarget(path_, true, false);
+    path_.clear();
+}
+
+void TMetafileCanvas::StrokePath()
+{
+    DrawTarget(path_, false, true);
+    path_.clear();
+}
+
+void TMetafileCanvas::StrokeAndFillPath()
+{
+    path_.setFillRule(state_.fillRule);
+    DrawTarget(path_, true, true);
+    path_.clear();
+}
