@@ -14,6 +14,8 @@ struct TBmpHeader {
     std::uint32_t Compression = 0;
     std::uint32_t GreenMask = 0;  // of 16-bit bit-field pictures
     std::int64_t PixelOffset = 0;
+    std::int32_t XPelsPerMeter = 0;  // the picture's resolution; 0 when the header has none
+    std::int32_t YPelsPerMeter = 0;
 };
 
 inline constexpr std::uint32_t kBiRgb = 0;

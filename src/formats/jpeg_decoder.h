@@ -1,5 +1,7 @@
 #pragma once
 
+#include "formats/photo_metadata.h"
+
 #include <QImage>
 #include <QString>
 
@@ -22,9 +24,14 @@ public:
 
     int Width() const;
     int Height() const;
+    // What the header's markers carry: JFIF density or EXIF resolution, EXIF orientation, the ICC profile.
+    const TPhotoMetadata& Metadata() const;
+    // The library's first warning about damaged data; empty when it had none.
+    QString Warning() const;
 
     // Decodes the opened picture into picture, a 24-bit picture of Width x Height. Damaged scan data gives what
-    // could be decoded (the library fills the rest); false on a fatal error, with picture partly written.
+    // could be decoded (the library fills the rest); false on a fatal error, with picture partly written. CMYK
+    // pictures with a CMYK profile are converted through it.
     bool DecodeInto(QImage& picture);
 
 private:

@@ -65,8 +65,10 @@ bool ApplyOption(TCommandLine& line, const QString& name, const QString& value)
         line.Printer = value;
         return !value.isEmpty();
     }
-    if (name == "SCALE")
-        return code(line.Scale, kScales);
+    if (name == "SCALE") {
+        line.ScaleToPictureResolution = value.compare("Picture", Qt::CaseInsensitive) == 0;
+        return line.ScaleToPictureResolution || code(line.Scale, kScales);
+    }
     if (name == "POSITION")
         return code(line.Position, kPositions);
     if (name == "ORIENTATION")
@@ -104,7 +106,7 @@ bool TCommandLine::AutoPrintSwitch() const
 
 bool TCommandLine::HasOverrides() const
 {
-    return Scale || Position || Orientation || Quality || Copies || X || Y || ZoomX || ZoomY || ZoomXY;
+    return Scale || ScaleToPictureResolution || Position || Orientation || Quality || Copies || X || Y || ZoomX || ZoomY || ZoomXY;
 }
 
 TCommandLine ParseCommandLine(const QStringList& args)
@@ -146,7 +148,8 @@ QString CommandLineUsage()
         "  /PRINTTO=file       print into a file instead of a printer (implies /AUTOPRINT); a .pdf name gets a\n"
         "                      PDF page, an image name (.png, .bmp, .jpg) the page bitmap itself\n"
         "  /PRINTER=queue      print on that CUPS queue instead of the default one\n"
-        "  /SCALE=value        0-5 or ActualSize, ScaleToPage, FitToPage, AsIs, Custom, CustomFixed\n"
+        "  /SCALE=value        0-5 or ActualSize, ScaleToPage, FitToPage, AsIs, Custom, CustomFixed, or Picture\n"
+        "                      (CustomFixed at the picture's own resolution, where its file has one)\n"
         "  /POSITION=value     0-5 or TopLeft, TopRight, BottomLeft, BottomRight, Center, Custom\n"
         "  /ORIENTATION=value  0-1 or Portrait, Landscape\n"
         "  /QUALITY=value      0-2 or Low, Medium, High\n"

@@ -21,6 +21,7 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 // The white sheet: it paints and handles the mouse through the engine, which holds the picture and layout.
 class TPictavoPage : public QWidget {
@@ -203,14 +204,20 @@ void TPictavo::ClearPicture()
     FEmpty = true;
     FPicture = NewBitmap24(1, 1);
     FPicture.fill(Qt::white);
+    FPictureDpiX = FPictureDpiY = 0;
     Refresh();
 }
 
 bool TPictavo::OpenPicture(const QString& fileName)
 {
+    FOpenWarning.clear();
+    FErrorFile.clear();
     LastError = "File not found";
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
+    if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) {
+        FErrorFile = fileName;
+        FErrorReason = LastError;
         return false;
+    }
     LastError = "Unknown format";
     bool result = false;
     try {
@@ -218,13 +225,20 @@ bool TPictavo::OpenPicture(const QString& fileName)
         info.FileName = fileName;
         info.BackColor = kWhite;
         info.Bitmap = &FPicture;
+        info.AutoRotate = FAutoRotate;
         const TOpenImage* registry = GetOpenImage();
         if (!registry)
             throw std::bad_alloc();
-        if (registry->OpenFile(info)) {
+        if (registry->Collection->IndexOfFile(fileName) == -1) {
+            // The registry's own text for this is an internal one; people are told what it means.
+            LastError = "Unsupported format";
+        } else if (registry->OpenFile(info)) {
             if (!SetPixelFormat24(FPicture))
                 throw std::bad_alloc();
             FEmpty = false;
+            FPictureDpiX = info.DpiX;
+            FPictureDpiY = info.DpiY;
+            FOpenWarning = info.Warning;
             result = true;
         } else {
             if (!info.ErrorText.isEmpty())
@@ -239,7 +253,24 @@ bool TPictavo::OpenPicture(const QString& fileName)
     }
     Refresh();
     ClearUndo();
+    if (!result) {
+        FErrorFile = fileName;
+        FErrorReason = LastError;
+    }
     return result;
+}
+
+void TPictavo::PrintAtPictureResolution()
+{
+    if (!HasPictureResolution())
+        return;
+    const std::int32_t percent = PercentForResolution(FDpiX, FPictureDpiX);
+    if (percent <= 0)
+        return;
+    TPictavoInfo info = FInfo;
+    info.Scale = kScaleCustomFixed;
+    info.ZoomXY = percent;
+    SetInfo(info);
 }
 
 // ---- Layout ----------------------------------------------------------------------------------------------------------
@@ -511,7 +542,19 @@ void TPictavo::SetAutoClose(bool flag)
 
 void TPictavo::ShowLastError() const
 {
-    GetGeneral()->ShowError(LastError);
+    // The file goes with the reason only once: the next failure may be about something else.
+    const QString file = std::exchange(FErrorFile, QString());
+    if (file.isEmpty() || LastError != FErrorReason) {
+        GetGeneral()->ShowError(LastError);
+        return;
+    }
+    QString detail;
+    if (LastError == "Unsupported format") {
+        const QString name = QFileInfo(file).fileName();
+        const qsizetype dot = name.lastIndexOf(u'.');
+        detail = dot < 0 ? QString() : "\"" + name.mid(dot) + "\"";
+    }
+    GetGeneral()->ShowFileError(file, LastError, detail);
 }
 
 // ---- Events ------------------------------------------------------------------------------------------------------------

@@ -44,8 +44,20 @@ public:
     QWidget* Form() const { return FForm; }  // the form the host docks
     void HidePanel();                         // hides the form and takes it out of its parent
 
+    // On false, LastError tells why and the error box names the file.
     bool OpenPicture(const QString& fileName);
     void ClearPicture();
+    // Photos are stood upright by their camera's orientation when they open (on by default).
+    bool AutoRotate() const { return FAutoRotate; }
+    void SetAutoRotate(bool flag) { FAutoRotate = flag; }
+    // Why the last picture opened only in part; empty when it opened whole.
+    const QString& OpenWarning() const { return FOpenWarning; }
+    // The picture's own resolution in pixels per inch (from its file); 0 when it has none.
+    double PictureDpiX() const { return FPictureDpiX; }
+    double PictureDpiY() const { return FPictureDpiY; }
+    bool HasPictureResolution() const { return !FEmpty && FPictureDpiX > 0; }
+    // "Custom Fixed" at the percentage that prints the picture at its own resolution; nothing without one.
+    void PrintAtPictureResolution();
     bool HasPicture() const { return !FEmpty; }
     // Command line: picture, title or "/AUTOPRINT", "/AUTOPRINT" (args without the program's own name).
     bool ProcessCommandLine(const QStringList& args);
@@ -174,6 +186,13 @@ private:
     bool FlipOrMirror(int kind);  // 0 flip, 1 mirror
 
     bool FEmpty = true;
+    bool FAutoRotate = true;
+    QString FOpenWarning;
+    double FPictureDpiX = 0;
+    double FPictureDpiY = 0;
+    // The file the last failed open was about and its reason: the error box names the file beside that reason.
+    mutable QString FErrorFile;
+    QString FErrorReason;
     TPictavoUndoInfo FUndo;
     bool FPrinting = false;
     std::uint8_t FPaintFailed = 0;

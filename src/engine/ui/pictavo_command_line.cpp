@@ -37,6 +37,8 @@ void ApplyCommandLineSettings(TPictavo& engine, const TCommandLine& line)
     info.ZoomXY = line.ZoomXY.value_or(info.ZoomXY);
     info.Temporary = true;  // for this run only
     engine.SetInfo(info);
+    if (line.ScaleToPictureResolution)
+        engine.PrintAtPictureResolution();
     if (line.Copies)
         engine.SetCopies(*line.Copies);
 }
