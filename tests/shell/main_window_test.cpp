@@ -62,6 +62,7 @@ const std::vector<MenuRow>& MenuTable()
         {"Options1", "", "&Options", {}},
         {"AutoClose1", "Options1", "&Auto Close", {}},
         {"AutoPrint1", "Options1", "Auto &Print", {}},
+        {"AutoRotate1", "Options1", "Auto &Rotate", {}},
         {"N4", "Options1", "-", {}},
         {"None1", "Options1", "&None", {}},
         {"N5", "Options1", "-", {}},
@@ -76,6 +77,7 @@ const std::vector<MenuRow>& MenuTable()
         {"N751", "Options1", "75%", {}},
         {"N7", "Options1", "-", {}},
         {"Center1", "Options1", "&Center", {}},
+        {"PrintAtPictureResolution1", "Options1", "Print at Picture's Re&solution", {}},
         {"View1", "", "&View", {}},
         {"ButtonBar1", "View1", "&Button Bar", {}},
         {"Toolbar1", "View1", "&Toolbar", {}},
@@ -294,7 +296,7 @@ TEST(CommandLine, AMissingFileShowsFileNotFoundAndTheWindowStillBuilds)
     CapturedErrors errors;
     auto window = MakeWindow({"/nonexistent/picture.bmp"});
     ASSERT_EQ(errors.Messages.size(), 1u);
-    EXPECT_EQ(errors.Messages[0], "File not found");
+    EXPECT_EQ(errors.Messages[0], "/nonexistent/picture.bmp\n\nFile not found");
     EXPECT_FALSE(window->Engine->HasPicture());
     EXPECT_EQ(window->windowTitle(), "Pictavo");
     EXPECT_EQ(window->Panels[5]->text(), "Ready");
