@@ -247,11 +247,11 @@ bool DecodeHeifMemory(const void* data, std::size_t size, bool applyTransformati
     if (!context)
         return false;
     errorText = "Unknown format";
-    if (heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr).code != heif_error_Ok)
-        return false;
     QByteArray bytes = QByteArray::fromRawData(static_cast<const char*>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     const bool transforms = HasTransformations(MetaBoxOf(buffer));
+    if (heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr).code != heif_error_Ok)
+        return false;
     return Decode(context.get(), applyTransformations, transforms, picture, metadata, errorText);
 }

@@ -272,3 +272,17 @@ TEST(PhotoLoaders, DamagedPhotos)
     EXPECT_TRUE(ok);
     EXPECT_FALSE(info.Warning.isEmpty());
 }
+
+// AV1 pictures decode too (dav1d or aom), and translucent HEIF pictures are laid on white.
+TEST(PhotoLoaders, AvifAndTranslucentHeif)
+{
+    QImage target;
+    TImageInfoRec info = Open(TestDataPath("photo/orientation6.avif"), target);
+    EXPECT_EQ(target.size(), QSize(16, 16));
+    EXPECT_NEAR(info.DpiX, 300, 0.01);
+    info = Open(TestDataPath("photo/alpha.heic"), target);
+    EXPECT_EQ(info.BitsPerPixel, 32);
+    EXPECT_TRUE(NearColor(target.pixelColor(0, 0), Qt::white, 16)) << target.pixelColor(0, 0).name().toStdString();
+    EXPECT_TRUE(NearColor(target.pixelColor(15, 15), Qt::white, 16)) << target.pixelColor(15, 15).name().toStdString();
+    EXPECT_TRUE(NearColor(target.pixelColor(8, 8), Qt::red, 40)) << target.pixelColor(8, 8).name().toStdString();
+}
