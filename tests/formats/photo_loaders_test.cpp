@@ -169,6 +169,31 @@ TEST(PhotoLoaders, EveryCameraOrientationOpensUpright)
     EXPECT_EQ(info.BitsPerPixel, 24);
 }
 
+// Phones record the orientation in the container (irot) and repeat it in EXIF: the picture is turned once.
+TEST(PhotoLoaders, HeifTurnedByItsContainerIsTurnedOnce)
+{
+    REQUIRE_TOOLS("convert", "exiftool", "heif-enc");
+    const QString folder = NewTestFolder();
+    ASSERT_TRUE(RunTool("convert", {MakeUpright(folder), "-rotate", "270", "-quality", "95", folder + "/s.jpg"}));
+    ASSERT_TRUE(RunTool("exiftool", {"-q", "-overwrite_original", "-Orientation#=6", folder + "/s.jpg"}));
+    ASSERT_TRUE(RunTool("heif-enc", {"-q", "95", folder + "/s.jpg", "-o", folder + "/s.heic"}));
+    // heif-enc writes no irot: its pixi property, associated with the picture, becomes one of the same length
+    // turning a quarter to the right (three quarters anticlockwise).
+    QFile file(folder + "/s.heic");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    const qsizetype pixi = bytes.indexOf("pixi");
+    ASSERT_GT(pixi, 0);
+    bytes.replace(pixi, 5, QByteArray("irot\x03", 5));
+    ASSERT_TRUE(WriteFile(folder + "/phone.heic", bytes));
+
+    QImage target;
+    Open(folder + "/phone.heic", target);
+    ExpectUpright(target, 40);
+    Open(folder + "/phone.heic", target, false);
+    EXPECT_EQ(target.size(), QSize(20, 40));
+}
+
 // A photo in a wide-gamut space shows the sRGB colour LittleCMS computes for it, whatever carries the profile.
 TEST(PhotoLoaders, EmbeddedProfileBecomesSrgb)
 {
