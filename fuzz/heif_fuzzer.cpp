@@ -8,14 +8,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    QImage picture;
-    TPhotoMetadata metadata;
+    THeifResult heif;
     QString error;
-    if (!DecodeHeifMemory(data, size, true, picture, metadata, error))
+    if (!DecodeHeifMemory(data, size, true, heif, error))
         return 0;
     TImageInfoRec info;
     QImage target;
     info.Bitmap = &target;
-    FinishPhoto(info, picture, metadata);
+    FinishPhoto(info, heif.Picture, heif.Metadata);
     return 0;
 }

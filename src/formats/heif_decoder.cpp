@@ -161,8 +161,8 @@ QImage FromRgb(const std::uint8_t* plane, int stride, int width, int height)
     return picture;
 }
 
-bool Decode(heif_context* context, bool applyTransformations, bool containerTransforms, QImage& picture,
-            TPhotoMetadata& metadata, QString& errorText)
+bool Decode(heif_context* context, bool applyTransformations, bool containerTransforms, THeifResult& result,
+            QString& errorText)
 {
     errorText = "Unknown format";
     heif_image_handle* rawHandle = nullptr;
@@ -197,16 +197,20 @@ bool Decode(heif_context* context, bool applyTransformations, bool containerTran
         return false;
 
     errorText = "Out of memory";
+    QImage& picture = result.Picture;
     if (alpha)
         picture = QImage(plane, width, height, stride, QImage::Format_RGBA8888).copy();
     else
         picture = FromRgb(plane, stride, width, height);
     if (picture.isNull())
         return false;
-    metadata.IccProfile = ColourProfile(handle.get());
-    ReadExif(handle.get(), metadata);
+    heif_error warning{};
+    if (heif_image_get_decoding_warnings(image.get(), 0, &warning, 1) == 1 && warning.message)
+        result.Warning = QString::fromUtf8(warning.message);
+    result.Metadata.IccProfile = ColourProfile(handle.get());
+    ReadExif(handle.get(), result.Metadata);
     if (containerTransforms)
-        metadata.Orientation = 1;
+        result.Metadata.Orientation = 1;
     return true;
 }
 
@@ -220,8 +224,7 @@ THeif<heif_context> NewContext()
 
 }  // namespace
 
-bool DecodeHeifFile(const QString& fileName, bool applyTransformations, QImage& picture, TPhotoMetadata& metadata,
-                    QString& errorText)
+bool DecodeHeifFile(const QString& fileName, bool applyTransformations, THeifResult& result, QString& errorText)
 {
     errorText = "Out of memory";
     const THeif<heif_context> context = NewContext();
@@ -236,11 +239,11 @@ bool DecodeHeifFile(const QString& fileName, bool applyTransformations, QImage& 
     if (heif_context_read_from_file(context.get(), QFile::encodeName(fileName).constData(), nullptr).code !=
         heif_error_Ok)
         return false;
-    return Decode(context.get(), applyTransformations, transforms, picture, metadata, errorText);
+    return Decode(context.get(), applyTransformations, transforms, result, errorText);
 }
 
-bool DecodeHeifMemory(const void* data, std::size_t size, bool applyTransformations, QImage& picture,
-                      TPhotoMetadata& metadata, QString& errorText)
+bool DecodeHeifMemory(const void* data, std::size_t size, bool applyTransformations, THeifResult& result,
+                      QString& errorText)
 {
     errorText = "Out of memory";
     const THeif<heif_context> context = NewContext();
@@ -253,5 +256,5 @@ bool DecodeHeifMemory(const void* data, std::size_t size, bool applyTransformati
     const bool transforms = HasTransformations(MetaBoxOf(buffer));
     if (heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr).code != heif_error_Ok)
         return false;
-    return Decode(context.get(), applyTransformations, transforms, picture, metadata, errorText);
+    return Decode(context.get(), applyTransformations, transforms, result, errorText);
 }

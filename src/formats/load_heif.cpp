@@ -8,12 +8,12 @@ bool LoadHeifFile(TImageInfoRec& info)
     if (!PrepareInfo(info))
         return false;
     try {
-        QImage picture;
-        TPhotoMetadata metadata;
-        if (!DecodeHeifFile(info.FileName, info.AutoRotate, picture, metadata, info.ErrorText))
+        THeifResult heif;
+        if (!DecodeHeifFile(info.FileName, info.AutoRotate, heif, info.ErrorText))
             return false;
-        info.BitsPerPixel = picture.hasAlphaChannel() ? 32 : 24;
-        return FinishPhoto(info, picture, metadata);
+        info.BitsPerPixel = heif.Picture.hasAlphaChannel() ? 32 : 24;
+        info.Warning = heif.Warning;
+        return FinishPhoto(info, heif.Picture, heif.Metadata);
     } catch (...) {
         return false;
     }

@@ -296,6 +296,11 @@ TEST(PhotoLoaders, DamagedPhotos)
     const TImageInfoRec info = OpenTestPicture("truncated.jpg", target, -1, &ok);
     EXPECT_TRUE(ok);
     EXPECT_FALSE(info.Warning.isEmpty());
+    QFile png(folder + "/whole.png");
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    WriteFile(folder + "/cut.png", png.read(png.size() * 6 / 10));
+    EXPECT_FALSE(Open(folder + "/cut.png", target).Warning.isEmpty());
+    EXPECT_EQ(target.size(), QSize(64, 64));
 }
 
 // AV1 pictures decode too (dav1d or aom), and translucent HEIF pictures are laid on white.
