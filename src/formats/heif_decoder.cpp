@@ -11,7 +11,6 @@
 
 #include <limits>
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -129,7 +128,8 @@ QByteArray MetaBoxOf(QIODevice& file)
         TBox box;
         const qsizetype claimed = qsizetype(std::min<qint64>(size - at, std::numeric_limits<qsizetype>::max()));
         QByteArray padded = header;
-        padded.resize(std::max<qsizetype>(header.size(), 16));
+        if (padded.size() < 16)
+            padded.append(QByteArray(16 - padded.size(), '\0'));
         if (!NextBox(padded, 0, claimed, box))
             return {};
         if (box.Type == "meta") {

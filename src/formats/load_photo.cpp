@@ -12,6 +12,8 @@
 #include <QImageIOHandler>
 #include <QImageReader>
 
+#include <algorithm>
+
 namespace {
 
 using TMetadataReader = void (*)(QIODevice&, TPhotoMetadata&);

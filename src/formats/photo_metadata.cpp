@@ -10,7 +10,6 @@
 #include <libexif/exif-data.h>
 #include <lcms2.h>
 
-#include <cstring>
 
 namespace {
 
