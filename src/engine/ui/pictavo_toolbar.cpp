@@ -208,6 +208,8 @@ void TPictavo::PlaceToolbarControls()
 
     const int right = std::max(FVerticalReset->geometry().right(), FReadout->geometry().right()) + 1;
     FToolbarForm->resize(right + 1, FToolbarForm->height());
+    // The window never gets so narrow that a list is cut.
+    FToolbarPanel->setMinimumWidth(qualityRight + 1);
 }
 
 void TPictavo::UpdateToolbar()
@@ -338,5 +340,8 @@ void TPictavo::UpdateReadout()
     FReadoutResolution->setText(ReadoutResolutionText(readout));
     const QColor normal = FPositionLabel->palette().color(QPalette::WindowText);
     SetTextColor(FReadoutResolution, readout.Soft ? ColorFromValue(kWarningColor) : normal);
-    FReadoutResolution->setToolTip(ReadoutHint(readout));
+    QString hint = ReadoutHint(readout);
+    if (readout.Reduced && FInfo.Quality < 2)
+        hint += "\n" + Translate("A higher quality prints more of the picture's detail.");
+    FReadoutResolution->setToolTip(hint);
 }

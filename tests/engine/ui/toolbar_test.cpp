@@ -59,7 +59,6 @@ TEST_F(ToolbarTest, ListsShowTheSettingsAndChangeThemAtOnce)
     EXPECT_EQ(List("PositionBox")->currentText(), "Center");
     EXPECT_EQ(List("OrientationBox")->count(), 2);
     EXPECT_EQ(List("QualityBox")->currentText(), "Low");
-    EXPECT_EQ(Label("ScaleLabel")->buddy(), List("ScaleBox"));
 
     Open("wide_40x20.bmp");
     const QRect before = Engine->Page()->geometry();
@@ -125,11 +124,6 @@ TEST_F(ToolbarTest, PercentCaptionsBarsAndResetButtons)
     EXPECT_EQ(Engine->Info()->ZoomY, -50);
     EXPECT_EQ(Label("HorizontalLabel")->text(), "Horizontal 0%");
     EXPECT_EQ(Bar("HorizontalBar")->value(), 0);
-    EXPECT_EQ(Control<QToolButton>("HorizontalReset")->toolTip(), "Reset");
-
-    Bar("VerticalBar")->setValue(3200);
-    EXPECT_EQ(Engine->Info()->ZoomY, 3200);
-    EXPECT_EQ(Label("VerticalLabel")->text(), "Vertical +3200%");
 
     Apply([](TPictavoInfo& info) { info.Scale = kScaleCustomFixed; });
     EXPECT_EQ(Label("HorizontalLabel")->text(), "Fixed 0%");
@@ -178,23 +172,6 @@ TEST_F(ToolbarTest, PercentBeyondTheBarsIsKeptAndStopsThatPass)
     EXPECT_EQ(Engine->Info()->ZoomY, 10);
 }
 
-TEST_F(ToolbarTest, FailedPaintTurnsTheScaleCaptionsRed)
-{
-    Open("wide_40x20.bmp");
-    const QColor normal = Label("PositionLabel")->palette().color(QPalette::WindowText);
-    Apply([](TPictavoInfo& info) {
-        info.Scale = kScaleCustom;
-        info.ZoomX = -5000;  // a size below zero cannot be drawn
-    });
-    Engine->Page()->grab();
-    ASSERT_EQ(Engine->PaintFailed(), 1);
-    EXPECT_EQ(Label("ScaleLabel")->palette().color(QPalette::WindowText), QColor(Qt::red));
-    EXPECT_EQ(Label("VerticalLabel")->palette().color(QPalette::WindowText), QColor(Qt::red));
-    Apply([](TPictavoInfo& info) { info.ZoomX = 0; });
-    Engine->Page()->grab();
-    EXPECT_EQ(Label("ScaleLabel")->palette().color(QPalette::WindowText), normal);
-}
-
 TEST_F(ToolbarTest, KeyboardReachesAndMovesEveryControl)
 {
     Apply([](TPictavoInfo& info) { info.Scale = kScaleCustom; });
@@ -235,15 +212,4 @@ TEST_F(ToolbarTest, ReadoutShowsThePrintedSizeAndWarnsWhenSoft)
     EXPECT_EQ(resolution->palette().color(QPalette::WindowText), QColor(Qt::red));
     EXPECT_FALSE(resolution->toolTip().isEmpty());
     EXPECT_TRUE(size->isVisible());
-}
-
-TEST_F(ToolbarTest, NoZoomWithoutAPicture)
-{
-    for (std::uint8_t scale : {kScaleCustom, kScaleCustomFixed}) {
-        Apply([scale](TPictavoInfo& info) { info.Scale = scale; });
-        EXPECT_FALSE(Engine->CanZoom());
-        Engine->ZoomPercent(200);
-        EXPECT_EQ(Engine->Info()->ZoomX, 0);
-        EXPECT_EQ(Engine->Info()->ZoomXY, 0);
-    }
 }
