@@ -59,6 +59,7 @@ public:
         metrics.width = page.width();
         metrics.height = page.height();
         metrics.dpiX = metrics.dpiY = printer->resolution();
+        metrics.inches = printer->pageLayout().pageSize().definitionUnits() == QPageSize::Inch;
         return metrics;
     }
 

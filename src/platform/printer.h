@@ -19,6 +19,7 @@ struct PageMetrics {
     int height = 0;  // printable height in printer pixels; 0 when unreadable
     int dpiX = 0;    // printer pixels per inch; 0 when unreadable
     int dpiY = 0;
+    bool inches = false;  // a paper size defined in inches (Letter, Legal...)
 };
 
 class PrinterPort {

@@ -72,6 +72,10 @@ TEST(CommandLine, OptionsStandAnywhereAfterThePictureAndDoNotCount)
     EXPECT_TRUE(odd.Error.isEmpty());
     // The switch counts as argument 2 or 3 only.
     EXPECT_FALSE(ParseCommandLine({"a.jpg", "b", "c", "/AUTOPRINT"}).AutoPrintSwitch());
+    // /VERBOSE is no title either, in any letter case.
+    const TCommandLine verbose = ParseCommandLine({"a.jpg", "/Verbose", "/AUTOPRINT"});
+    EXPECT_TRUE(verbose.Verbose);
+    EXPECT_TRUE(verbose.AutoPrintSwitch());
 }
 
 TEST(CommandLine, SettingsReadAsCodesOrEnglishCaptions)
@@ -285,8 +289,11 @@ TEST(NoPrinter, CommandLinePrintsIntoFilesOnTheFallbackPage)
         GTEST_SKIP() << "runs as test_printing_no_printer, where no scheduler answers";
     TRun run;
     const QString png = run.Folder + "/page.png";
-    ASSERT_EQ(run({Picture(run.Folder), "/PRINTTO=" + png, "/QUALITY=High", "/SCALE=AsIs", "/POSITION=TopLeft"}).Status,
-              0);
+    const TProcessResult printed =
+        run({Picture(run.Folder), "/PRINTTO=" + png, "/QUALITY=High", "/SCALE=AsIs", "/POSITION=TopLeft", "/VERBOSE"});
+    ASSERT_EQ(printed.Status, 0);
+    // 600 x 300 picture pixels at 300 ppi; the 2000-pixel bitmap over 8 inches carries 250 of them per inch.
+    EXPECT_EQ(printed.Err, "printed size 51 x 25 mm at 250 ppi\n");
     const QImage bitmap(png);
     ASSERT_EQ(bitmap.size(), QSize(2000, 2500));
     // 600 x 300 of a 2400 x 3000 page: 500 x 250 of the bitmap.

@@ -118,6 +118,10 @@ TCommandLine ParseCommandLine(const QStringList& args)
         // An empty pair of quotes is no argument at all.
         if (argument.isEmpty())
             continue;
+        if (i > 0 && AsciiUpper(argument) == QLatin1String("/VERBOSE")) {
+            line.Verbose = true;
+            continue;
+        }
         if (i == 0 || !IsOption(argument)) {
             line.Arguments << argument;
             continue;
@@ -153,6 +157,8 @@ QString CommandLineUsage()
         "  /COPIES=n           number of copies, 1 to 99\n"
         "  /X=n /Y=n           top-left corner in page pixels for position Custom\n"
         "  /ZOOMX=n /ZOOMY=n   percentages of scale Custom; /ZOOMXY=n of scale CustomFixed\n"
+        "  /VERBOSE            a print run writes the picture's size on paper and its resolution to standard\n"
+        "                      error, e.g. \"printed size 127 x 85 mm at 300 ppi\"\n"
         "Options apply to this run only; the settings file is not written.\n"
         "\n"
         "  --help, -h, /?      show this text\n"

@@ -22,6 +22,7 @@ struct TCommandLine {
     std::optional<std::int32_t> ZoomX;
     std::optional<std::int32_t> ZoomY;
     std::optional<std::int32_t> ZoomXY;
+    bool Verbose = false;  // /VERBOSE after the picture: a print run reports the printed size on standard error
     bool Help = false;     // --help, -h or /? as the first argument
     bool Version = false;  // --version as the first argument
     QString Error;         // an unknown option or a value that does not read; empty when all is well

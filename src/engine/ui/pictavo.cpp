@@ -3,6 +3,7 @@
 #include "common/general.h"
 #include "engine/layout.h"
 #include "engine/stretch.h"
+#include "engine/ui/depth_guard.h"
 #include "formats/open_image.h"
 #include "platform/color_dialog.h"
 #include "platform/printer.h"
@@ -74,18 +75,6 @@ QWidget* NewPanel(QWidget* parent, std::int32_t color)
     SetColor(panel, color);
     return panel;
 }
-
-// Counts nesting through an early return or an exception alike.
-class TDepthGuard {
-public:
-    explicit TDepthGuard(std::int32_t& depth) : FDepth(depth) { ++FDepth; }
-    ~TDepthGuard() { --FDepth; }
-    TDepthGuard(const TDepthGuard&) = delete;
-    TDepthGuard& operator=(const TDepthGuard&) = delete;
-
-private:
-    std::int32_t& FDepth;
-};
 
 // The part of a rectangle that lies inside bounds; empty when none. Kept in 64 bits until clipped, because a
 // picture far off the sheet has edges beyond the integer range.
@@ -292,6 +281,7 @@ void TPictavo::MeasurePrinter()
     FInfo.PictureHeight = FPicture.height();
     FDpiX = page.dpiX < 1 ? kFallbackDpi : page.dpiX;
     FDpiY = page.dpiY < 1 ? kFallbackDpi : page.dpiY;
+    FPaperInches = page.inches;
     const int ppi = platform::ScreenPixelsPerInch();
     FScreenPPI = ppi < 1 ? kFallbackScreenPPI : ppi;
     FPageAspect = Extended(FPageHeight) / FPageWidth;
@@ -445,6 +435,7 @@ void TPictavo::Changed()
     try {
         UpdateSizes();
         UpdateTitles();
+        UpdateReadout();
     } catch (...) {
     }
     if (OnChange)

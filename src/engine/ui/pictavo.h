@@ -3,10 +3,12 @@
 #include "common/bitmap.h"
 #include "engine/captions.h"
 #include "engine/pictavo_info.h"
+#include "engine/readout.h"
 
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -115,6 +117,9 @@ public:
     void CenterPicture();
     bool CanZoom() const;
     void ZoomPercent(int percent);
+    // The printed size and resolution of the picture, for a page bitmap of that size (empty: the bitmap the next
+    // print starts with at the current quality).
+    TPrintReadout Readout(QSize output = {}) const;
 
     // ---- State read by the host, the other engine parts and tests ---------------------------------------------
 
@@ -163,6 +168,8 @@ protected:
 private:
     void BuildWindows();
     void BuildToolbarControls();  // the controls of the options toolbar
+    void PlaceToolbarControls();
+    void UpdateReadout();
     void PlaceToolbarForm();
     void SetDefaults();
     void MeasurePrinter();
@@ -214,6 +221,11 @@ private:
     QToolButton* FHorizontalReset = nullptr;
     QToolButton* FVerticalReset = nullptr;
     QToolButton* FFixedReset = nullptr;
+    // The readout of the printed size and resolution, right of the quality list.
+    QLabel* FReadoutLabel = nullptr;
+    QWidget* FReadout = nullptr;
+    QLabel* FReadoutSize = nullptr;
+    QLabel* FReadoutResolution = nullptr;
     bool FToolbarOnTop = false;
     std::int32_t FBackColor = 0x00FF0000;
     bool FUseBackColor = false;
@@ -227,6 +239,7 @@ private:
     std::int32_t FScreenPPI = 75;
     std::int32_t FDpiX = 300;
     std::int32_t FDpiY = 300;
+    bool FPaperInches = false;  // a US paper size: the readout measures in inches
     bool FDragging = false;
     Qt::MouseButton FDragButton = Qt::NoButton;
     std::int32_t FDragX = 0;

@@ -3,6 +3,8 @@
 #include "engine/ui/pictavo.h"
 #include "platform/printer.h"
 
+#include <cstdio>
+
 namespace {
 
 // A printer named on the command line replaces the default one before the page is first measured for the
@@ -84,6 +86,10 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
     if (!Print()) {
         SetCommandLineExitStatus(1);
         ShowLastError();
+    } else if (line.Verbose) {
+        // Measured on the bitmap the page was actually printed from, which a tight memory budget may have shrunk.
+        const TPrintReadout readout = Readout(QSize(FInfo.PrintWidth, FInfo.PrintHeight));
+        std::fprintf(stderr, "%s\n", qPrintable(VerboseReadoutText(readout)));
     }
     if (OnAutoPrinted)
         OnAutoPrinted(this);
