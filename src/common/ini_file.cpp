@@ -22,40 +22,18 @@ bool IsBlank(const QByteArray& line)
     return Content(line).trimmed().isEmpty();
 }
 
-// "[name]" with blanks anywhere around; a header without its closing bracket names the rest of the line.
-std::optional<QByteArray> SectionName(const QByteArray& line)
+// "[name]", blanks already taken off around the line; a header without its closing bracket names the rest of the line.
+std::optional<QByteArray> SectionName(const QByteArray& text)
 {
-    const QByteArray text = Content(line).trimmed();
     if (!text.startsWith('['))
         return std::nullopt;
     const qsizetype close = text.indexOf(']');
     return text.mid(1, close < 0 ? -1 : close - 1).trimmed();
 }
 
-struct TKeyLine {
-    QByteArray key;
-    QByteArray value;  // blanks around taken off
-};
-
-// "key=value"; comment lines and lines without "=" or without a name hold no key.
-std::optional<TKeyLine> KeyLine(const QByteArray& line)
+bool SameName(const QString& stored, const QString& name)
 {
-    const QByteArray text = Content(line);
-    const QByteArray start = text.trimmed().left(1);
-    if (start == ";" || start == "#" || start == "[")
-        return std::nullopt;
-    const qsizetype equals = text.indexOf('=');
-    if (equals < 0)
-        return std::nullopt;
-    TKeyLine result{text.left(equals).trimmed(), text.mid(equals + 1).trimmed()};
-    if (result.key.isEmpty())
-        return std::nullopt;
-    return result;
-}
-
-bool SameName(const QByteArray& stored, const QString& name)
-{
-    return QString::fromUtf8(stored).compare(name, Qt::CaseInsensitive) == 0;
+    return stored.compare(name, Qt::CaseInsensitive) == 0;
 }
 
 bool HasLineBreak(const QString& text)
@@ -94,9 +72,35 @@ TIniFile::TIniFile(const QByteArray& text)
     while (start < text.size()) {
         const qsizetype newline = text.indexOf('\n', start);
         const qsizetype end = newline < 0 ? text.size() : newline + 1;
-        FLines << text.mid(start, end - start);
+        FLines << ParseLine(text.mid(start, end - start));
         start = end;
     }
+    const qsizetype newline = text.indexOf('\n');
+    if (newline > 0 && text[newline - 1] == '\r')
+        FLineEnd = "\r\n";
+}
+
+// Comment lines, lines without "=" and lines without a name before it hold no key.
+TIniFile::TLine TIniFile::ParseLine(const QByteArray& bytes)
+{
+    TLine line;
+    line.Bytes = bytes;
+    const QByteArray text = Content(bytes).trimmed();
+    if (const std::optional<QByteArray> section = SectionName(text)) {
+        line.Kind = TLine::TKind::Section;
+        line.Name = QString::fromUtf8(*section);
+        return line;
+    }
+    const qsizetype equals = text.indexOf('=');
+    if (text.startsWith(';') || text.startsWith('#') || equals < 0)
+        return line;
+    const QByteArray key = text.left(equals).trimmed();
+    if (key.isEmpty())
+        return line;
+    line.Kind = TLine::TKind::Key;
+    line.Name = QString::fromUtf8(key);
+    line.Value = text.mid(equals + 1).trimmed();
+    return line;
 }
 
 bool TIniFile::Load(const QString& fileName)
@@ -130,11 +134,10 @@ bool TIniFile::Load(const QString& fileName)
 std::optional<TIniFile::TSectionRange> TIniFile::FindSection(const QString& section) const
 {
     for (qsizetype i = 0; i < FLines.size(); ++i) {
-        const std::optional<QByteArray> name = SectionName(FLines[i]);
-        if (!name || !SameName(*name, section))
+        if (FLines[i].Kind != TLine::TKind::Section || !SameName(FLines[i].Name, section))
             continue;
         TSectionRange range{i, i + 1};
-        while (range.end < FLines.size() && !SectionName(FLines[range.end]))
+        while (range.end < FLines.size() && FLines[range.end].Kind != TLine::TKind::Section)
             ++range.end;
         return range;
     }
@@ -144,8 +147,7 @@ std::optional<TIniFile::TSectionRange> TIniFile::FindSection(const QString& sect
 qsizetype TIniFile::FindKey(const TSectionRange& range, const QString& key) const
 {
     for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        const std::optional<TKeyLine> line = KeyLine(FLines[i]);
-        if (line && SameName(line->key, key))
+        if (FLines[i].Kind == TLine::TKind::Key && SameName(FLines[i].Name, key))
             return i;
     }
     return -1;
@@ -159,26 +161,16 @@ std::optional<QString> TIniFile::ReadString(const QString& section, const QStrin
     const qsizetype index = FindKey(*range, key);
     if (index < 0)
         return std::nullopt;
-    QByteArray value = KeyLine(FLines[index])->value;
+    QByteArray value = FLines[index].Value;
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.mid(1, value.size() - 2);
     return QString::fromUtf8(value.left(kMaxValueChars * 4)).left(kMaxValueChars);
 }
 
-// New lines take the file's own line ends.
-QByteArray TIniFile::LineEnd() const
-{
-    for (const QByteArray& line : FLines) {
-        if (line.endsWith('\n'))
-            return line.endsWith("\r\n") ? "\r\n" : "\n";
-    }
-    return "\n";
-}
-
 void TIniFile::EndLastLine()
 {
-    if (!FLines.isEmpty() && !FLines.last().endsWith('\n'))
-        FLines.last() += LineEnd();
+    if (!FLines.isEmpty() && !FLines.last().Bytes.endsWith('\n'))
+        FLines.last().Bytes += FLineEnd;
 }
 
 bool TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
@@ -189,35 +181,36 @@ bool TIniFile::WriteString(const QString& section, const QString& key, const QSt
     const std::optional<TSectionRange> range = FindSection(section);
     if (!range) {
         EndLastLine();
-        if (!FLines.isEmpty() && !IsBlank(FLines.last()))
-            FLines << LineEnd();
-        FLines << "[" + section.toUtf8() + "]" + LineEnd() << key.toUtf8() + "=" + newValue + LineEnd();
+        if (!FLines.isEmpty() && !IsBlank(FLines.last().Bytes))
+            FLines << ParseLine(FLineEnd);
+        FLines << ParseLine("[" + section.toUtf8() + "]" + FLineEnd)
+               << ParseLine(key.toUtf8() + "=" + newValue + FLineEnd);
         return true;
     }
     const qsizetype index = FindKey(*range, key);
     if (index >= 0) {
-        const TKeyLine old = *KeyLine(FLines[index]);
-        if (old.value != newValue) {
-            QByteArray& line = FLines[index];
-            line = old.key + "=" + newValue + line.mid(Content(line).size());
+        TLine& line = FLines[index];
+        if (line.Value != newValue) {
+            const QByteArray end = line.Bytes.mid(Content(line.Bytes).size());
+            line = ParseLine(line.Name.toUtf8() + "=" + newValue + end);
         }
         return true;
     }
     // After the section's last line that is not blank, so blank lines keep separating the sections.
     qsizetype at = range->end;
-    while (at > range->header + 1 && IsBlank(FLines[at - 1]))
+    while (at > range->header + 1 && IsBlank(FLines[at - 1].Bytes))
         --at;
-    if (!FLines[at - 1].endsWith('\n'))
-        FLines[at - 1] += LineEnd();
-    FLines.insert(at, key.toUtf8() + "=" + newValue + LineEnd());
+    if (!FLines[at - 1].Bytes.endsWith('\n'))
+        FLines[at - 1].Bytes += FLineEnd;
+    FLines.insert(at, ParseLine(key.toUtf8() + "=" + newValue + FLineEnd));
     return true;
 }
 
 QByteArray TIniFile::Text() const
 {
     QByteArray text;
-    for (const QByteArray& line : FLines)
-        text += line;
+    for (const TLine& line : FLines)
+        text += line.Bytes;
     return text;
 }
 

@@ -14,7 +14,7 @@
 class TIniFile {
 public:
     // A settings file is a few hundred bytes; anything near this is not one, and is left alone.
-    static constexpr qsizetype kMaxFileBytes = qsizetype(1) << 20;
+    static constexpr qsizetype kMaxFileBytes = qsizetype(64) << 10;
     // Longer values are cut to this many characters when read.
     static constexpr qsizetype kMaxValueChars = 1023;
 
@@ -44,6 +44,16 @@ public:
     QString ErrorText;
 
 private:
+    // One line, parsed once: look-ups must not parse the whole file again for every key.
+    struct TLine {
+        enum class TKind { Other, Section, Key };
+        QByteArray Bytes;  // as in the file, with its line end
+        TKind Kind = TKind::Other;
+        QString Name;      // the section's or the key's name
+        QByteArray Value;  // a key's value, blanks around taken off
+    };
+    static TLine ParseLine(const QByteArray& bytes);
+
     struct TSectionRange {
         qsizetype header = -1;  // line of the section's header
         qsizetype end = 0;      // first line after the section
@@ -51,10 +61,10 @@ private:
 
     std::optional<TSectionRange> FindSection(const QString& section) const;
     qsizetype FindKey(const TSectionRange& range, const QString& key) const;
-    QByteArray LineEnd() const;
     void EndLastLine();
     bool Fail(const QString& fileName);
 
-    QList<QByteArray> FLines;  // each with its own line end; the last one may have none
+    QList<TLine> FLines;     // the last one may have no line end
+    QByteArray FLineEnd = "\n";  // new lines take the file's own line ends
     QString FFileName;
 };
