@@ -58,9 +58,11 @@ public:
     {
         if (FPipe[0] < 0)
             return;
-        for (const int signal : kQuitSignals)
-            std::signal(signal, SIG_DFL);
-        gSignalPipe = -1;
+        if (gSignalPipe == FPipe[1]) {
+            for (const int signal : kQuitSignals)
+                std::signal(signal, SIG_DFL);
+            gSignalPipe = -1;
+        }
         ::close(FPipe[0]);
         ::close(FPipe[1]);
     }
