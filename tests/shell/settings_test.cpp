@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 #include <QTimer>
 
 #include <csignal>
@@ -218,6 +219,12 @@ TEST_F(SettingsDeathTest, EveryWayOutSaves)
 {
     const std::vector<std::pair<const char*, std::function<void(TForm1&)>>> ways{
         {"Exit", [](TForm1& w) { w.Exit1Click(); }},
+        {"Ctrl+Q", [](TForm1& w) {
+             w.show();
+             QApplication::setActiveWindow(&w);
+             QTest::qWaitForWindowActive(&w);
+             QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+         }},
         {"close box", [](TForm1& w) { w.show(); w.close(); }},
         {"quit", [](TForm1&) { QTimer::singleShot(0, qApp, &QCoreApplication::quit); QApplication::exec(); }},
         {"SIGTERM", [](TForm1&) { std::raise(SIGTERM); QApplication::exec(); }},
