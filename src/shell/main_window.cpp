@@ -154,12 +154,11 @@ void TForm1::FormCreate()
     }
 }
 
-// The splash window, its picture, the help pages and the settings come with their own services; until those
-// exist these steps keep their places in the start-up order and do nothing.
+// The splash window, its picture and the help pages come with their own services; until those exist these
+// steps keep their places in the start-up order and do nothing.
 void TForm1::CreateSplash() {}
 void TForm1::CreateHelp() {}
 void TForm1::HideSplashAfterStart() {}
-void TForm1::SaveSettings() {}
 void TForm1::DestroySplash() {}
 void TForm1::DestroyHelp() {}
 
@@ -172,13 +171,6 @@ bool TForm1::LoadSplashPicture()
 void TForm1::ShowStartupError()
 {
     GetGeneral()->ShowError(StartupError);
-}
-
-// Applying the stored settings fires the engine's OnChange, which fills the status bar; until the settings
-// exist, fill it directly.
-void TForm1::LoadSettings()
-{
-    RefreshStatus();
 }
 
 void TForm1::CreateTopLine()
@@ -324,8 +316,7 @@ void TForm1::Shutdown()
 {
     try {
         hide();
-        if (Engine && !Engine->Info()->Temporary)
-            SaveSettings();
+        SaveSettingsIfAllowed();
         DestroyEngine();
         DestroySplash();
         DestroyHelp();

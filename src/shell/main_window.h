@@ -34,6 +34,8 @@ public:
     void FormCreate();
     void FormResize();
     [[noreturn]] void Shutdown();
+    // Writes the settings file, unless this run's options are not to be kept (Temporary).
+    void SaveSettingsIfAllowed();
     void EngineCloseRequest();
     void ButtonClick(QObject* sender);
 
@@ -99,6 +101,8 @@ public:
 
     // Run-time members.
     std::unique_ptr<TPictavo> Engine;
+    // Options > Auto Rotate: pictures are turned upright as they open. Stored with the settings.
+    bool AutoRotate = true;
     TOpenInfo OpenSettings;
     QFrame* ButtonBarLine = nullptr;
     QFrame* TopLine = nullptr;
