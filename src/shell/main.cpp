@@ -2,6 +2,7 @@
 #include "engine/ui/command_line.h"
 #include "platform/message_box.h"
 #include "shell/main_window.h"
+#include "support/language.h"
 
 #include <QApplication>
 
@@ -27,6 +28,8 @@ bool HasDisplay()
 // Never returns normally: every way out of the window goes through TForm1::Shutdown, which ends the process.
 int main(int argc, char** argv)
 {
+    // The language file is in force before the first caption is made, the command line's messages included.
+    InstallLanguage();
     // What a script asks for is settled before any window system is touched.
     const TCommandLine line = ParseCommandLine(ProgramArguments(argc, argv));
     if (line.Help) {
