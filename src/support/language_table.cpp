@@ -221,8 +221,10 @@ QByteArray TemplateTable(const QStringList& texts, const TLanguage& language)
 {
     QString out = Header(language, false);
     for (const QString& text : texts) {
-        const int index = language.Lookup(SplitLine(text).Key);
-        const QString translated = index >= 0 ? language.Entries[size_t(index)].TranslatedText : QString();
+        // The translation as it will show, with the English text's trailing dots.
+        const TLineParts parts = SplitLine(text);
+        const int index = language.Lookup(parts.Key);
+        const QString translated = index >= 0 ? language.Entries[size_t(index)].TranslatedText + parts.Tail : QString();
         out += Escape(text, true) + '\t' + Escape(translated, false) + '\n';
     }
     return out.toUtf8();
