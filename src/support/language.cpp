@@ -204,6 +204,14 @@ bool TLanguage::ApplyProperties(const QByteArray& bytes)
             return false;
         const QByteArray& name = property.Name;
         const QByteArray& value = property.Value.Text;
+        // An empty text is never written, so one standing in a file counts as absent: the default stays, and
+        // in particular an empty pA or pB does not replace a key by an empty one.
+        const bool known = SameName(name, "pC") || SameName(name, "pP") || SameName(name, "pA") ||
+                           SameName(name, "pB") || SameName(name, "pD") || SameName(name, "pI");
+        if (!known)
+            return false;
+        if (value.isEmpty())
+            continue;
         if (SameName(name, "pC"))
             pC = value;
         else if (SameName(name, "pP"))
@@ -214,10 +222,8 @@ bool TLanguage::ApplyProperties(const QByteArray& bytes)
             SetpB(value);
         else if (SameName(name, "pD"))
             SetpD(value);
-        else if (SameName(name, "pI"))
-            SetpI(value);
         else
-            return false;
+            SetpI(value);
     }
     return true;
 }
