@@ -52,6 +52,8 @@ int main(int argc, char** argv)
 
     InitServices();
     QApplication app(argc, argv);
+    TLanguageTranslator toolkitTexts;
+    QApplication::installTranslator(&toolkitTexts);
     if (!headless)
         InstallErrorBox();
     TForm1 window(QApplication::arguments().mid(1));

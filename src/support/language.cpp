@@ -389,3 +389,12 @@ void InstallLanguage()
         },
         [] { FreeLanguage(); });
 }
+
+QString TLanguageTranslator::translate(const char*, const char* sourceText, const char*, int) const
+{
+    if (!sourceText || !*sourceText)
+        return {};
+    const QString text = QString::fromUtf8(sourceText);
+    const QString translated = Translate(text);
+    return translated == text ? QString() : translated;
+}

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTranslator>
 
 #include <cstdint>
 #include <functional>
@@ -109,3 +110,13 @@ void FreeLanguage();
 // Makes Translate answer from the program's table, so every caption made from now on is translated. Called
 // first thing at program start, before any caption exists.
 void InstallLanguage();
+
+// Qt's own dialogs (files, printing, colours, the error box's button) ask this for their texts: a text the table
+// has shows translated, any other as Qt writes it. Install it on the application once it exists.
+class TLanguageTranslator : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char* disambiguation = nullptr,
+                      int n = -1) const override;
+};

@@ -36,6 +36,10 @@ constexpr const char* kTexts[] = {
     "Unsupported encoding", "Unexpected error", "Capacity reached", "Task cancelled", "Out of disk space",
     "Index out of range", "No printer installed", "Task failed", "Invalid dimensions", "Stream write failure",
     "Undefined image handle", "Unable to write to %1",
+    // The toolkit's own dialogs: file, print and colour dialogs, the error box's button, edit fields' menus
+    "Look in:", "File &name:", "Files of type:", "Directory:", "All Files (*)", "Save As", "&Save", "Cancel", "OK",
+    "Back", "Forward", "Parent Directory", "Create New Folder", "List View", "Detail View", "Name", "Size", "Type",
+    "Date Modified", "Cu&t", "&Delete", "Select All", "&Redo",
     // Command line
     "Unknown option", "Invalid value for",
 };
