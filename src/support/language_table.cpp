@@ -131,8 +131,13 @@ QString Header(const TLanguage& language, bool withKeys)
 QByteArray ExportTable(const TLanguage& language)
 {
     QString out = Header(language, true);
-    for (const TLanguageEntry& entry : language.Entries)
-        out += Escape(entry.EnglishText, true) + '\t' + Escape(entry.TranslatedText, false) + '\n';
+    for (const TLanguageEntry& entry : language.Entries) {
+        // Import takes the first "&" for a mark: a real one (of a text shown with "&&") is written doubled.
+        QString english = entry.EnglishText;
+        if (const qsizetype amp = english.indexOf(u'&'); amp >= 0)
+            english.insert(amp, u'&');
+        out += Escape(english, true) + '\t' + Escape(entry.TranslatedText, false) + '\n';
+    }
     return out.toUtf8();
 }
 

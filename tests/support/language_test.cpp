@@ -230,7 +230,8 @@ TEST(LanguageTable, ExportImportRoundTripsAndRefusesWhatLatin1CannotHold)
     TLanguage language = Table({{"Open", "\xd6" "&ffnen"},
                                 {"#hash", "tab\there"},
                                 {"@at", "back\\slash\nline \x01"},
-                                {"Gr\xf6\xdf" "e", "Size"}});
+                                {"Gr\xf6\xdf" "e", "Size"},
+                                {"Tom & Jerry", "Tom und Jerry"}});
     language.pC = "Deutsch";
     language.pD = "Beschreibung";
     language.KeyB = "my own key";
