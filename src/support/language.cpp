@@ -21,8 +21,16 @@ constexpr char kDefaultKeyA[] = "%v{e){UOp=5D;&(;[]>H.4:?YVih&A9qQl}i5O:^thwdwRB
 constexpr char kDefaultKeyB[] = "FaI]P0PM!sWJh>cOGAjv0Iq1.Cx/9SUs06}:$6#:.Lb&^-]s{rr";
 constexpr char kMasterKeyA[] = "ClapXPh9VcDj+KOp3uoxsTZ%b7szQ;j(uNf7{._4IE%";
 constexpr char kMasterKeyB[] = "v9oB;vo(*LlfzcSTnEsV4;cv|J<_R@}U)2yxO4#!<|%dczs4^D-P@vJ+a%_7NZ6E3]W8FvLvlxl-Ptxz?w$uF";
+constexpr bool Printable(const char* key)
+{
+    for (; *key; ++key)
+        if (*key < 0x20 || *key > 0x7e)
+            return false;
+    return true;
+}
 static_assert(sizeof kDefaultKeyA - 1 == 54 && sizeof kDefaultKeyB - 1 == 51);
 static_assert(sizeof kMasterKeyA - 1 == 43 && sizeof kMasterKeyB - 1 == 85);
+static_assert(Printable(kDefaultKeyA) && Printable(kDefaultKeyB) && Printable(kMasterKeyA) && Printable(kMasterKeyB));
 
 QByteArray ShiftByKey(const QByteArray& text, const QByteArray& key, int sign)
 {

@@ -148,13 +148,15 @@ int Run(const QStringList& args)
         const QString target = InstalledPath();
         if (!LoadInstallSource(args[1], language, error) || !WriteWhole(target, language.WriteStream(), error))
             return Fail(error);
+        const QString name = QString::fromLatin1(language.pC);
         std::printf("Installed %s (%d texts) as %s; it applies from Pictavo's next start.\n",
-                    QString::fromLatin1(language.pC).toLocal8Bit().constData(), language.Count(), target.toLocal8Bit().constData());
+                    name.toLocal8Bit().constData(), language.Count(), target.toLocal8Bit().constData());
         return 0;
     }
     if (command == "uninstall" && args.size() == 1) {
         const QString target = InstalledPath();
-        if (!GetPaths()->DeleteFileForced(target))
+        TPaths* paths = GetPaths();
+        if (!paths || !paths->DeleteFileForced(target))
             return Fail(target + ": cannot be removed");
         std::printf("Pictavo speaks English from its next start.\n");
         return 0;
