@@ -294,11 +294,8 @@ void TForm1::ButtonClick(QObject* sender)
 
 void TForm1::TranslateMenu()
 {
-    const QList<QAction*> items = menuBar()->findChildren<QAction*>();
-    for (QAction* item : items) {
-        if (!item->isSeparator() && !item->text().isEmpty())
-            item->setText(Translate(item->text()));
-    }
+    for (QAction* item : menuBar()->actions())
+        ::TranslateMenu(item);
 }
 
 void TForm1::AssignEngineEvents()
