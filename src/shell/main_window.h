@@ -2,6 +2,7 @@
 
 #include "formats/ui/open_handler.h"
 
+#include <QImage>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -15,6 +16,8 @@ class QLabel;
 class QStatusBar;
 class QTimer;
 class QToolButton;
+class TCompactSplash;
+class THelp;
 class TMenuTree;
 class TPictavo;
 
@@ -36,6 +39,8 @@ public:
     [[noreturn]] void Shutdown();
     void EngineCloseRequest();
     void ButtonClick(QObject* sender);
+    // Turns the splash archive's picture into the framed 510 x 310 splash picture, in place.
+    static void FrameSplashPicture(QImage& picture);
 
     // The busy state: cursor, top menus, button bar and view; the window is busy while File1 is disabled.
     void SetBusy(bool busy);
@@ -97,13 +102,19 @@ public:
     void FreeSoftwareHomepage1Click();
     void VisitWendrelEnterprises1Click();
 
+    // The hidden pictures that carry the splash archive and the help archive.
+    QImage cri;
+    QImage supHelp;
+
     // Run-time members.
     std::unique_ptr<TPictavo> Engine;
     TOpenInfo OpenSettings;
     QFrame* ButtonBarLine = nullptr;
     QFrame* TopLine = nullptr;
     QWidget* ButtonBar = nullptr;
+    std::unique_ptr<TCompactSplash> Splash;
     std::array<QToolButton*, kButtonCount> Buttons{};  // Buttons[i - 1] is button i
+    std::unique_ptr<THelp> Help;
     QTimer* Timer1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     std::array<QLabel*, kPanelCount> Panels{};
