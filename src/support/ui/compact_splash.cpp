@@ -170,9 +170,10 @@ void TCompactSplash::HideAfter(int seconds)
 {
     seconds = std::clamp(seconds, 0, kMaxWaitSeconds);
     if (seconds > 0) {
+        const qint64 wait = std::min(seconds * 1000, WaitCeilingMs);
         QElapsedTimer clock;
         clock.start();
-        while (clock.elapsed() <= seconds * 1000) {
+        while (clock.elapsed() <= wait) {
             QCoreApplication::processEvents();
             QThread::msleep(kWaitStepMs);
         }

@@ -45,6 +45,9 @@ public:
     void ShowAbout();
     // Lets the program run for the seconds (0 to 10) and then closes the window.
     void HideAfter(int seconds);
+    // The longest wait of HideAfter in milliseconds. Window tests that are not about the splash shorten it, so
+    // that each window they build does not keep them waiting a second.
+    static inline int WaitCeilingMs = 10000;
 
     // 0 splash, 1 About.
     int Mode() const;
