@@ -2,6 +2,7 @@
 #include "engine/ui/command_line.h"
 #include "platform/message_box.h"
 #include "shell/main_window.h"
+#include "shell/termination.h"
 
 #include <QApplication>
 
@@ -58,6 +59,7 @@ int main(int argc, char** argv)
         SetCommandLineExitStatus(1);
         window.Shutdown();
     }
+    CloseOnTerminationSignals(&window);
     window.show();
     const int status = QApplication::exec();
     EndProcess(status);

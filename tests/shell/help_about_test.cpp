@@ -2,6 +2,7 @@
 
 #include "common/paths.h"
 #include "common/shell.h"
+#include "shell/termination.h"
 #include "support/help.h"
 #include "support/ui/compact_splash.h"
 
@@ -13,6 +14,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -122,6 +125,25 @@ TEST(HelpCommandDeathTest, ExitTakesTheHelpPagesAway)
             if (!QFileInfo::exists(HelpFolder() + "index.html"))
                 std::_Exit(3);
             window->Exit1Click();
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(QFileInfo::exists(HelpFolder()));
+}
+
+TEST(HelpCommandDeathTest, ATerminationSignalClosesTheWindowAndTakesThePagesAway)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    RecordedOpens opens;
+    EXPECT_EXIT(
+        {
+            auto window = MakeWindow();
+            CloseOnTerminationSignals(window.get());
+            window->OnlineHelp1Click();
+            if (!QFileInfo::exists(HelpFolder() + "index.html"))
+                std::_Exit(3);
+            std::raise(SIGTERM);
+            QTest::qWait(5000);
+            std::_Exit(4);  // not reached: the signal ends the process through the shutdown
         },
         testing::ExitedWithCode(0), "");
     EXPECT_FALSE(QFileInfo::exists(HelpFolder()));

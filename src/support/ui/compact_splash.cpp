@@ -151,7 +151,7 @@ void TCompactSplash::Show(int mode)
         } else {
             Window->setWindowTitle(Translate(Unscramble(kAboutPrefix)) + ProductName);
             Window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                   Qt::WindowCloseButtonHint);
+                                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
         }
         Window->setFixedSize(Picture->pixmap().size());
         SetLineTexts();
