@@ -114,22 +114,6 @@ TEST(AboutCommand, ShowsTheSplashWindowModally)
     EXPECT_FALSE(window->Splash->Window->isVisible());
 }
 
-TEST(HelpCommandDeathTest, ExitTakesTheHelpPagesAway)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    RecordedOpens opens;
-    EXPECT_EXIT(
-        {
-            auto window = MakeWindow();
-            window->OnlineHelp1Click();
-            if (!QFileInfo::exists(HelpFolder() + "index.html"))
-                std::_Exit(3);
-            window->Exit1Click();
-        },
-        testing::ExitedWithCode(0), "");
-    EXPECT_FALSE(QFileInfo::exists(HelpFolder()));
-}
-
 TEST(HelpCommandDeathTest, ATerminationSignalClosesTheWindowAndTakesThePagesAway)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");

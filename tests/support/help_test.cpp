@@ -113,19 +113,6 @@ TEST_F(Help, ADamagedCarrierLeavesNothingToShow)
     EXPECT_TRUE(Opened.isEmpty());
 }
 
-TEST_F(Help, AFileWhereTheFolderBelongsGoesFirst)
-{
-    QImage carrier = Carrier(Pages());
-    THelp help("Blocked", &carrier);
-    const QString folder = help.HelpFolder();
-    QDir().rmdir(folder);
-    QFile blocker(folder.chopped(1));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    EXPECT_TRUE(help.ShowPage("index.html"));
-    EXPECT_TRUE(QFileInfo(folder).isDir());
-}
-
 // A process that ends early, without the window's shutdown, still takes the pages away.
 TEST_F(Help, PagesGoAlsoWhenTheProcessExitsEarly)
 {
