@@ -4,6 +4,7 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -23,97 +24,114 @@ bool SameName(const QByteArray& a, const QByteArray& b)
     return a.size() == b.size() && qstrnicmp(a.constData(), b.constData(), a.size()) == 0;
 }
 
-// Reads exactly count bytes, refusing a count beyond what the device still holds before allocating for it.
-bool ReadBytes(QIODevice& device, qint64 count, QByteArray& out)
-{
-    if (count < 0 || count > device.bytesAvailable())
-        return false;
-    out = device.read(count);
-    return out.size() == count;
-}
+// The bytes being read and the reading position; every read checks what is left before it takes anything.
+struct TCursor {
+    const char* Data = nullptr;
+    qsizetype Size = 0;
+    qsizetype Pos = 0;
 
-bool ReadByte(QIODevice& device, std::uint8_t& value)
-{
-    char c = 0;
-    if (!device.getChar(&c))
-        return false;
-    value = std::uint8_t(c);
-    return true;
-}
+    qsizetype Left() const { return Size - Pos; }
 
-bool ReadLittleEndian(QIODevice& device, int bytes, std::uint32_t& value)
-{
-    QByteArray raw;
-    if (!ReadBytes(device, bytes, raw))
-        return false;
-    value = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        value = (value << 8) | std::uint8_t(raw[i]);
-    return true;
-}
+    bool Bytes(qint64 count, QByteArray& out)
+    {
+        if (count < 0 || count > Left())
+            return false;
+        out = QByteArray(Data + Pos, qsizetype(count));
+        Pos += qsizetype(count);
+        return true;
+    }
 
-bool ReadShortString(QIODevice& device, QByteArray& out)
-{
-    std::uint8_t length = 0;
-    return ReadByte(device, length) && ReadBytes(device, length, out);
-}
+    bool Byte(std::uint8_t& value)
+    {
+        if (Left() < 1)
+            return false;
+        value = std::uint8_t(Data[Pos++]);
+        return true;
+    }
 
-bool ReadValue(QIODevice& device, TStreamValue& value)
+    bool LittleEndian(int bytes, std::uint32_t& value)
+    {
+        if (Left() < bytes)
+            return false;
+        value = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            value = (value << 8) | std::uint8_t(Data[Pos + i]);
+        Pos += bytes;
+        return true;
+    }
+
+    bool ShortString(QByteArray& out)
+    {
+        std::uint8_t length = 0;
+        return Byte(length) && Bytes(length, out);
+    }
+};
+
+bool ReadValue(TCursor& in, TStreamValue& value)
 {
     std::uint8_t type = 0;
-    if (!ReadByte(device, type))
+    if (!in.Byte(type))
         return false;
     std::uint32_t raw = 0;
     switch (type) {
     case kInt8:
-        if (!ReadLittleEndian(device, 1, raw))
+        if (!in.LittleEndian(1, raw))
             return false;
         value.Integer = std::int8_t(raw);
         return true;
     case kInt16:
-        if (!ReadLittleEndian(device, 2, raw))
+        if (!in.LittleEndian(2, raw))
             return false;
         value.Integer = std::int16_t(raw);
         return true;
     case kInt32:
-        if (!ReadLittleEndian(device, 4, raw))
+        if (!in.LittleEndian(4, raw))
             return false;
         value.Integer = std::int32_t(raw);
         return true;
     case kString:
         value.Kind = TStreamValue::TKind::Text;
-        return ReadShortString(device, value.Text);
+        return in.ShortString(value.Text);
     case kLongString:
         value.Kind = TStreamValue::TKind::Text;
-        // A negative length (above 2 GiB as unsigned) is refused with the rest by ReadBytes.
-        return ReadLittleEndian(device, 4, raw) && ReadBytes(device, std::int32_t(raw), value.Text);
+        // A negative length (above 2 GiB as unsigned) is refused with the rest by Bytes.
+        return in.LittleEndian(4, raw) && in.Bytes(std::int32_t(raw), value.Text);
     default:
         return false;
     }
 }
 
-bool ReadStream(QIODevice& device, TComponentStream& stream)
+bool ReadStream(TCursor& in, TComponentStream& stream)
 {
-    QByteArray signature;
-    if (!ReadBytes(device, 4, signature) || signature != kSignature)
+    if (in.Left() < 4 || std::memcmp(in.Data + in.Pos, kSignature, 4) != 0)
         return false;
-    if (!ReadShortString(device, stream.ClassName) || !ReadShortString(device, stream.ComponentName))
+    in.Pos += 4;
+    if (!in.ShortString(stream.ClassName) || !in.ShortString(stream.ComponentName))
         return false;
     // Each property takes at least three bytes, so the loop ends within the data.
     for (;;) {
         std::uint8_t nameLength = 0;
-        if (!ReadByte(device, nameLength))
+        if (!in.Byte(nameLength))
             return false;
         if (nameLength == 0)
             break;
         TStreamProperty property;
-        if (!ReadBytes(device, nameLength, property.Name) || !ReadValue(device, property.Value))
+        if (!in.Bytes(nameLength, property.Name) || !ReadValue(in, property.Value))
             return false;
         stream.Properties.push_back(std::move(property));
     }
     // Child components are never stored: their list must be empty.
     std::uint8_t endOfChildren = 1;
-    return ReadByte(device, endOfChildren) && endOfChildren == 0;
+    return in.Byte(endOfChildren) && endOfChildren == 0;
+}
+
+bool ReadFrom(TCursor& in, TComponentStream& stream)
+{
+    stream = {};
+    if (ReadStream(in, stream))
+        return true;
+    stream = {};
+    return false;
 }
 
 void WriteShortString(QByteArray& out, const QByteArray& text)
@@ -186,10 +204,18 @@ const TStreamValue* TComponentStream::Find(const QByteArray& name) const
 bool ReadComponentStream(QIODevice& device, TComponentStream& stream)
 {
     stream = {};
-    if (device.isReadable() && ReadStream(device, stream))
-        return true;
-    stream = {};
-    return false;
+    if (!device.isReadable())
+        return false;
+    // A buffer is read in place; any other device through the bytes it has left.
+    QByteArray rest;
+    auto* buffer = qobject_cast<QBuffer*>(&device);
+    const QByteArray& bytes = buffer ? buffer->data() : (rest = device.peek(device.bytesAvailable()));
+    const qsizetype start = buffer ? qsizetype(buffer->pos()) : 0;
+    TCursor in{bytes.constData(), bytes.size(), std::min(start, bytes.size())};
+    if (!ReadFrom(in, stream))
+        return false;
+    const qint64 consumed = in.Pos - start;
+    return device.skip(consumed) == consumed;
 }
 
 bool ReadComponentStream(const QByteArray& data, qsizetype& offset, TComponentStream& stream)
@@ -197,13 +223,10 @@ bool ReadComponentStream(const QByteArray& data, qsizetype& offset, TComponentSt
     stream = {};
     if (offset < 0 || offset > data.size())
         return false;
-    QByteArray shared = data;  // implicitly shared: no copy of the bytes
-    QBuffer buffer(&shared);
-    if (!buffer.open(QIODevice::ReadOnly) || !buffer.seek(offset))
+    TCursor in{data.constData(), data.size(), offset};
+    if (!ReadFrom(in, stream))
         return false;
-    if (!ReadComponentStream(buffer, stream))
-        return false;
-    offset = buffer.pos();
+    offset = in.Pos;
     return true;
 }
 

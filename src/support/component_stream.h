@@ -45,7 +45,8 @@ struct TComponentStream {
 // Reads one stream from the device's position. On success the device stands just after the stream; on failure
 // (not a stream, a value type outside the five, a length beyond the data) the result is false, the stream is
 // left empty and the device's position is unspecified. Every length is checked against the bytes left before
-// anything is allocated.
+// anything is allocated. A QBuffer is read in place; another device through a copy of the bytes it has left, so
+// reading a long chain of streams belongs in a buffer.
 bool ReadComponentStream(QIODevice& device, TComponentStream& stream);
 // The same over bytes in memory, from offset; on success offset stands just after the stream.
 bool ReadComponentStream(const QByteArray& data, qsizetype& offset, TComponentStream& stream);
