@@ -36,8 +36,9 @@ constexpr int kButtonSize = 25;
 constexpr int kButtonBarClientHeight = 27;
 constexpr int kTimerInterval = 500;
 
-// Widths of the status panels 0 to 4; panel 5 takes the rest of the bar.
-constexpr std::array<int, 5> kPanelWidths{104, 65, 75, 75, 35};
+// Room around a panel's text beside its frame: QLabel indents framed text by about one 'x', and a little slack
+// keeps a glyph's overhang from being cut.
+constexpr int kPanelSlack = 4;
 
 struct ButtonRow {
     const char* hint;
@@ -219,13 +220,43 @@ void TForm1::BuildStatusBar()
     setStatusBar(StatusBar1);
 }
 
+// Each panel is as wide as the widest text it can show in its font and the current language, so nothing is cut;
+// the last one takes the rest of the bar. Digits are equally wide in desktop fonts, so "888" stands for any
+// three-digit number; the texts shown now count too (a roll printer's page has four digits).
 void TForm1::SetPanelWidths()
 {
-    for (size_t i = 0; i < kPanelWidths.size(); ++i)
-        Panels[i]->setFixedWidth(kPanelWidths[i]);
-    // The last panel reaches to the right edge of the bar.
-    Panels[kPanelCount - 1]->setMinimumWidth(50);
-    Panels[kPanelCount - 1]->setMaximumWidth(QWIDGETSIZE_MAX);
+    if (!Panels.back())
+        return;  // a font change while the window is being built
+    const QString mm = Translate("mm");
+    const std::array<QStringList, kPanelCount> texts{{
+        {Translate("No Printer"), "888" + mm + " x " + "888" + mm},
+        {"88 " + Translate("copies"), "1 " + Translate("copy")},
+        {Translate("Auto Close")},
+        {Translate("Auto Print")},
+        {"100%"},
+        {Translate("Ready"), Translate("Working") + "..."},
+    }};
+    for (int i = 0; i < kPanelCount; ++i) {
+        QLabel* panel = Panels[i];
+        const QFontMetrics metrics = panel->fontMetrics();
+        int widest = 0;
+        for (const QString& text : texts[i] + QStringList{panel->text()})
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+        const int width = widest + metrics.horizontalAdvance(u'x') + 2 * panel->frameWidth() + kPanelSlack;
+        if (i == kPanelCount - 1) {
+            panel->setMinimumWidth(width);
+            panel->setMaximumWidth(QWIDGETSIZE_MAX);
+        } else {
+            panel->setFixedWidth(width);
+        }
+    }
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::LanguageChange)
+        SetPanelWidths();
 }
 
 void TForm1::InitOpenSettings()
@@ -235,6 +266,10 @@ void TForm1::InitOpenSettings()
     OpenSettings.Filter = formats.GetFilter(-2, 0);
     OpenSettings.FilterIndex = 1;
     OpenSettings.DefaultExt = formats.GetFilter(1, 1);
+    PrintFileSettings.Options = TOpenOption::HideReadOnly | TOpenOption::OverwritePrompt;
+    PrintFileSettings.Filter = Translate("PDF Document") + "|*.pdf;|" + Translate("PNG Picture") + "|*.png;|";
+    PrintFileSettings.FilterIndex = 1;
+    PrintFileSettings.DefaultExt = "pdf";
 }
 
 void TForm1::CreateButtonBar()
@@ -305,7 +340,7 @@ void TForm1::TranslateMenu()
     const QList<QAction*> items = menuBar()->findChildren<QAction*>();
     for (QAction* item : items) {
         if (!item->isSeparator() && !item->text().isEmpty())
-            item->setText(Translate(item->text()));
+            FMenuTree->SetCaption(item, Translate(FMenuTree->Caption(item)));
     }
 }
 

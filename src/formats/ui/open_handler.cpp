@@ -3,11 +3,16 @@
 #include "common/paths.h"
 #include "formats/open_image.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QScreen>
 #include <QSplitter>
+#include <QStandardPaths>
 
 QStringList NameFiltersFromFilter(const QString& filter)
 {
@@ -32,8 +37,8 @@ QString ResolveFolder(const QString& folder)
 {
     if (!folder.isEmpty() && DirExists(folder))
         return folder;
-    TPaths* paths = GetPaths();
-    return paths ? paths->WindowsFolder() : QString();
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return DirExists(pictures) ? pictures : QDir::homePath();
 }
 
 TPicturePreview::TPicturePreview(QWidget* parent) : QLabel(parent)
@@ -122,6 +127,30 @@ void AddPreviewPane(QFileDialog& dialog)
     QObject::connect(&dialog, &QFileDialog::currentChanged, preview, &TPicturePreview::ShowFile);
 }
 
+// Room for the name, size, type and date columns with the preview beside them, within the screen.
+QSize DialogSize(const QScreen* screen)
+{
+    const QSize wanted(960, 600);
+    return screen ? wanted.boundedTo(screen->availableGeometry().size() * 9 / 10) : wanted;
+}
+
+// A dialog belongs to the window it is opened from, so the window manager centres it there and keeps it above;
+// without one it belongs to the hidden owner of the service.
+void Adopt(QFileDialog& dialog, QWidget* parent)
+{
+    if (dialog.parentWidget() != parent)
+        dialog.setParent(parent, dialog.windowFlags());
+}
+
+// A completion list still open when the dialog closed would stay on the screen by itself.
+void CloseCompletions(QFileDialog& dialog)
+{
+    for (QCompleter* completer : dialog.findChildren<QCompleter*>()) {
+        if (QAbstractItemView* popup = completer->popup(); popup->isVisible())
+            popup->hide();
+    }
+}
+
 }  // namespace
 
 void ConfigureDialog(QFileDialog& dialog, const TOpenInfo& info, TDialogKind kind, const QString& folder)
@@ -163,16 +192,21 @@ TOpenHandler::~TOpenHandler() = default;
 QFileDialog* TOpenHandler::Dialog(TDialogKind kind)
 {
     QPointer<QFileDialog>& dialog = FDialogs[std::size_t(kind)];
-    if (!dialog)
-        dialog = new QFileDialog(DialogOwner.get());  // owned by DialogOwner
+    if (!dialog) {
+        dialog = new QFileDialog(DialogOwner.get());  // owned by DialogOwner until a window adopts it
+        dialog->resize(DialogSize(QGuiApplication::primaryScreen()));
+    }
     return dialog;
 }
 
-bool TOpenHandler::ExecuteOnce(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder)
+bool TOpenHandler::ExecuteOnce(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder,
+                               QWidget* window)
 {
     QFileDialog* dialog = Dialog(kind);
+    Adopt(*dialog, window ? window->window() : DialogOwner.get());
     ConfigureDialog(*dialog, info, kind, folder);
     const bool confirmed = RunDialog(*dialog) == QDialog::Accepted;
+    CloseCompletions(*dialog);
     const QStringList files = dialog->selectedFiles();
     chosen = confirmed && !files.isEmpty() ? files.first() : InitialFileName(info, kind);
     if (const int filter = SelectedFilterIndex(*dialog); filter > 0)
@@ -180,18 +214,19 @@ bool TOpenHandler::ExecuteOnce(TOpenInfo& info, TDialogKind kind, QString& chose
     return confirmed;
 }
 
-bool TOpenHandler::Execute(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder)
+bool TOpenHandler::Execute(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder,
+                           QWidget* window)
 {
     chosen.clear();
     try {
-        return ExecuteOnce(info, kind, chosen, folder);
+        return ExecuteOnce(info, kind, chosen, folder, window);
     } catch (...) {
     }
     // A preview dialog that failed gives way to the plain one.
     if (kind == TDialogKind::OpenPreview)
-        return Execute(info, TDialogKind::Open, chosen, folder);
+        return Execute(info, TDialogKind::Open, chosen, folder, window);
     if (kind == TDialogKind::SavePreview)
-        return Execute(info, TDialogKind::Save, chosen, folder);
+        return Execute(info, TDialogKind::Save, chosen, folder, window);
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -48,14 +49,19 @@ TEST(NameFilters, FromTheRegistryFilterWithLowerCasePatterns)
     EXPECT_TRUE(NameFiltersFromFilter("dangling description").isEmpty());
 }
 
-TEST(ResolveFolder, ExistingDirectoryElseTheDataHome)
+// Never the hidden data folder: the user's Pictures folder, else home.
+TEST(ResolveFolder, ExistingDirectoryElsePicturesElseHome)
 {
     const QString folder = NewTestFolder();
     EXPECT_EQ(ResolveFolder(folder), folder);
-    EXPECT_EQ(ResolveFolder(folder + "/missing"), GetPaths()->WindowsFolder());
-    EXPECT_EQ(ResolveFolder(""), GetPaths()->WindowsFolder());
     QFile(folder + "/file.bmp").open(QIODevice::WriteOnly);
-    EXPECT_EQ(ResolveFolder(folder + "/file.bmp"), GetPaths()->WindowsFolder());
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    QDir(pictures).removeRecursively();
+    for (const QString& missing : {folder + "/missing", QString(), folder + "/file.bmp"})
+        EXPECT_EQ(ResolveFolder(missing), QDir::homePath());
+    ASSERT_TRUE(QDir().mkpath(pictures));
+    EXPECT_EQ(ResolveFolder(folder + "/missing"), pictures);
+    QDir(pictures).removeRecursively();
 }
 
 TEST(ConfigureDialog, OpenDialogFromTheInfo)
@@ -97,12 +103,11 @@ TEST(ConfigureDialog, SaveDialogStartsWithTheNamePartAndSuffix)
     EXPECT_EQ(QFileInfo(dialog.selectedFiles().first()).fileName(), "photo.bmp");
 }
 
-TEST(ConfigureDialog, MissingFolderStartsInTheDataHome)
+TEST(ConfigureDialog, MissingFolderStartsAtHome)
 {
-    MakeDirPath(GetPaths()->WindowsFolder());
     QFileDialog dialog;
     ConfigureDialog(dialog, PictureOpenInfo(), TDialogKind::Open, TestHome() + "/no/such/folder");
-    EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(GetPaths()->WindowsFolder()).canonicalPath());
+    EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir::home().canonicalPath());
 }
 
 TEST(PreviewPane, ShowsTheHighlightedFileThroughTheRegistry)
