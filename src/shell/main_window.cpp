@@ -39,6 +39,8 @@ constexpr int kTimerInterval = 500;
 // Room around a panel's text beside its frame: QLabel indents framed text by about one 'x', and a little slack
 // keeps a glyph's overhang from being cut.
 constexpr int kPanelSlack = 4;
+// At least what the desktop styles put between status bar panels.
+constexpr int kPanelSpacing = 8;
 
 struct ButtonRow {
     const char* hint;
@@ -250,6 +252,12 @@ void TForm1::SetPanelWidths()
             panel->setFixedWidth(width);
         }
     }
+    // Never so narrow that the bar would cut its last texts. The bar lays its panels out only once shown, so
+    // its need is summed here, with the spacing styles put between panels.
+    int need = 0;
+    for (const QLabel* panel : Panels)
+        need += panel->minimumWidth() + kPanelSpacing;
+    setMinimumWidth(std::max(kMinimumWidth, need));
 }
 
 void TForm1::changeEvent(QEvent* event)
@@ -375,7 +383,7 @@ void TForm1::Shutdown()
 
 void TForm1::FormResize()
 {
-    const int w = std::max(width(), kMinimumWidth);
+    const int w = std::max(width(), std::max(kMinimumWidth, minimumWidth()));
     const int h = std::max(height(), kMinimumHeight);
     if (w != width() || h != height())
         resize(w, h);

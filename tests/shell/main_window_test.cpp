@@ -241,20 +241,25 @@ TEST(MainWindow, StatusBarPanelsFitTheirWidestTextsTheLastOneStretching)
             }
             EXPECT_EQ(panel->parentWidget(), window->StatusBar1);
         }
+        EXPECT_LE(window->StatusBar1->minimumSizeHint().width(), window->width());
     }
     EXPECT_GT(window->Panels[5]->width(), 200);
 }
 
+// At least 430 x 300, and wide enough for the status bar's texts.
 TEST(MainWindow, ResizingBelowTheMinimumSnapsBack)
 {
     auto window = MakeWindow();
     window->show();
+    const int least = window->minimumWidth();
+    EXPECT_GE(least, 430);
+    EXPECT_GE(least, window->StatusBar1->minimumSizeHint().width());
     window->resize(200, 100);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->size(), QSize(430, 300));
-    window->resize(500, 250);
+    EXPECT_EQ(window->size(), QSize(least, 300));
+    window->resize(least + 10, 250);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->size(), QSize(500, 300));
+    EXPECT_EQ(window->size(), QSize(least + 10, 300));
     window->resize(640, 480);
     QCoreApplication::processEvents();
     EXPECT_EQ(window->size(), QSize(640, 480));

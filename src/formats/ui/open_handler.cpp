@@ -6,13 +6,17 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
+#include <QLocale>
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QTreeView>
 
 QStringList NameFiltersFromFilter(const QString& filter)
 {
@@ -134,6 +138,21 @@ QSize DialogSize(const QScreen* screen)
     return screen ? wanted.boundedTo(screen->availableGeometry().size() * 9 / 10) : wanted;
 }
 
+// The detail columns wide enough for what they show in the dialog's font; the name takes the rest.
+void SizeColumns(QFileDialog& dialog)
+{
+    auto* tree = dialog.findChild<QTreeView*>("treeView");
+    if (!tree)
+        return;
+    const QFontMetrics metrics = tree->fontMetrics();
+    const QString date = QLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(23, 58)), QLocale::ShortFormat);
+    const QStringList widest{QString(), "999.9 KiB", "Windows BMP image", date};
+    const int padding = 4 * metrics.horizontalAdvance(u'x');
+    for (int column = 1; column < widest.size(); ++column)
+        tree->header()->resizeSection(column, metrics.horizontalAdvance(widest[column]) + padding);
+    tree->header()->resizeSection(0, std::max(tree->header()->sectionSize(0), 24 * metrics.horizontalAdvance(u'x')));
+}
+
 // A dialog belongs to the window it is opened from, so the window manager centres it there and keeps it above;
 // without one it belongs to the hidden owner of the service.
 void Adopt(QFileDialog& dialog, QWidget* parent)
@@ -164,8 +183,9 @@ void ConfigureDialog(QFileDialog& dialog, const TOpenInfo& info, TDialogKind kin
     const bool mustExist = IsOpenKind(kind) && info.Options.testFlag(TOpenOption::FileMustExist);
     dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
 
+    // The registry gives a pattern ("*.DIB"); the dialog wants the bare extension, or it asks for "name.*.DIB".
     QString suffix = info.DefaultExt;
-    if (suffix.startsWith('.'))
+    while (suffix.startsWith('*') || suffix.startsWith('.'))
         suffix.remove(0, 1);
     dialog.setDefaultSuffix(suffix);
 
@@ -194,7 +214,9 @@ QFileDialog* TOpenHandler::Dialog(TDialogKind kind)
     QPointer<QFileDialog>& dialog = FDialogs[std::size_t(kind)];
     if (!dialog) {
         dialog = new QFileDialog(DialogOwner.get());  // owned by DialogOwner until a window adopts it
+        dialog->setOption(QFileDialog::DontUseNativeDialog);  // builds Qt's own widgets now, to size them
         dialog->resize(DialogSize(QGuiApplication::primaryScreen()));
+        SizeColumns(*dialog);
     }
     return dialog;
 }

@@ -8,7 +8,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTreeView>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -69,8 +74,10 @@ TEST(ConfigureDialog, OpenDialogFromTheInfo)
     const QString folder = PictureFolder();
     TOpenInfo info = PictureOpenInfo(3);
     info.FileName = folder + "/photo.bmp";
+    info.DefaultExt = "*.DIB";  // the registry's pattern
     QFileDialog dialog;
     ConfigureDialog(dialog, info, TDialogKind::Open, {});
+    EXPECT_EQ(dialog.defaultSuffix(), "DIB");
     EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
     EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
@@ -153,6 +160,32 @@ TEST(OpenHandler, ExecuteReturnsTheAnswerAndTheFilterIndex)
     EXPECT_EQ(info.FilterIndex, 5);
     EXPECT_EQ(handler.Dialog(TDialogKind::OpenPreview), handler.Dialog(TDialogKind::OpenPreview));
     EXPECT_NE(handler.Dialog(TDialogKind::Open), handler.Dialog(TDialogKind::OpenPreview));
+}
+
+// The dialog is shown over the window it is opened from, with room for its columns, and a completion list the
+// person left open goes with it.
+TEST(OpenHandler, DialogBelongsToTheWindowAndTakesItsCompletionsAlong)
+{
+    QWidget window;
+    window.show();
+    TOpenHandler handler;
+    QAbstractItemView* completions = nullptr;
+    handler.RunDialog = [&](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.parentWidget(), &window);
+        EXPECT_GE(dialog.width(), 600);
+        const auto* tree = dialog.findChild<QTreeView*>("treeView");
+        EXPECT_GE(tree->header()->sectionSize(2), tree->fontMetrics().horizontalAdvance("JPEG image"));
+        dialog.show();
+        QCompleter* completer = dialog.findChild<QLineEdit*>("fileNameEdit")->completer();
+        completions = completer->popup();
+        completions->show();
+        return int(QDialog::Rejected);
+    };
+    TOpenInfo info = PictureOpenInfo();
+    QString chosen;
+    handler.Execute(info, TDialogKind::Open, chosen, PictureFolder(), &window);
+    ASSERT_NE(completions, nullptr);
+    EXPECT_FALSE(completions->isVisible());
 }
 
 TEST(OpenHandler, CancelGivesTheInitialName)
