@@ -36,8 +36,8 @@ constexpr int kButtonSize = 25;
 constexpr int kButtonBarClientHeight = 27;
 constexpr int kTimerInterval = 500;
 
-// Room around a panel's text beside its frame: QLabel indents framed text by about one 'x', and a little slack
-// keeps a glyph's overhang from being cut.
+// Beside the frame and the indent of one 'x' that QLabel gives framed text, a little slack keeps a glyph's
+// overhang from being cut.
 constexpr int kPanelSlack = 4;
 // At least what the desktop styles put between status bar panels.
 constexpr int kPanelSpacing = 8;
