@@ -147,8 +147,9 @@ TEST(MainWindow, MenuTreeHasEveryItemWithItsCaptionParentAndShortcuts)
             EXPECT_EQ(tree.Caption(item), row.caption);
         EXPECT_EQ(tree.Shortcuts(item), row.shortcuts);
         EXPECT_TRUE(item->shortcuts().isEmpty());
-        if (!row.shortcuts.isEmpty())
+        if (!row.shortcuts.isEmpty()) {
             EXPECT_EQ(item->text(), row.caption + QString("\t") + row.shortcuts.first().toString());
+        }
         for (const QKeySequence& key : row.shortcuts)
             EXPECT_EQ(windowKeys.take(key), 1) << key.toString().toStdString();
         QAction* parent = tree.Parent(item);
