@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -118,6 +119,20 @@ int SelectedFilterIndex(const QFileDialog& dialog)
     return 0;
 }
 
+// A name typed without an extension gets the chosen type's, not always the default one. Once per dialog.
+void SuffixFollowsFilter(QFileDialog& dialog)
+{
+    const char* const connected = "suffixFollowsFilter";
+    if (dialog.property(connected).toBool())
+        return;
+    dialog.setProperty(connected, true);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        static const QRegularExpression firstPattern(R"(\*\.(\w+))");
+        if (const QRegularExpressionMatch match = firstPattern.match(filter); match.hasMatch())
+            dialog.setDefaultSuffix(match.captured(1).toLower());
+    });
+}
+
 // The pane goes beside the file list, once per dialog.
 void AddPreviewPane(QFileDialog& dialog)
 {
@@ -200,6 +215,8 @@ void ConfigureDialog(QFileDialog& dialog, const TOpenInfo& info, TDialogKind kin
     dialog.selectFile(InitialFileName(info, kind));
     if (IsPreviewKind(kind))
         AddPreviewPane(dialog);
+    if (!IsOpenKind(kind))
+        SuffixFollowsFilter(dialog);
 }
 
 TOpenHandler::TOpenHandler()

@@ -108,6 +108,9 @@ TEST(ConfigureDialog, SaveDialogStartsWithTheNamePartAndSuffix)
     EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(other).canonicalPath());
     ASSERT_EQ(dialog.selectedFiles().size(), 1);
     EXPECT_EQ(QFileInfo(dialog.selectedFiles().first()).fileName(), "photo.bmp");
+    // Choosing another type gives a bare name that type's extension.
+    emit dialog.filterSelected(dialog.nameFilters()[13]);
+    EXPECT_EQ(dialog.defaultSuffix(), "tep");
 }
 
 TEST(ConfigureDialog, MissingFolderStartsAtHome)
