@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 namespace platform {
 
@@ -19,15 +20,17 @@ struct PrinterList {
     QString Chosen() const;
 };
 
-// Asking CUPS for its printers can take seconds (a network printer, a scheduler far away), and the window asks
-// on every timer tick. So the answer is kept here and asked for again in the background, at most every
-// kRefreshMs and only when someone reads it after that: the window never waits, except for the very first
-// answer, which a print from the command line needs at once. Changed is emitted on the GUI thread whenever a
-// new answer differs from the last, so the page and the sheet follow a printer that comes or goes.
+// Asking CUPS for its printers can take seconds, or never end (a network printer, a scheduler that accepts and
+// does not answer), and the window asks on every timer tick. So the answer is kept here and asked for again in
+// the background, at most every kRefreshMs and only when someone reads it after that: the window never waits,
+// except for the very first answer, which a print from the command line needs at once, and that only up to
+// kFirstAnswerMs. Changed is emitted on the GUI thread whenever a new answer differs from the last, so the page
+// and the sheet follow a printer that comes or goes.
 class PrinterWatch : public QObject {
     Q_OBJECT
 public:
     static constexpr int kRefreshMs = 1500;
+    static constexpr int kFirstAnswerMs = 2000;
     using Query = std::function<PrinterList()>;
 
     static PrinterWatch& Instance();
@@ -42,8 +45,10 @@ signals:
     void Changed();
 
 private:
+    struct Answer;
+
     PrinterWatch();
-    void AskInBackground();
+    std::shared_ptr<Answer> AskInBackground();
     void Arrived(const PrinterList& list, int epoch);
 
     Query FQuery;

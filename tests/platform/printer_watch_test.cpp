@@ -47,4 +47,23 @@ TEST(PrinterWatch, ReadingNeverWaitsAndChangesAreAnnounced)
     watch.SetQuery(previous);
 }
 
+// A scheduler that accepts and never answers holds nothing up for long: the first read gives up after a while
+// with no printers, and the answer is announced whenever it comes.
+TEST(PrinterWatch, AFirstAnswerThatHangsIsNotWaitedFor)
+{
+    platform::PrinterWatch& watch = platform::PrinterWatch::Instance();
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    const platform::PrinterWatch::Query previous = watch.SetQuery([released] {
+        released.wait();
+        return platform::PrinterList{{"office"}, "office"};
+    });
+    QSignalSpy changed(&watch, &platform::PrinterWatch::Changed);
+    EXPECT_TRUE(watch.Printers().Names.isEmpty());
+    release.set_value();
+    EXPECT_TRUE(changed.wait(5000));
+    EXPECT_EQ(watch.Printers().Chosen(), "office");
+    watch.SetQuery(previous);
+}
+
 }  // namespace
