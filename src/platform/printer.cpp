@@ -222,7 +222,9 @@ protected:
             FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
             FPrinter->setOutputFormat(QPrinter::PdfFormat);
             FPrinter->setOutputFileName(FFileName);
-            const QPrinterInfo paper = QPrinterInfo::defaultPrinter();
+            // The watch's answer: asking CUPS here could hang the window on a scheduler that does not answer.
+            const QString paperName = PrinterWatch::Instance().Printers().DefaultName;
+            const QPrinterInfo paper = paperName.isEmpty() ? QPrinterInfo() : QPrinterInfo::printerInfo(paperName);
             if (!paper.isNull())
                 FPrinter->setPageLayout(QPrinter(paper, QPrinter::HighResolution).pageLayout());
             else
