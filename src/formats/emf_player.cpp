@@ -40,9 +40,18 @@ std::optional<TEmfHeader> ReadHeader(const QByteArray& bytes)
     h.handles = header.U16(56);
     double deviceW = header.I32(72), deviceH = header.I32(76);
     double mmW = header.I32(80), mmH = header.I32(84);
-    if (size >= kMicrometersEnd && header.I32(100) > 0 && header.I32(104) > 0) {
-        mmW = header.I32(100) / 1000.0;  // finer than whole millimetres
-        mmH = header.I32(104) / 1000.0;
+    // The later fields are there only where the description and the pixel format do not start: writers put
+    // the description right after the short header, and its text then reads as nonsense sizes.
+    std::uint32_t end = size;
+    if (header.U32(64) > 0 && header.U32(68) >= kMinHeaderSize)
+        end = std::min(end, header.U32(68));
+    if (end >= 100 && header.U32(88) > 0 && header.U32(92) >= kMinHeaderSize)
+        end = std::min(end, header.U32(92));
+    // Micrometres refine the millimetres; sizes that disagree with them are not trusted.
+    const double umW = header.I32(100) / 1000.0, umH = header.I32(104) / 1000.0;
+    if (end >= kMicrometersEnd && umW > 0 && umH > 0 && std::abs(umW - mmW) <= 1 && std::abs(umH - mmH) <= 1) {
+        mmW = umW;
+        mmH = umH;
     }
     if (deviceW > 0 && deviceH > 0 && mmW > 0 && mmH > 0)
         h.pixelsPerMm = QSizeF(deviceW / mmW, deviceH / mmH);
@@ -109,14 +118,49 @@ std::vector<QRectF> RegionRects(const TRecordView& r, std::uint64_t at, std::uin
     return rects;
 }
 
-QImage Dib(const TRecordView& r, std::uint64_t offBmi, std::uint64_t cbBmi, std::uint64_t offBits,
-           std::uint64_t cbBits)
+std::vector<QRgb> PaletteEntries(const TRecordView& r, std::uint64_t at, std::uint64_t count)
 {
-    const QByteArrayView info = r.Bytes(offBmi, cbBmi);
-    const QByteArrayView bits = r.Bytes(offBits, cbBits);
-    if (info.isEmpty() || bits.isEmpty())
+    std::vector<QRgb> entries;
+    if (!r.Fits(at, count, 4))
+        return entries;
+    for (std::uint64_t i = 0; i < count; ++i)
+        entries.push_back(qRgb(r.U8(at + 4 * i), r.U8(at + 4 * i + 1), r.U8(at + 4 * i + 2)));
+    return entries;
+}
+
+// A metafile carried inside a comment record: the Windows metafile an enhanced one was converted from, or the
+// enhanced-metafile form among several formats. Empty when the comment carries none.
+struct TNestedMetafile {
+    QByteArray bytes;
+    bool enhanced = false;
+};
+
+TNestedMetafile NestedMetafile(const TRecordView& r)
+{
+    constexpr std::uint32_t kPublic = 0x43494447;  // "GDIC"
+    constexpr std::uint32_t kWindowsMetafile = 0x80000001, kMultiFormats = 0x40000004;
+    constexpr std::uint64_t kIdentifier = 12;     // offsets in the comment count from here
+    if (r.U32(kIdentifier) != kPublic)
         return {};
-    return DecodeMetafileDib(info, bits);
+    const std::uint32_t kind = r.U32(kIdentifier + 4);
+    if (kind == kWindowsMetafile) {
+        constexpr std::uint64_t kWmfAt = kIdentifier + 24;
+        return {r.Bytes(kWmfAt, r.U32(kWmfAt - 4)).toByteArray(), false};
+    }
+    if (kind != kMultiFormats)
+        return {};
+    const std::uint64_t count = r.U32(kIdentifier + 24), formatsAt = kIdentifier + 28;
+    if (!r.Fits(formatsAt, count, 16))
+        return {};
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::uint64_t at = formatsAt + 16 * i;
+        if (r.U32(at) != kEmfSignature)
+            continue;
+        const QByteArrayView data = r.Bytes(kIdentifier + std::uint64_t(r.U32(at + 12)), r.U32(at + 8));
+        if (!data.isEmpty())
+            return {data.toByteArray(), true};
+    }
+    return {};
 }
 
 class TEmfPlayer {
@@ -139,11 +183,18 @@ public:
             const TRecordView record(head.Data(), qsizetype(size));
             if (type == U_EMR_EOF)
                 return;
-            if (type != U_EMR_HEADER && Safe(type, record))
-                Dispatch(type, record);
+            if (type != U_EMR_HEADER) {
+                ++records_;
+                if (Safe(type, record))
+                    Dispatch(type, record);
+            }
             offset += size;
         }
     }
+
+    bool Drew() const { return canvas_.Drew(); }
+    bool Empty() const { return records_ == 0; }
+    const TNestedMetafile& Nested() const { return nested_; }
 
 private:
     // libUEMF checks the offsets and counts inside the record; it relies on the record being at least as
@@ -170,9 +221,23 @@ private:
     void StretchDibits(const TRecordView& r);
     void SetDibitsToDevice(const TRecordView& r);
     void Blt(const TRecordView& r, bool stretch, bool alpha);
+    QImage Dib(const TRecordView& r, std::uint64_t offBmi, std::uint64_t cbBmi, std::uint64_t offBits,
+               std::uint64_t cbBits, std::uint32_t usage) const;
 
     TMetafileCanvas canvas_;
+    std::uint64_t records_ = 0;
+    TNestedMetafile nested_;
 };
+
+QImage TEmfPlayer::Dib(const TRecordView& r, std::uint64_t offBmi, std::uint64_t cbBmi, std::uint64_t offBits,
+                       std::uint64_t cbBits, std::uint32_t usage) const
+{
+    const QByteArrayView info = r.Bytes(offBmi, cbBmi);
+    const QByteArrayView bits = r.Bytes(offBits, cbBits);
+    if (info.isEmpty() || bits.isEmpty())
+        return {};
+    return DecodeMetafileDib(info, bits, canvas_.Palette(), usage == U_DIB_PAL_COLORS);
+}
 
 void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
 {
@@ -193,14 +258,14 @@ void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
     case U_EMR_SETWINDOWORGEX: c.SetWindowOrg(r.PointL(8)); break;
     case U_EMR_SETVIEWPORTEXTEX: c.SetViewportExt(QSizeF(r.I32(8), r.I32(12))); break;
     case U_EMR_SETVIEWPORTORGEX: c.SetViewportOrg(r.PointL(8)); break;
-    case U_EMR_SETPIXELV: c.SetPixel(r.PointL(8), r.Color(16)); break;
+    case U_EMR_SETPIXELV: c.SetPixel(r.PointL(8), c.ColorOf(r.U32(16))); break;
     case U_EMR_SETMAPMODE: c.SetMapMode(int(r.U32(8))); break;
     case U_EMR_SETBKMODE: c.SetBkMode(int(r.U32(8))); break;
     case U_EMR_SETPOLYFILLMODE: c.SetPolyFillMode(int(r.U32(8))); break;
     case U_EMR_SETTEXTALIGN: c.SetTextAlign(r.U32(8)); break;
     case U_EMR_SETSTRETCHBLTMODE: c.SetStretchBltMode(int(r.U32(8))); break;
-    case U_EMR_SETTEXTCOLOR: c.SetTextColor(r.Color(8)); break;
-    case U_EMR_SETBKCOLOR: c.SetBkColor(r.Color(8)); break;
+    case U_EMR_SETTEXTCOLOR: c.SetTextColor(c.ColorOf(r.U32(8))); break;
+    case U_EMR_SETBKCOLOR: c.SetBkColor(c.ColorOf(r.U32(8))); break;
     case U_EMR_OFFSETCLIPRGN: c.OffsetClip(r.PointL(8)); break;
     case U_EMR_MOVETOEX: c.MoveTo(r.PointL(8)); break;
     case U_EMR_EXCLUDECLIPRECT: c.ExcludeClipRect(r.RectL(8)); break;
@@ -218,14 +283,21 @@ void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
         break;
     case U_EMR_SELECTOBJECT: c.SelectObject(r.U32(8)); break;
     case U_EMR_DELETEOBJECT: c.DeleteObject(r.U32(8)); break;
-    case U_EMR_CREATEPEN: c.CreateObjectAt(r.U32(8), MakeGdiPen(r.U32(12), r.I32(16), r.Color(24))); break;
+    case U_EMR_CREATEPEN: c.CreateObjectAt(r.U32(8), MakeGdiPen(r.U32(12), r.I32(16), c.ColorOf(r.U32(24)))); break;
     case U_EMR_CREATEBRUSHINDIRECT:
-        c.CreateObjectAt(r.U32(8), MakeGdiBrush(r.U32(12), r.Color(16), r.U32(20)));
+        c.CreateObjectAt(r.U32(8), MakeGdiBrush(r.U32(12), c.ColorOf(r.U32(16)), r.U32(20)));
         break;
     case U_EMR_EXTCREATEPEN: ExtCreatePen(r); break;
     case U_EMR_CREATEMONOBRUSH: case U_EMR_CREATEDIBPATTERNBRUSHPT: DibBrush(r); break;
     case U_EMR_EXTCREATEFONTINDIRECTW: CreateFont(r); break;
-    case U_EMR_CREATEPALETTE: c.CreateObjectAt(r.U32(8), TGdiOther{}); break;
+    case U_EMR_CREATEPALETTE: c.CreateObjectAt(r.U32(8), TGdiPalette{PaletteEntries(r, 16, r.U16(14))}); break;
+    case U_EMR_SELECTPALETTE: c.SelectPalette(r.U32(8)); break;
+    case U_EMR_SETPALETTEENTRIES: c.SetPaletteEntries(r.U32(8), r.U32(12), PaletteEntries(r, 20, r.U32(16))); break;
+    case U_EMR_WIDENPATH: c.WidenPath(); break;
+    case U_EMR_COMMENT:
+        if (nested_.bytes.isEmpty())
+            nested_ = NestedMetafile(r);
+        break;
     case U_EMR_ANGLEARC: c.AngleArc(r.PointL(8), r.U32(16), r.F32(20), r.F32(24)); break;
     case U_EMR_ELLIPSE: c.Ellipse(r.RectL(8)); break;
     case U_EMR_RECTANGLE: c.Rectangle(r.RectL(8)); break;
@@ -317,12 +389,12 @@ void TEmfPlayer::ExtCreatePen(const TRecordView& r)
     const std::uint32_t style = r.U32(28);
     const bool geometric = style & 0x10000;
     const double width = geometric ? double(r.U32(32)) : 0.0;
-    canvas_.CreateObjectAt(r.U32(8), MakeGdiPen(style, width, r.Color(40)));
+    canvas_.CreateObjectAt(r.U32(8), MakeGdiPen(style, width, canvas_.ColorOf(r.U32(40))));
 }
 
 void TEmfPlayer::DibBrush(const TRecordView& r)
 {
-    canvas_.CreateObjectAt(r.U32(8), PatternBrush(Dib(r, r.U32(16), r.U32(20), r.U32(24), r.U32(28))));
+    canvas_.CreateObjectAt(r.U32(8), PatternBrush(Dib(r, r.U32(16), r.U32(20), r.U32(24), r.U32(28), r.U32(12))));
 }
 
 void TEmfPlayer::Text(const TRecordView& r, bool wide)
@@ -356,7 +428,7 @@ void TEmfPlayer::StretchDibits(const TRecordView& r)
 {
     U_EMRSTRETCHDIBITS rec{};
     std::memcpy(&rec, r.Data(), std::min<std::size_t>(sizeof rec, std::size_t(r.Size())));
-    const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc);
+    const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc, rec.iUsageSrc);
     const QRectF source = DibSourceFromTop(r.Bytes(rec.offBmiSrc, rec.cbBmiSrc),
                                            QRectF(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y), image.height());
     canvas_.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cDest.x, rec.cDest.y), image, source, rec.dwRop);
@@ -366,7 +438,7 @@ void TEmfPlayer::SetDibitsToDevice(const TRecordView& r)
 {
     U_EMRSETDIBITSTODEVICE rec{};
     std::memcpy(&rec, r.Data(), std::min<std::size_t>(sizeof rec, std::size_t(r.Size())));
-    const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc);
+    const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc, rec.iUsageSrc);
     const QRectF source = DibSourceFromTop(r.Bytes(rec.offBmiSrc, rec.cbBmiSrc),
                                            QRectF(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y), image.height());
     canvas_.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cSrc.x, rec.cSrc.y), image, source, 0x00CC0020);
@@ -381,7 +453,7 @@ void TEmfPlayer::Blt(const TRecordView& r, bool stretch, bool alpha)
         canvas_.PatBlt(dest, rec.dwRop);
         return;
     }
-    QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc);
+    QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc, rec.iUsageSrc);
     if (alpha && !image.isNull()) {
         // Alpha blending takes the pixels' own alpha when asked (AC_SRC_ALPHA) and a constant one always.
         const int constant = int((rec.dwRop >> 16) & 0xFF);
@@ -416,11 +488,37 @@ bool EmfNaturalSize(const QByteArray& bytes, QSize& size)
     return true;
 }
 
-void PlayEmf(const QByteArray& bytes, QImage& target)
+namespace {
+
+// Metafiles nest in comments; one level is what writers make, a second is allowed, deeper ones are not drawn.
+constexpr int kMaxNesting = 2;
+
+TPlayOutcome PlayEmfAt(const QByteArray& bytes, QImage& target, int depth)
 {
     const std::optional<TEmfHeader> header = ReadHeader(bytes);
     if (!header)
-        return;
-    TEmfPlayer player(target, *header);
-    player.Play(bytes);
+        return TPlayOutcome::DrewNothing;
+    TNestedMetafile nested;
+    {
+        TEmfPlayer player(target, *header);
+        player.Play(bytes);
+        if (player.Drew())
+            return TPlayOutcome::Drew;
+        if (player.Empty())
+            return TPlayOutcome::Empty;
+        nested = player.Nested();
+    }
+    // The carried metafile is the drawing itself (a converted Windows metafile, or one format of several); it
+    // fills the frame of the one carrying it.
+    if (nested.bytes.isEmpty() || depth >= kMaxNesting)
+        return TPlayOutcome::DrewNothing;
+    const TPlayOutcome inner = nested.enhanced ? PlayEmfAt(nested.bytes, target, depth + 1) : PlayWmf(nested.bytes, target);
+    return inner == TPlayOutcome::Drew ? inner : TPlayOutcome::DrewNothing;
+}
+
+}  // namespace
+
+TPlayOutcome PlayEmf(const QByteArray& bytes, QImage& target)
+{
+    return PlayEmfAt(bytes, target, 0);
 }

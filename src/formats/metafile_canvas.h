@@ -45,10 +45,18 @@ struct TGdiFont {
     QString face;
 };
 
-// Palettes, regions and the objects we keep no data for still take a slot.
+// A logical palette: what palette-index colours and palette DIBs stand for once it is selected.
+struct TGdiPalette {
+    std::vector<QRgb> entries;
+};
+
+// Regions and the objects we keep no data for still take a slot.
 struct TGdiOther {};
 
-using TGdiObject = std::variant<TGdiOther, TGdiPen, TGdiBrush, TGdiFont>;
+using TGdiObject = std::variant<TGdiOther, TGdiPen, TGdiBrush, TGdiFont, TGdiPalette>;
+
+// The palette a device context starts with: the 20 reserved system colours.
+const std::vector<QRgb>& DefaultPalette();
 
 // Objects as both formats describe them: pen style flags, width in logical units (0: one pixel), colour;
 // brush style, colour, hatch; a pattern brush from a decoded bitmap.
@@ -91,6 +99,13 @@ public:
     void ScaleViewportExt(double xNum, double xDenom, double yNum, double yDenom);
     void SetWorldTransform(const QTransform& world);
     void ModifyWorldTransform(const QTransform& xform, int mode);
+
+    // A colour reference as the records carry it: 0x00BBGGRR, or with 0x01 in the high byte an index into the
+    // selected palette.
+    QColor ColorOf(std::uint32_t colorRef) const;
+    const std::vector<QRgb>& Palette() const { return state_.palette; }
+    void SelectPalette(std::uint32_t index);
+    void SetPaletteEntries(std::uint32_t index, std::uint32_t start, const std::vector<QRgb>& entries);
 
     // Attributes.
     void SetTextColor(QColor c) { state_.textColor = c; }
@@ -157,12 +172,16 @@ public:
     void EndPath() { inPath_ = false; }
     void AbortPath();
     void CloseFigure();
+    void WidenPath();
     void FillPath();
     void StrokePath();
     void StrokeAndFillPath();
 
     // Deeper nesting than this is no drawing anyone made.
     static constexpr int kMaxSavedStates = 1024;
+
+    // True once a record has painted something (whether or not clipping let it show).
+    bool Drew() const { return drew_; }
 
 private:
     struct TState {
@@ -185,6 +204,7 @@ private:
         bool smoothStretch = false;
         QPointF position;
         std::optional<QPainterPath> clip;  // target pixels
+        std::vector<QRgb> palette = DefaultPalette();
     };
 
     QTransform PageTransform() const;
@@ -201,6 +221,9 @@ private:
     void SelectStock(std::uint32_t index);
     void Fill(const QPainterPath& targetPath, const QBrush& brush);
     void ContinueFigure(const QPainterPath& logical);
+    void AddFigures(const QPainterPath& targetPath, bool closed);
+    bool WindowFlipped() const;
+    bool ExtentsApply() const;
     QPainterPath DeviceRegion(const std::vector<QRectF>& deviceRects) const;
     QFont MakeFont(int pixelSize) const;
     struct TTextLayout {
@@ -227,5 +250,7 @@ private:
     std::set<std::uint32_t> freeSlots_;  // lowest first: where the next WMF object goes
     bool clipDirty_ = true;
     bool inPath_ = false;
+    bool figureOpen_ = false;  // the path's last figure goes on from the current position
+    bool drew_ = false;
     QPainterPath path_;  // target pixels
 };

@@ -276,8 +276,7 @@ TEST(MetafilePaths, FigureFilledAfterTheBracket)
     emf.Add(kSelectObject, {kBlackBrush}).Add(kBeginPath, {});
     emf.Add(kMoveTo, {10, 10}).Add(kLineTo, {60, 10}).Add(kLineTo, {60, 60}).Add(kLineTo, {10, 60});
     emf.Add(kCloseFigure, {}).Add(kEndPath, {});
-    const QImage before = Play(emf);
-    EXPECT_TRUE(Paper(before, 30, 30));  // a path draws nothing until it is used
+    EXPECT_EQ(Load("unused.emf", emf.Bytes()).error, "Unknown format");  // a path draws nothing until it is used
     emf.Add(kFillPath, {0, 0, 0, 0});
     const QImage image = Play(emf);
     EXPECT_TRUE(Ink(image, 30, 30));
@@ -341,13 +340,22 @@ TEST(MetafileHostile, LyingCountsAreSkippedAndLaterRecordsStillDraw)
     EXPECT_TRUE(Ink(image, 75, 75));
 }
 
-TEST(MetafileHostile, OnlyUnknownRecordsLoadBlank)
+// A picture whose records all draw nothing would print a blank page as if it were right; only a file with no
+// records between its header and its end is the empty drawing it says it is.
+TEST(MetafileHostile, RecordsThatDrawNothingAreNoPicture)
 {
     TEmfWriter emf;
     emf.Add(200, {}).Add(250, {7, 7}).Add(0x7FFFFFFF, {});
-    const QImage image = Play(emf);
-    EXPECT_EQ(image.size(), QSize(100, 100));
-    EXPECT_TRUE(Paper(image, 50, 50));
+    const TResult unknown = Load("unknown.emf", emf.Bytes());
+    EXPECT_FALSE(unknown.ok);
+    EXPECT_EQ(unknown.error, "Unknown format");
+
+    QByteArray empty = TEmfWriter().Bytes();
+    empty.remove(108, 12);  // the writer's own pen selection
+    qToLittleEndian<std::int32_t>(std::int32_t(empty.size()), empty.data() + 48);
+    const TResult blank = Load("empty.emf", empty);
+    ASSERT_TRUE(blank.ok) << blank.error.toStdString();
+    EXPECT_TRUE(Paper(blank.image, 50, 50));
 }
 
 TEST(MetafileHostile, RecordLengthPastTheFileEndsPlayback)
