@@ -71,6 +71,16 @@ public:
         return *this;
     }
 
+    // A record whose body is given as bytes, padded to whole words.
+    TEmfWriter& AddBytes(std::int32_t type, QByteArray body)
+    {
+        body.append((4 - body.size() % 4) % 4, '\0');
+        Put32(bytes_, type);
+        Put32(bytes_, std::int32_t(8 + body.size()));
+        bytes_.append(body);
+        return *this;
+    }
+
     TEmfWriter& Brush(std::int32_t index, std::int32_t color) { return Add(kCreateBrush, {index, 0, color, 0}); }
     TEmfWriter& Rect(int l, int t, int r, int b) { return Add(kRectangle, {l, t, r, b}); }
 
@@ -182,6 +192,37 @@ TEST(MetafileMapping, WindowOriginAndWorldTransform)
     EXPECT_TRUE(Ink(image, 75, 75, Qt::red));  // back to identity
 }
 
+TEST(MetafileMapping, ExtentsOutsideTheScalableModesAreIgnored)
+{
+    // Extents given in text mode do nothing, and text mode forgets the ones set before it.
+    TEmfWriter emf;
+    emf.Add(kSetWindowExt, {1000, 1000}).Add(kSetViewportExt, {100, 100}).Add(kSetMapMode, {8});
+    emf.Add(kSelectObject, {kBlackBrush}).Rect(0, 0, 20, 20);
+    emf.Add(kSetWindowExt, {1000, 1000}).Add(kSetViewportExt, {100, 100}).Add(kSetMapMode, {1});
+    emf.Add(kSetMapMode, {8}).Rect(40, 0, 60, 20);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 15, 15));
+    EXPECT_TRUE(Ink(image, 55, 15));
+    EXPECT_TRUE(Paper(image, 5, 40));
+}
+
+TEST(MetafileMapping, HeaderSizesBehindADescriptionAreNotRead)
+{
+    // A description starting at byte 88, where longer headers keep their sizes in micrometres: its text must not
+    // be read as sizes (a drawing so mapped lands far off the picture).
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush}).Rect(10, 10, 90, 90);
+    QByteArray bytes = emf.Bytes();
+    qToLittleEndian<std::int32_t>(10, bytes.data() + 64);
+    qToLittleEndian<std::int32_t>(88, bytes.data() + 68);
+    for (int i = 88; i < 108; i += 2)
+        qToLittleEndian<std::int16_t>('x', bytes.data() + i);
+    const TResult result = Load("described.emf", bytes);
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_TRUE(Ink(result.image, 50, 50));
+    EXPECT_TRUE(Paper(result.image, 95, 95));
+}
+
 TEST(MetafileState, RestoreDcGoesBackRelativeOrAbsolute)
 {
     TEmfWriter emf;
@@ -256,6 +297,18 @@ TEST(MetafileObjects, DeletedUnknownAndOutOfTableIndexesChangeNothing)
     EXPECT_TRUE(Ink(image, 10, 10, Qt::red));
 }
 
+TEST(MetafileObjects, PaletteIndexColoursComeFromTheSelectedPalette)
+{
+    // 0x01000007 is entry 7 of the palette: light grey in the default one, not the red level 7.
+    TEmfWriter emf;
+    emf.Brush(1, 0x01000007).Add(kSelectObject, {1}).Rect(0, 0, 50, 50);
+    emf.Add(49, {2, 0x00020300, 0x000000FF, 0x0000FF00}).Add(48, {2});  // red, green
+    emf.Brush(3, 0x01000001).Add(kSelectObject, {3}).Rect(50, 0, 100, 50);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 25, 25, QColor(192, 192, 192)));
+    EXPECT_TRUE(Ink(image, 75, 25, Qt::green));
+}
+
 TEST(MetafileBitmaps, StretchDibitsCountsSourceRowsFromTheBottom)
 {
     // A bottom-up 2 x 2 DIB, blue row first in memory (the bottom), red row second (the top). The source
@@ -312,6 +365,23 @@ TEST(MetafileText, RightAlignedOnTheBaselineWithAnOpaqueBox)
     EXPECT_TRUE(Paper(image, 50, 65));
 }
 
+TEST(MetafileText, EscapementTurnsWithAWindowWhoseYAxisPointsUp)
+{
+    // A window with y up, as plots write it; a 90-degree title from 50,50 runs down the page, as the window
+    // sees it turning counter-clockwise.
+    TEmfWriter emf;
+    emf.Add(kSetMapMode, {8}).Add(kSetWindowExt, {100, -100}).Add(kSetWindowOrg, {0, 100});
+    emf.Add(kSetViewportExt, {100, 100});
+    emf.Add(kCreateFont, {1, -12, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    emf.Add(kSelectObject, {1}).Add(kSetTextAlign, {24}).Add(kSetBkMode, {1}).Add(kSetTextColor, {0});
+    emf.Add(kExtTextOutW, {0, 0, 0, 0, 1, 0, 0, 50, 50, 4, 76, 0, 0, 0, 0, 0, 0, 0x00490049, 0x00490049});
+    const QImage image = Play(emf);
+    EXPECT_GT(DarkPixels(image, QRect(30, 52, 40, 40)), 20);
+    EXPECT_EQ(DarkPixels(image, QRect(30, 0, 40, 48)), 0);
+}
+
 TEST(MetafilePaths, PolyDrawTypesBuildTheFigure)
 {
     const auto xy = [](int x, int y) { return (x & 0xFFFF) | (y << 16); };
@@ -324,6 +394,27 @@ TEST(MetafilePaths, PolyDrawTypesBuildTheFigure)
     EXPECT_TRUE(Ink(image, 25, 80));
     EXPECT_TRUE(Paper(image, 50, 80));
     EXPECT_TRUE(Paper(image, 25, 60));
+}
+
+TEST(MetafilePaths, FiguresOfOnePathAreNeverJoined)
+{
+    const auto xy = [](int x, int y) { return (x & 0xFFFF) | (y << 16); };
+    TEmfWriter emf;
+    emf.Add(kSetPolyFillMode, {2}).Add(kSelectObject, {kBlackBrush}).Add(kBeginPath, {});
+    // Two squares of one PolyDraw, the second after a move: no edge runs between them.
+    emf.Add(92, {0, 0, 0, 0, 8, xy(5, 5), xy(25, 5), xy(25, 25), xy(5, 25), xy(75, 75), xy(95, 75), xy(95, 95),
+                 xy(75, 95), 6 | (2 << 8) | (2 << 16) | (3 << 24), 6 | (2 << 8) | (2 << 16) | (3 << 24)});
+    // A closed figure, then lines with no move: they start a figure of their own where the last one ended.
+    emf.Add(kMoveTo, {5, 75}).Add(kLineTo, {25, 75}).Add(kLineTo, {25, 95}).Add(kCloseFigure, {});
+    emf.Add(kLineTo, {45, 95}).Add(kLineTo, {45, 75}).Add(kEndPath, {}).Add(kFillPath, {0, 0, 0, 0});
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 15, 10));
+    EXPECT_TRUE(Ink(image, 85, 90));
+    EXPECT_TRUE(Paper(image, 50, 50));  // between the squares
+    EXPECT_TRUE(Ink(image, 20, 85));
+    EXPECT_TRUE(Ink(image, 40, 88));
+    EXPECT_TRUE(Paper(image, 30, 78));  // what a line back to the first figure's start would have filled
+    EXPECT_TRUE(Paper(image, 2, 8));    // what a line from the start position would have filled
 }
 
 TEST(MetafileHostile, LyingCountsAreSkippedAndLaterRecordsStillDraw)
@@ -349,6 +440,9 @@ TEST(MetafileHostile, RecordsThatDrawNothingAreNoPicture)
     const TResult unknown = Load("unknown.emf", emf.Bytes());
     EXPECT_FALSE(unknown.ok);
     EXPECT_EQ(unknown.error, "Unknown format");
+    TEmfWriter plusOnly;  // a comment of EMF+ records (a header) and nothing a plain player draws
+    plusOnly.Add(70, {28, 0x2B464D45, 0x00014001, 28, 16, std::int32_t(0xDBC01002), 1, 96, 96});
+    EXPECT_EQ(Load("plus.emf", plusOnly.Bytes()).error, "Unknown format");
 
     QByteArray empty = TEmfWriter().Bytes();
     empty.remove(108, 12);  // the writer's own pen selection
@@ -465,6 +559,42 @@ TEST(WindowsMetafile, WithoutWindowExtentTheSizeIsOnePixel)
     const TResult result = Load("empty.wmf", TWmfWriter().Bytes());
     ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.image.size(), QSize(1, 1));
+}
+
+TEST(WindowsMetafile, PaletteBitmapWithoutColourTableTakesTheSelectedPalette)
+{
+    TWmfWriter wmf;
+    wmf.Add(0x020C, {100, 100});
+    wmf.Add(0x00F7, {0x300, 2, 0x00FF, 0, 0xFF00, 0});  // a palette of red and green in slot 0, selected
+    wmf.Add(0x0234, {0});
+    // DIBSTRETCHBLT of a 2 x 1 8-bit bitmap, indices 0 and 1, whose bits follow its header at once.
+    wmf.Add(0x0B41, {0x0020, 0x00CC, 1, 2, 0, 0, 50, 100, 0, 0,
+                     40, 0, 2, 0, 1, 0, 1, 8, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0100, 0});
+    const TResult result = Load("palette.wmf", wmf.Bytes());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_TRUE(Ink(result.image, 25, 25, Qt::red));
+    EXPECT_TRUE(Ink(result.image, 75, 25, Qt::green));
+    EXPECT_TRUE(Paper(result.image, 50, 75));
+}
+
+TEST(WindowsMetafile, CarriedInAnEnhancedMetafileCommentItDraws)
+{
+    TWmfWriter wmf;
+    wmf.Add(0x020C, {100, 100}).Add(0x02FA, {5, 0, 0, 0, 0}).Add(0x012D, {0});
+    wmf.Brush(0).Add(0x012D, {1}).Add(0x041B, {50, 50, 0, 0});  // black rectangle 0,0 .. 50,50
+    const QByteArray inner = wmf.Bytes();
+    // The public comment of a converted Windows metafile: identifier, kind, version, checksum, flags, size.
+    QByteArray comment;
+    for (std::int32_t v : {std::int32_t(24 + inner.size()), 0x43494447, std::int32_t(0x80000001u), 0x0001, 0, 0,
+                           std::int32_t(inner.size())})
+        Put32(comment, v);
+    comment.append(inner);
+    TEmfWriter emf;
+    emf.AddBytes(70, comment);
+    const TResult result = Load("carrier.emf", emf.Bytes());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_TRUE(Ink(result.image, 25, 25));
+    EXPECT_TRUE(Paper(result.image, 75, 75));
 }
 
 }  // namespace
