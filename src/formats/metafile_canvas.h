@@ -110,6 +110,8 @@ public:
     // Attributes.
     void SetTextColor(QColor c) { state_.textColor = c; }
     void SetBkColor(QColor c) { state_.bkColor = c; }
+    QColor TextColor() const { return state_.textColor; }
+    QColor BkColor() const { return state_.bkColor; }
     void SetBkMode(int mode) { state_.bkOpaque = mode == 2; }
     void SetTextAlign(std::uint32_t align) { state_.textAlign = align; }
     void SetPolyFillMode(int mode) { state_.fillRule = mode == 2 ? Qt::WindingFill : Qt::OddEvenFill; }

@@ -97,6 +97,25 @@ std::optional<QSizeF> FirstWindowExtent(const QByteArray& bytes, qsizetype from)
     return extent;
 }
 
+// The old pattern brush: a device bitmap header, reserved bytes, then rows from the top. Monochrome patterns (the
+// dithered greys of old drawings) draw their clear bits in the text colour and set ones in the background
+// colour; other depths are device colours we cannot know, so they stay null (drawn black, as before).
+QImage MonoPattern(const TRecordView& r, QColor text, QColor background)
+{
+    constexpr std::uint64_t kBits = 6 + 14 + 18;
+    const int width = r.I16(8), height = r.I16(10), rowBytes = r.I16(12);
+    if (r.U8(15) != 1 || r.U8(14) != 1 || width <= 0 || height <= 0 || width > 64 || height > 64 ||
+        rowBytes * 8 < width || !r.Fits(kBits, std::uint64_t(rowBytes) * height, 1))
+        return {};
+    QImage pattern(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool set = r.U8(kBits + std::uint64_t(y) * rowBytes + x / 8) & (0x80 >> (x % 8));
+            pattern.setPixelColor(x, y, set ? background : text);
+        }
+    return pattern;
+}
+
 // A palette record's entries: start word, count word, then red, green, blue and flags bytes.
 std::vector<QRgb> PaletteEntries(const TRecordView& r)
 {
@@ -201,7 +220,7 @@ void TWmfPlayer::Dispatch(std::uint16_t function, const TRecordView& r)
         c.CreateObject(PatternBrush(DecodePackedDib(r.Bytes(10, std::uint64_t(r.Size()) - 10), c.Palette(),
                                                     r.U16(8) == kDibPalColors)));
         break;
-    case kCreatePatternBrush: c.CreateObject(PatternBrush(QImage())); break;
+    case kCreatePatternBrush: c.CreateObject(PatternBrush(MonoPattern(r, c.TextColor(), c.BkColor()))); break;
     case kCreatePalette: c.CreateObject(TGdiPalette{PaletteEntries(r)}); break;
     case kSelectPalette: c.SelectPalette(r.U16(6)); break;
     case kCreateRegion: c.CreateObject(TGdiOther{}); break;

@@ -117,8 +117,9 @@ TEST(MetafileField, CommittedFilesPrintLikeTheReference)
 // The same sources made afresh by the tools installed here, so a new version of a writer is tried too.
 TEST(MetafileField, FreshlyWrittenFilesPrintLikeTheReference)
 {
-    if (QStandardPaths::findExecutable("soffice").isEmpty())
-        GTEST_SKIP() << "LibreOffice (soffice) is not installed: no fresh files nor references to compare with";
+    if (QStandardPaths::findExecutable("soffice").isEmpty() || QStandardPaths::findExecutable("convert").isEmpty())
+        GTEST_SKIP() << "LibreOffice (soffice) or ImageMagick (convert) is not installed: no fresh files nor "
+                        "references to compare with";
     const QString script = QDir(TestDataPath()).filePath("../../tools/metafile_corpus/make_corpus.sh");
     const QString folder = NewTestFolder();
     QProcess make;

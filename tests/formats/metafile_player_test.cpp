@@ -597,4 +597,19 @@ TEST(WindowsMetafile, CarriedInAnEnhancedMetafileCommentItDraws)
     EXPECT_TRUE(Paper(result.image, 75, 75));
 }
 
+TEST(WindowsMetafile, OldMonochromePatternBrushDrawsItsDither)
+{
+    TWmfWriter wmf;
+    wmf.Add(0x020C, {100, 100}).Add(0x02FA, {5, 0, 0, 0, 0}).Add(0x012D, {0});
+    // An 8 x 8 checker: set bits take the background colour (white), clear ones the text colour (black).
+    wmf.Add(0x01F9, {0, 8, 8, 2, 1 | (1 << 8), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                     0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55});
+    wmf.Add(0x012D, {1}).Add(0x041B, {100, 100, 0, 0});
+    const TResult result = Load("pattern.wmf", wmf.Bytes());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    const int dark = DarkPixels(result.image, QRect(20, 20, 16, 16));
+    EXPECT_GT(dark, 96);
+    EXPECT_LT(dark, 160);
+}
+
 }  // namespace
