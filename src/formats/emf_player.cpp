@@ -203,9 +203,16 @@ private:
     {
         if (type < 1 || type > U_EMR_MAX)
             return false;
-        if (r.Size() < 12 && type != U_EMR_SAVEDC && type != U_EMR_REALIZEPALETTE && type != U_EMR_BEGINPATH &&
-            type != U_EMR_ENDPATH && type != U_EMR_CLOSEFIGURE && type != U_EMR_FLATTENPATH &&
-            type != U_EMR_WIDENPATH && type != U_EMR_ABORTPATH)
+        // Records that read nothing but their type draw from state alone. Writers that leave out the bounds
+        // of the path-drawing ones (which no player reads) still mean them.
+        switch (type) {
+        case U_EMR_SAVEDC: case U_EMR_REALIZEPALETTE: case U_EMR_BEGINPATH: case U_EMR_ENDPATH:
+        case U_EMR_CLOSEFIGURE: case U_EMR_FLATTENPATH: case U_EMR_WIDENPATH: case U_EMR_ABORTPATH:
+        case U_EMR_FILLPATH: case U_EMR_STROKEPATH: case U_EMR_STROKEANDFILLPATH:
+            return true;
+        default: break;
+        }
+        if (r.Size() < 12)
             return false;
         return U_emf_record_safe(r.Data()) != 0;
     }

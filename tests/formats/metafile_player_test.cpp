@@ -334,6 +334,10 @@ TEST(MetafilePaths, FigureFilledAfterTheBracket)
     const QImage image = Play(emf);
     EXPECT_TRUE(Ink(image, 30, 30));
     EXPECT_TRUE(Paper(image, 70, 30));
+    // Some writers leave out the bounds no player reads; the fill is still meant.
+    emf.Add(kBeginPath, {}).Add(kMoveTo, {70, 70}).Add(kLineTo, {90, 70}).Add(kLineTo, {90, 90});
+    emf.Add(kEndPath, {}).Add(kFillPath, {});
+    EXPECT_TRUE(Ink(Play(emf), 85, 75));
 }
 
 int DarkPixels(const QImage& image, const QRect& area)
