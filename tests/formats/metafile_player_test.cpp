@@ -421,6 +421,17 @@ TEST(MetafilePaths, FiguresOfOnePathAreNeverJoined)
     EXPECT_TRUE(Paper(image, 2, 8));    // what a line from the start position would have filled
 }
 
+TEST(MetafilePaths, WidenedPathFillsThePensOutline)
+{
+    TEmfWriter emf;
+    emf.Add(95, {1, 0, 0, 0, 0, 0x10000, 10, 0, 0, 0, 0}).Add(kSelectObject, {1});  // geometric pen, 10 wide
+    emf.Add(kSelectObject, {kBlackBrush}).Add(kBeginPath, {}).Add(kMoveTo, {10, 50}).Add(kLineTo, {90, 50});
+    emf.Add(kEndPath, {}).Add(66, {}).Add(kSelectObject, {kNullPen}).Add(kFillPath, {0, 0, 0, 0});
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 50, 53));
+    EXPECT_TRUE(Paper(image, 50, 60));
+}
+
 TEST(MetafileHostile, LyingCountsAreSkippedAndLaterRecordsStillDraw)
 {
     TEmfWriter emf;
