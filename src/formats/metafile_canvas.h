@@ -160,6 +160,8 @@ public:
     void AngleArc(QPointF center, double radius, double startDeg, double sweepDeg);
     void SetPixel(QPointF p, QColor c);
     void FillRects(const std::vector<QRectF>& deviceRects, const QBrush* brush);  // brush null: the current one
+    // A shape filled with the given brush (a gradient, say), in logical units, without outline.
+    void FillShape(const QPainterPath& logical, const QBrush& brush);
 
     // Text.
     void TextOut(const TTextRun& run);

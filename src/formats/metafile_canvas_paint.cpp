@@ -375,6 +375,15 @@ void TMetafileCanvas::FillRects(const std::vector<QRectF>& deviceRects, const QB
     Fill(DeviceRegion(deviceRects), use);
 }
 
+void TMetafileCanvas::FillShape(const QPainterPath& logical, const QBrush& brush)
+{
+    if (inPath_)
+        return;
+    BeginPaint(full_);
+    painter_.fillPath(logical, brush);
+    drew_ = true;
+}
+
 // ---- text ----------------------------------------------------------------------------------------------------
 
 QFont TMetafileCanvas::MakeFont(int pixelSize) const

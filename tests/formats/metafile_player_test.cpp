@@ -323,6 +323,26 @@ TEST(MetafileBitmaps, StretchDibitsCountsSourceRowsFromTheBottom)
     EXPECT_TRUE(Paper(image, 60, 60));
 }
 
+TEST(MetafileBitmaps, GradientsAndTransparentColour)
+{
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush}).Rect(0, 50, 100, 100);
+    // A horizontal gradient from red to blue over 0..100 x 0..50 (16-bit channels).
+    emf.Add(118, {0, 0, 0, 0, 2, 1, 0, 0, 0, 0x0000FF00, 0, 100, 50, 0, 0x0000FF00, 0, 1});
+    // TransparentBlt of a 2 x 2 bitmap, red in its top left, white elsewhere, white transparent: over 0..100 x
+    // 50..100 only the red quarter covers the black.
+    emf.Add(116, {0, 0, 0, 0, 0, 50, 100, 50, 0x00FFFFFF, 0, 0, FloatBits(1), 0, 0, FloatBits(1), 0, 0, 0, 0,
+                  108, 40, 148, 16, 2, 2, 40, 2, 2, 1 | (24 << 16), 0, 16, 0, 0, 0, 0,
+                  -1, 0x0000FFFF, std::int32_t(0xFFFF0000u), 0x0000FFFF});
+    const QImage image = Play(emf);
+    EXPECT_GT(image.pixelColor(5, 25).red(), 200);
+    EXPECT_LT(image.pixelColor(5, 25).blue(), 60);
+    EXPECT_GT(image.pixelColor(95, 25).blue(), 200);
+    EXPECT_TRUE(Ink(image, 25, 60, Qt::red));
+    EXPECT_TRUE(Ink(image, 75, 60));
+    EXPECT_TRUE(Ink(image, 25, 90));
+}
+
 TEST(MetafilePaths, FigureFilledAfterTheBracket)
 {
     TEmfWriter emf;
