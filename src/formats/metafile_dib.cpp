@@ -144,7 +144,9 @@ QImage DecodePackedDib(QByteArrayView packed, const std::vector<QRgb>& palette, 
     if (header->bitCount <= 8 && header->headerSize != kCoreHeaderSize && uncompressed && !palette.empty()) {
         const qint64 bitsSize = RowBytes(*header) * header->height;
         const qint64 withTable = header->headerSize + (paletteIndices ? 2 : 4) * TableEntries(*header);
-        if (withTable + bitsSize > packed.size() && header->headerSize + bitsSize <= packed.size()) {
+        // Without a table nothing but word padding is left after the header and the bits.
+        const qint64 rest = packed.size() - header->headerSize - bitsSize;
+        if (withTable + bitsSize > packed.size() && rest >= 0 && rest < 4) {
             const QByteArray info = InfoWithPalette(packed, *header, palette, [](qint64 i) { return i; });
             return DecodeMetafileDib(info, packed.sliced(header->headerSize));
         }
