@@ -295,7 +295,7 @@ void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
     case U_EMR_DELETEOBJECT: c.DeleteObject(r.U32(8)); break;
     case U_EMR_CREATEPEN: c.CreateObjectAt(r.U32(8), MakeGdiPen(r.U32(12), r.I32(16), c.ColorOf(r.U32(24)))); break;
     case U_EMR_CREATEBRUSHINDIRECT:
-        c.CreateObjectAt(r.U32(8), MakeGdiBrush(r.U32(12), c.ColorOf(r.U32(16)), r.U32(20)));
+        c.CreateObjectAt(r.U32(8), LogBrush(r.U32(12), c.ColorOf(r.U32(16)), r.U32(20)));
         break;
     case U_EMR_EXTCREATEPEN: ExtCreatePen(r); break;
     case U_EMR_CREATEMONOBRUSH: case U_EMR_CREATEDIBPATTERNBRUSHPT: DibBrush(r); break;

@@ -95,6 +95,14 @@ TGdiBrush MakeGdiBrush(std::uint32_t style, QColor color, std::uint32_t hatch)
     }
 }
 
+TGdiObject LogBrush(std::uint32_t style, QColor color, std::uint32_t hatch)
+{
+    constexpr std::uint32_t kHatched = 2;
+    if (style > kHatched)
+        return TGdiOther{};
+    return MakeGdiBrush(style, color, hatch);
+}
+
 TGdiBrush PatternBrush(const QImage& pattern)
 {
     if (pattern.isNull())

@@ -63,6 +63,9 @@ const std::vector<QRgb>& DefaultPalette();
 TGdiPen MakeGdiPen(std::uint32_t style, double width, QColor color);
 TGdiBrush MakeGdiBrush(std::uint32_t style, QColor color, std::uint32_t hatch);
 TGdiBrush PatternBrush(const QImage& pattern);
+// A brush record's brush: solid, null or hatched. Pattern styles there name a bitmap by the writer's own handle,
+// which no player has: they make no brush, so selecting the slot keeps the brush before, as on Windows.
+TGdiObject LogBrush(std::uint32_t style, QColor color, std::uint32_t hatch);
 
 // Text alignment flags as the records carry them.
 inline constexpr std::uint32_t kTaUpdateCp = 1, kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24;

@@ -214,7 +214,7 @@ void TWmfPlayer::Dispatch(std::uint16_t function, const TRecordView& r)
     case kSelectObject: c.SelectObject(r.U16(6)); break;
     case kDeleteObject: c.DeleteObject(r.U16(6)); break;
     case kCreatePenIndirect: c.CreateObject(MakeGdiPen(r.U16(6), r.I16(8), c.ColorOf(r.U32(12)))); break;
-    case kCreateBrushIndirect: c.CreateObject(MakeGdiBrush(r.U16(6), c.ColorOf(r.U32(8)), r.U16(12))); break;
+    case kCreateBrushIndirect: c.CreateObject(LogBrush(r.U16(6), c.ColorOf(r.U32(8)), r.U16(12))); break;
     case kCreateFontIndirect: CreateFont(r); break;
     case kDibCreatePatternBrush:
         c.CreateObject(PatternBrush(DecodePackedDib(r.Bytes(10, std::uint64_t(r.Size()) - 10), c.Palette(),

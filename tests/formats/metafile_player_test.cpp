@@ -304,9 +304,12 @@ TEST(MetafileObjects, PaletteIndexColoursComeFromTheSelectedPalette)
     emf.Brush(1, 0x01000007).Add(kSelectObject, {1}).Rect(0, 0, 50, 50);
     emf.Add(49, {2, 0x00020300, 0x000000FF, 0x0000FF00}).Add(48, {2});  // red, green
     emf.Brush(3, 0x01000001).Add(kSelectObject, {3}).Rect(50, 0, 100, 50);
+    // A pattern style names the writer's own bitmap handle: no brush, the green one stays (not black).
+    emf.Add(kCreateBrush, {4, 3, 0, 0}).Add(kSelectObject, {4}).Rect(0, 50, 50, 100);
     const QImage image = Play(emf);
     EXPECT_TRUE(Ink(image, 25, 25, QColor(192, 192, 192)));
     EXPECT_TRUE(Ink(image, 75, 25, Qt::green));
+    EXPECT_TRUE(Ink(image, 25, 75, Qt::green));
 }
 
 TEST(MetafileBitmaps, StretchDibitsCountsSourceRowsFromTheBottom)
