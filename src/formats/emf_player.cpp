@@ -501,7 +501,7 @@ void TEmfPlayer::Blt(const TRecordView& r, bool stretch, bool alpha, bool keyed)
 void TEmfPlayer::GradientFill(const TRecordView& r)
 {
     constexpr std::uint64_t kVertices = 36, kVertexSize = 16;
-    constexpr std::uint32_t kRectH = 0, kRectV = 1, kTriangle = 2;
+    constexpr std::uint32_t kRectH = 0, kTriangle = 2;  // and 1: rectangles shaded top to bottom
     const std::uint64_t vertices = r.U32(24), shapes = r.U32(28);
     const std::uint32_t mode = r.U32(32);
     const std::uint64_t shapeAt = kVertices + kVertexSize * vertices;

@@ -165,7 +165,8 @@ void TMetafileCanvas::SetMapMode(int mode)
 {
     if (fixedViewport_ || mode < kMmText || mode > kMmAnisotropic)
         return;
-    // Text mode maps one to one: extents set before stay behind, as on any device context.
+    // Text mode maps one to one and forgets the extents, as a device context does: a scalable mode chosen after
+    // it starts from one to one, not from extents set long before.
     if (mode == kMmText)
         state_.windowExt = state_.viewportExt = {1, 1};
     state_.mapMode = mode;

@@ -128,8 +128,8 @@ void TMetafileCanvas::LineTo(QPointF p)
     state_.position = p;
 }
 
-// Figures of a shape that does not start at the current position: each begins anew. A closed shape leaves no
-// figure open; an open one can be continued from its end.
+// Figures of a shape that does not start at the current position: each begins anew. A closed (filled) shape
+// leaves no figure open; an open one can be continued from its end.
 void TMetafileCanvas::AddFigures(const QPainterPath& targetPath, bool closed)
 {
     path_.addPath(targetPath);
