@@ -1,3 +1,4 @@
+#include "formats/emfplus_player.h"
 #include "formats/metafile_canvas.h"
 #include "formats/metafile_dib.h"
 #include "formats/metafile_player.h"
@@ -596,6 +597,9 @@ TPlayOutcome PlayEmfAt(const QByteArray& bytes, QImage& target, int depth)
             return TPlayOutcome::Empty;
         nested = player.Nested();
     }
+    // Written with EMF+ records only: those are the drawing.
+    if (PlayEmfPlus(bytes, target, DeviceToTarget(*header, target.size()), header->pixelsPerMm))
+        return TPlayOutcome::Drew;
     // The carried metafile is the drawing itself (a converted Windows metafile, or one format of several); it
     // fills the frame of the one carrying it.
     if (nested.bytes.isEmpty() || depth >= kMaxNesting)

@@ -165,6 +165,14 @@ public:
     void FillRects(const std::vector<QRectF>& deviceRects, const QBrush* brush);  // brush null: the current one
     // A shape filled with the given brush (a gradient, say), in logical units, without outline.
     void FillShape(const QPainterPath& logical, const QBrush& brush);
+    // A shape outlined with the given pen, whose width is in logical units (0: one pixel).
+    void StrokeShape(const QPainterPath& logical, const QPen& pen);
+    // Text laid out from the top left of box (logical units) in font, whose pixel size is in logical units.
+    void DrawTextBox(const QRectF& box, const QString& text, QFont font, double emLogical, QColor color);
+    // The whole picture, inside the clip, in one colour.
+    void ClearTarget(QColor color);
+    // The clip combined with a shape in logical units (a region mode).
+    void ClipTo(const QPainterPath& logical, int mode) { Combine(full_.map(logical), mode); }
 
     // Text.
     void TextOut(const TTextRun& run);

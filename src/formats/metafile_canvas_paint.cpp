@@ -384,6 +384,52 @@ void TMetafileCanvas::FillShape(const QPainterPath& logical, const QBrush& brush
     drew_ = true;
 }
 
+void TMetafileCanvas::StrokeShape(const QPainterPath& logical, const QPen& pen)
+{
+    if (inPath_ || pen.style() == Qt::NoPen)
+        return;
+    BeginPaint(full_);
+    QPen use = pen;
+    const double pixels = pen.widthF() * std::sqrt(std::abs(full_.determinant()));
+    if (!(pixels >= 1)) {
+        use.setWidthF(1);
+        use.setCosmetic(true);
+    }
+    painter_.strokePath(logical, use);
+    drew_ = true;
+}
+
+void TMetafileCanvas::ClearTarget(QColor color)
+{
+    if (inPath_)
+        return;
+    BeginPaint(QTransform());
+    painter_.fillRect(QRectF(target_.rect()), color);
+    drew_ = true;
+}
+
+void TMetafileCanvas::DrawTextBox(const QRectF& box, const QString& text, QFont font, double emLogical, QColor color)
+{
+    const double scale = std::sqrt(std::abs(full_.determinant()));
+    const double em = std::min(emLogical * scale, kMaxTextPixels);
+    if (inPath_ || text.isEmpty() || !std::isfinite(em) || em < 0.5 || !(scale > 0))
+        return;
+    // Laid out at a whole pixel size in target pixels, then scaled back into logical units.
+    const int pixels = std::max(1, int(std::lround(em)));
+    font.setPixelSize(pixels);
+    const double toLogical = em / pixels / scale;
+    BeginPaint(QTransform::fromScale(toLogical, toLogical) * full_);
+    painter_.setRenderHint(QPainter::Antialiasing, true);
+    painter_.setFont(font);
+    painter_.setPen(color);
+    const QRectF laid(box.topLeft() / toLogical, box.size() / toLogical);
+    const int flags = Qt::AlignLeft | Qt::AlignTop | (laid.width() > 0 ? Qt::TextWordWrap : Qt::TextDontClip);
+    painter_.drawText(laid.width() > 0 ? laid : QRectF(laid.topLeft(), QSizeF(1e6, 1e6)), flags,
+                      text.left(kMaxTextChars));
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    drew_ = true;
+}
+
 // ---- text ----------------------------------------------------------------------------------------------------
 
 QFont TMetafileCanvas::MakeFont(int pixelSize) const

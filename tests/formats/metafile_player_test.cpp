@@ -455,6 +455,38 @@ TEST(MetafilePaths, WidenedPathFillsThePensOutline)
     EXPECT_TRUE(Paper(image, 50, 60));
 }
 
+// A file written with EMF+ records only (a comment of them) is drawn from those.
+TEST(MetafilePlus, RecordsOfAnEmfPlusOnlyFileDraw)
+{
+    const auto xy = [](int x, int y) { return (x & 0xFFFF) | (y << 16); };
+    QByteArray plus;
+    const auto record = [&](int type, int flags, std::initializer_list<std::int32_t> words) {
+        Put16(plus, type);
+        Put16(plus, flags);
+        Put32(plus, std::int32_t(12 + 4 * words.size()));
+        Put32(plus, std::int32_t(4 * words.size()));
+        for (std::int32_t w : words)
+            Put32(plus, w);
+    };
+    record(0x4001, 0, {std::int32_t(0xDBC01002u), 0, 96, 96});
+    record(0x400A, 0x8000, {std::int32_t(0xFFFF0000u), 1, FloatBits(10), FloatBits(10), FloatBits(20), FloatBits(20)});
+    // Path object 1: a square of 16-bit points, then filled blue.
+    record(0x4008, (3 << 8) | 1, {std::int32_t(0xDBC01002u), 4, 0x4000, xy(60, 60), xy(90, 60), xy(90, 90),
+                                 xy(60, 90), std::int32_t(0x81010100u)});
+    record(0x4014, 0x8000 | 1, {std::int32_t(0xFF0000FFu)});
+    record(0x4002, 0, {});
+    QByteArray comment;
+    Put32(comment, std::int32_t(4 + plus.size()));
+    Put32(comment, 0x2B464D45);
+    comment.append(plus);
+    TEmfWriter emf;
+    emf.AddBytes(70, comment);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 20, 20, Qt::red));
+    EXPECT_TRUE(Ink(image, 75, 75, Qt::blue));
+    EXPECT_TRUE(Paper(image, 50, 50));
+}
+
 TEST(MetafileHostile, LyingCountsAreSkippedAndLaterRecordsStillDraw)
 {
     TEmfWriter emf;
