@@ -48,10 +48,14 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     InitServices();
-    QApplication app(argc, argv);
+    // Qt sees none of the arguments: if it took its own (-platform, -session, ...) out of them, the window would
+    // read another command line than the one checked above.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
     if (!headless)
         InstallErrorBox();
-    TForm1 window(QApplication::arguments().mid(1));
+    TForm1 window(ProgramArguments(argc, argv));
     // An automatic print ends the process inside the window's creation; a headless print that gets here could
     // not open its picture, and nobody would ever close its invisible window.
     if (headless) {

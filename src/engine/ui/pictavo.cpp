@@ -1,6 +1,8 @@
 #include "engine/ui/pictavo.h"
 
+#include "common/file_problems.h"
 #include "common/general.h"
+#include "common/translate.h"
 #include "engine/layout.h"
 #include "engine/stretch.h"
 #include "formats/open_image.h"
@@ -208,9 +210,11 @@ void TPictavo::ClearPicture()
 
 bool TPictavo::OpenPicture(const QString& fileName)
 {
-    LastError = "File not found";
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
+    LastErrorFile.clear();
+    if (const QString problem = InputFileProblem(fileName); !problem.isEmpty()) {
+        SetFileError(fileName, problem);
         return false;
+    }
     LastError = "Unknown format";
     bool result = false;
     try {
@@ -227,8 +231,7 @@ bool TPictavo::OpenPicture(const QString& fileName)
             FEmpty = false;
             result = true;
         } else {
-            if (!info.ErrorText.isEmpty())
-                LastError = info.ErrorText;
+            SetFileError(fileName, info.ErrorText.isEmpty() ? LastError : info.ErrorText);
             // A reader that failed half-way must not leave a picture that cannot be drawn.
             if (!FEmpty && (FPicture.isNull() || !SetPixelFormat24(FPicture)))
                 ClearPicture();
@@ -511,7 +514,10 @@ void TPictavo::SetAutoClose(bool flag)
 
 void TPictavo::ShowLastError() const
 {
-    GetGeneral()->ShowError(LastError);
+    if (LastErrorFile.isEmpty() || LastError != LastFileReason)
+        GetGeneral()->ShowError(LastError);
+    else
+        GetGeneral()->ShowError(FileMessage(LastErrorFile, Translate(LastError)));
 }
 
 // ---- Events ------------------------------------------------------------------------------------------------------------
