@@ -141,9 +141,13 @@ public:
                 return;
             if (type != U_EMR_HEADER && Safe(type, record))
                 Dispatch(type, record);
+            if (canvas_.Exhausted())
+                return;
             offset += size;
         }
     }
+
+    TPlayback Result() const { return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted()}; }
 
 private:
     // libUEMF checks the offsets and counts inside the record; it relies on the record being at least as
@@ -416,11 +420,12 @@ bool EmfNaturalSize(const QByteArray& bytes, QSize& size)
     return true;
 }
 
-void PlayEmf(const QByteArray& bytes, QImage& target)
+TPlayback PlayEmf(const QByteArray& bytes, QImage& target)
 {
     const std::optional<TEmfHeader> header = ReadHeader(bytes);
     if (!header)
-        return;
+        return {};
     TEmfPlayer player(target, *header);
     player.Play(bytes);
+    return player.Result();
 }

@@ -1,46 +1,41 @@
+#include "formats/icon_directory.h"
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
 
 #include "common/bitmap.h"
 #include "common/limits.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QImageReader>
 #include <QPainter>
 
+#include <set>
+
 namespace {
 
-// Directory entries the file has room for: the count in the header is taken on trust by Qt's reader, and a
-// hostile one would have us try tens of thousands of pictures that are not there.
-int EntriesWithRoom(const QImageReader& reader, qint64 fileSize)
+// The largest picture of the icon file by its directory, decoded once; null when none can be read. Pictures the
+// directory shares between entries are tried once, a PNG only when its own size is the one the directory gives,
+// and only a few failures are tried at all: each costs a whole decode.
+QImage ChosenIcon(QImageReader& reader, QIODevice& file)
 {
-    constexpr qint64 kHeaderBytes = 6;
-    constexpr qint64 kEntryBytes = 16;
-    const qint64 room = std::max<qint64>(0, (fileSize - kHeaderBytes) / kEntryBytes);
-    return int(std::min<qint64>(reader.imageCount(), room));
-}
-
-// The largest picture of the icon file (by area; the first of equal ones); null when none can be read.
-QImage LargestIcon(QImageReader& reader, qint64 fileSize)
-{
-    QImage largest;
-    const int count = EntriesWithRoom(reader, fileSize);
-    for (int i = 0; i < std::max(count, 1); ++i) {
-        if (i > 0 && !reader.jumpToImage(i))
+    constexpr int kMaxDecodes = 4;
+    std::set<std::uint32_t> tried;
+    int decodes = 0;
+    for (const TIconEntry& entry : ReadIconDirectory(file)) {
+        if (decodes >= kMaxDecodes)
             break;
-        const QSize size = reader.size();
-        if (size.isValid() && !PictureFits(size.width(), size.height()))
+        if (!tried.insert(entry.Offset).second || !PictureFits(entry.Size.width(), entry.Size.height()))
             continue;
-        if (size.isValid() && !largest.isNull() &&
-            qint64(size.width()) * size.height() <= qint64(largest.width()) * largest.height())
+        if (entry.Png && !PngMatchesEntry(entry))
             continue;
+        if (!reader.jumpToImage(entry.Index) && entry.Index != 0)
+            continue;
+        ++decodes;
         QImage image;
-        if (!reader.read(&image))
-            continue;
-        if (largest.isNull() || qint64(image.width()) * image.height() > qint64(largest.width()) * largest.height())
-            largest = std::move(image);
+        if (reader.read(&image))
+            return image;
     }
-    return largest;
+    return {};
 }
 
 // The icon drawn over the target: on BackColor when it is set, else over what the resized target kept.
@@ -80,7 +75,10 @@ bool LoadIconFile(TImageInfoRec& info)
 
         info.ErrorText = "Unknown format";
         ForceReaderFormat(reader, "ico");
-        const QImage icon = LargestIcon(reader, QFileInfo(info.FileName).size());
+        QFile file(info.FileName);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        const QImage icon = ChosenIcon(reader, file);
         if (icon.isNull())
             return false;
 

@@ -164,6 +164,17 @@ public:
     // Deeper nesting than this is no drawing anyone made.
     static constexpr int kMaxSavedStates = 1024;
 
+    // The work of playback, so a small file cannot keep us drawing for minutes: every drawing record costs the
+    // area it may touch (at least kRecordWork), every clip change the size of the clip it builds. Past the
+    // budget the players stop and the picture keeps what was drawn.
+    static constexpr std::int64_t kRecordWork = 256;
+    std::int64_t Work() const { return work_; }
+    std::int64_t WorkBudget() const { return budget_; }
+    bool Exhausted() const { return work_ > budget_; }
+    // A clip with more path elements than this is simplified to its bounding box: combining paths costs time
+    // that grows with their size, and thousands of scattered clip rectangles would grow it without end.
+    static constexpr int kMaxClipElements = 2048;
+
 private:
     struct TState {
         int mapMode = kMmText;
@@ -197,6 +208,7 @@ private:
     QPen ScaledPen(const QTransform& transform) const;
     static QBrush PixelBrush(QBrush brush, const QTransform& painterTransform);
     void Combine(const QPainterPath& targetArea, int mode);
+    void Charge(const QRectF& targetArea);
     QPainterPath TargetRect(const QRectF& logical) const;
     void SelectStock(std::uint32_t index);
     void Fill(const QPainterPath& targetPath, const QBrush& brush);
@@ -227,5 +239,7 @@ private:
     std::set<std::uint32_t> freeSlots_;  // lowest first: where the next WMF object goes
     bool clipDirty_ = true;
     bool inPath_ = false;
+    std::int64_t work_ = 0;
+    std::int64_t budget_ = 0;
     QPainterPath path_;  // target pixels
 };

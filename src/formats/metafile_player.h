@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QSize>
 
+#include <cstdint>
+
 // Windows metafiles, played without the Windows drawing layer: records are validated by libUEMF, decoded here
 // and drawn with QPainter.
 
@@ -19,5 +21,12 @@ bool WmfNaturalSize(const QByteArray& bytes, QSize& size);
 // Play the records over the whole of target, whose size is the natural size. Records we do not draw, and
 // records that fail validation, are skipped; playback ends at the end-of-file record or at a record whose
 // length leaves the file. target must be a 32-bit image (raster operations need one).
-void PlayEmf(const QByteArray& bytes, QImage& target);
-void PlayWmf(const QByteArray& bytes, QImage& target);
+// Playback also stops, keeping what it drew, once its work (the area its records may touch) passes a budget
+// that grows with the picture; the answer tells how much work was done.
+struct TPlayback {
+    std::int64_t Work = 0;
+    std::int64_t Budget = 0;
+    bool Stopped = false;  // the budget ran out
+};
+TPlayback PlayEmf(const QByteArray& bytes, QImage& target);
+TPlayback PlayWmf(const QByteArray& bytes, QImage& target);

@@ -115,9 +115,11 @@ public:
     {
         ForEachRecord(bytes, from, [this](std::uint16_t function, const TRecordView& r) {
             Dispatch(function, r);
-            return true;
+            return !canvas_.Exhausted();
         });
     }
+
+    TPlayback Result() const { return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted()}; }
 
 private:
     // Parameters are 16-bit words after the 6-byte record head; WMF stores them last-first.
@@ -347,13 +349,14 @@ bool WmfNaturalSize(const QByteArray& bytes, QSize& size)
     return true;
 }
 
-void PlayWmf(const QByteArray& bytes, QImage& target)
+TPlayback PlayWmf(const QByteArray& bytes, QImage& target)
 {
     const std::optional<TWmfHeader> header = ReadHeader(bytes);
     if (!header)
-        return;
+        return {};
     QSizeF window = header->placeable ? header->bounds.size()
                                       : FirstWindowExtent(bytes, header->size).value_or(QSizeF(target.size()));
     TWmfPlayer player(target, *header, window);
     player.Play(bytes, header->size);
+    return player.Result();
 }
