@@ -147,7 +147,10 @@ public:
         }
     }
 
-    TPlayback Result() const { return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted()}; }
+    TPlayback Result() const
+    {
+        return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted(), canvas_.Glyphs(), canvas_.LargestClip()};
+    }
 
 private:
     // libUEMF checks the offsets and counts inside the record; it relies on the record being at least as

@@ -1,9 +1,12 @@
 #include "formats/icon_directory.h"
 
+#include "common/limits.h"
+
 #include <QIODevice>
 #include <QtEndian>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -79,4 +82,19 @@ bool PngMatchesEntry(const TIconEntry& entry)
         return own == stated || (stated == 256 && own > 256 && own <= kMaxLargeIcon);
     };
     return side(entry.Size.width(), entry.PngSize.width()) && side(entry.Size.height(), entry.PngSize.height());
+}
+
+std::vector<TIconEntry> IconDecodeOrder(QIODevice& file)
+{
+    std::vector<TIconEntry> order;
+    std::set<std::uint32_t> offsets;
+    for (const TIconEntry& entry : ReadIconDirectory(file)) {
+        if (int(order.size()) >= kMaxIconDecodes)
+            break;
+        if (!PictureFits(entry.Size.width(), entry.Size.height()) || (entry.Png && !PngMatchesEntry(entry)))
+            continue;
+        if (offsets.insert(entry.Offset).second)
+            order.push_back(entry);
+    }
+    return order;
 }

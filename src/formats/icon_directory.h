@@ -28,3 +28,9 @@ std::vector<TIconEntry> ReadIconDirectory(QIODevice& file);
 bool PngMatchesEntry(const TIconEntry& entry);
 
 inline constexpr int kMaxLargeIcon = 1024;
+
+// The entries worth decoding, in the order to try them: largest first, each picture the directory shares
+// between entries once, a PNG only when its own size is the one the directory gives, none beyond the
+// allocation ceiling, and at most kMaxIconDecodes of them: each failure costs a whole decode.
+inline constexpr int kMaxIconDecodes = 4;
+std::vector<TIconEntry> IconDecodeOrder(QIODevice& file);

@@ -9,28 +9,15 @@
 #include <QImageReader>
 #include <QPainter>
 
-#include <set>
 
 namespace {
 
-// The largest picture of the icon file by its directory, decoded once; null when none can be read. Pictures the
-// directory shares between entries are tried once, a PNG only when its own size is the one the directory gives,
-// and only a few failures are tried at all: each costs a whole decode.
+// The largest picture of the icon file by its directory, decoded once; null when none can be read.
 QImage ChosenIcon(QImageReader& reader, QIODevice& file)
 {
-    constexpr int kMaxDecodes = 4;
-    std::set<std::uint32_t> tried;
-    int decodes = 0;
-    for (const TIconEntry& entry : ReadIconDirectory(file)) {
-        if (decodes >= kMaxDecodes)
-            break;
-        if (!tried.insert(entry.Offset).second || !PictureFits(entry.Size.width(), entry.Size.height()))
-            continue;
-        if (entry.Png && !PngMatchesEntry(entry))
-            continue;
+    for (const TIconEntry& entry : IconDecodeOrder(file)) {
         if (!reader.jumpToImage(entry.Index) && entry.Index != 0)
             continue;
-        ++decodes;
         QImage image;
         if (reader.read(&image))
             return image;

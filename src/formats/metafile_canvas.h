@@ -171,9 +171,11 @@ public:
     std::int64_t Work() const { return work_; }
     std::int64_t WorkBudget() const { return budget_; }
     bool Exhausted() const { return work_ > budget_; }
+    std::int64_t Glyphs() const { return glyphs_; }           // characters laid out as glyphs
+    int LargestClip() const { return largestClip_; }          // path elements of the largest clip kept
     // A clip with more path elements than this is simplified to its bounding box: combining paths costs time
     // that grows with their size, and thousands of scattered clip rectangles would grow it without end.
-    static constexpr int kMaxClipElements = 2048;
+    static constexpr int kMaxClipElements = 512;
 
 private:
     struct TState {
@@ -222,6 +224,7 @@ private:
         double scale = 1;
         double unitX = 0;     // target pixels per logical unit along x
         double width = 0;     // font units
+        qsizetype characters = 0;  // laid out, after the glyph bound
     };
     double TextPixels() const;
     std::optional<TTextLayout> LayoutText(const TTextRun& run, QPointF reference) const;
@@ -241,5 +244,7 @@ private:
     bool inPath_ = false;
     std::int64_t work_ = 0;
     std::int64_t budget_ = 0;
+    std::int64_t glyphs_ = 0;
+    int largestClip_ = 0;
     QPainterPath path_;  // target pixels
 };

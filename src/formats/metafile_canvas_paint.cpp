@@ -407,6 +407,7 @@ std::optional<TMetafileCanvas::TTextLayout> TMetafileCanvas::LayoutText(const TT
     layout.unitX = QLineF(full_.map(QPointF(0, 0)), full_.map(QPointF(1, 0))).length();
 
     const QString text = run.text.left(GlyphLimit(em));
+    layout.characters = text.size();
     const std::vector<double> starts = CharacterStarts(run, layout.unitX / layout.scale, layout.width);
     if (starts.empty())
         layout.width = metrics.horizontalAdvance(text);
@@ -478,6 +479,7 @@ void TMetafileCanvas::TextOut(const TTextRun& run)
     const std::optional<TTextLayout> layout = LayoutText(run, reference);
     if (!layout)
         return;
+    glyphs_ += layout->characters;
     if (inPath_)
         path_.addPath(layout->frame.map(layout->glyphs));
     else

@@ -27,6 +27,8 @@ struct TPlayback {
     std::int64_t Work = 0;
     std::int64_t Budget = 0;
     bool Stopped = false;  // the budget ran out
+    std::int64_t Glyphs = 0;  // characters of text laid out
+    int LargestClip = 0;      // path elements of the largest clip region
 };
 TPlayback PlayEmf(const QByteArray& bytes, QImage& target);
 TPlayback PlayWmf(const QByteArray& bytes, QImage& target);

@@ -119,7 +119,10 @@ public:
         });
     }
 
-    TPlayback Result() const { return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted()}; }
+    TPlayback Result() const
+    {
+        return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted(), canvas_.Glyphs(), canvas_.LargestClip()};
+    }
 
 private:
     // Parameters are 16-bit words after the 6-byte record head; WMF stores them last-first.
