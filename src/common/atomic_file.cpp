@@ -84,18 +84,10 @@ qint64 TAtomicFile::writeData(const char* data, qint64 size)
         return -1;
     if (FBuffer.size() + std::size_t(size) > kBufferBytes && !FlushBuffer())
         return -1;
-    if (std::size_t(size) >= kBufferBytes) {
-        for (qint64 done = 0; done < size;) {
-            const long n = SystemWrite(FFd, data + done, (unsigned long)(size - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return Fail(n < 0 ? errno : ENOSPC), -1;
-            done += n;
-        }
-        return size;
-    }
     FBuffer.insert(FBuffer.end(), data, data + size);
+    // A large block goes straight on: the buffer only gathers the many small writes of the image and PDF writers.
+    if (FBuffer.size() >= kBufferBytes && !FlushBuffer())
+        return -1;
     return size;
 }
 
@@ -118,20 +110,23 @@ bool TAtomicFile::Commit()
 {
     if (FFd < 0)
         return false;
-    if (!FError.isEmpty() || !FlushBuffer())
-        return Discard(), false;
+    bool committed = FError.isEmpty() && FlushBuffer();
     // The data must be on the disk before the name points at it, or a crash could leave an empty file.
-    if (::fsync(FFd) != 0 && errno != EINVAL)
-        return Fail(errno), Discard(), false;
-    const int fd = FFd;
-    FFd = -1;
-    if (::close(fd) != 0)
-        return Fail(errno), Discard(), false;
-    if (::rename(QFile::encodeName(FTemporary).constData(), QFile::encodeName(FTarget).constData()) != 0)
-        return Fail(errno), Discard(), false;
-    FTemporary.clear();
-    QIODevice::close();
-    return true;
+    if (committed && ::fsync(FFd) != 0 && errno != EINVAL)
+        committed = Fail(errno);
+    if (committed) {
+        const int fd = FFd;
+        FFd = -1;
+        if (::close(fd) != 0)
+            committed = Fail(errno);
+    }
+    if (committed &&
+        ::rename(QFile::encodeName(FTemporary).constData(), QFile::encodeName(FTarget).constData()) != 0)
+        committed = Fail(errno);
+    if (committed)
+        FTemporary.clear();
+    Discard();
+    return committed;
 }
 
 void TAtomicFile::Discard()

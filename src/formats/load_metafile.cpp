@@ -58,7 +58,7 @@ bool Render(TImageInfoRec& info, const TMetafileFormat& format, const QByteArray
     info.ErrorText = "Out of memory";
     const int w = AtLeastOne(natural.width());
     const int h = AtLeastOne(natural.height());
-    if (!PictureFits(w, h) || std::int64_t(w) * 4 > kMaxPictureBytes / h)
+    if (!PictureFits(w, h) || std::int64_t(w) * 4 > kMaxPictureBytes / h)  // the 32-bit surface itself
         return false;
     const qsizetype stride32 = qsizetype(w) * 4;
     const qsizetype stride24 = (qsizetype(w) * 3 + 3) & ~qsizetype(3);
