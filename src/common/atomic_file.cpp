@@ -173,6 +173,6 @@ bool WriteFileAtomically(const QString& target, const std::function<bool(QIODevi
     bool written = file.Open() && write(file) && file.Commit();
     error = file.ErrorText();
     if (!written && error.isEmpty())
-        error = "The file could not be written";
+        error = NotWrittenText();
     return written;
 }

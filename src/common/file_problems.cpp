@@ -99,6 +99,11 @@ QString WriteErrorText(int error)
     }
 }
 
+QString NotWrittenText()
+{
+    return QStringLiteral("The file could not be written");
+}
+
 QString FileMessage(const QString& path, const QString& reason)
 {
     return QDir::toNativeSeparators(path) + ": " + reason;

@@ -12,6 +12,9 @@ QString InputFileProblem(const QString& path);
 // folder, pipe or device under that name, a read-only file, a missing or unwritable folder.
 QString OutputFileProblem(const QString& path);
 
+// The reason when a writer gave up without the system saying why.
+QString NotWrittenText();
+
 // The reason behind a failed system call (errno) while a file was written.
 QString WriteErrorText(int error);
 

@@ -85,9 +85,8 @@ bool TPaths::DeleteFileForced(const QString& path) const
     struct stat st {};
     if (path.isEmpty() || ::lstat(name.constData(), &st) != 0)
         return true;
-    // A link goes itself: the mode of whatever it points at is none of our business.
-    if (S_ISREG(st.st_mode))
-        ::chmod(name.constData(), (st.st_mode & 07777) | S_IRUSR | S_IWUSR);
+    // Here a read-only file can be removed as it is: the folder's permission decides, so no mode is changed
+    // (which, done by name, could reach through a link to the file it points at). A link goes itself.
     ::unlink(name.constData());
     return ::lstat(name.constData(), &st) != 0;
 }

@@ -352,7 +352,8 @@ void TMetafileCanvas::Combine(const QPainterPath& area, int mode)
     case kRgnCopy: state_.clip = area; break;
     default: return;
     }
-    if (state_.clip->elementCount() > kMaxClipElements)
+    // A region selected as it is costs nothing to keep exact; combining is what costs, again and again.
+    if (mode != kRgnCopy && state_.clip->elementCount() > kMaxClipElements)
         state_.clip = RectPath(state_.clip->boundingRect());
     largestClip_ = std::max(largestClip_, state_.clip->elementCount());
     work_ += kRecordWork + current.elementCount() + area.elementCount();

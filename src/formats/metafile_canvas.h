@@ -173,9 +173,9 @@ public:
     bool Exhausted() const { return work_ > budget_; }
     std::int64_t Glyphs() const { return glyphs_; }           // characters laid out as glyphs
     int LargestClip() const { return largestClip_; }          // path elements of the largest clip kept
-    // A clip with more path elements than this is simplified to its bounding box: combining paths costs time
-    // that grows with their size, and thousands of scattered clip rectangles would grow it without end.
-    static constexpr int kMaxClipElements = 512;
+    // A clip combined into more path elements than this is simplified to its bounding box: combining paths costs
+    // time that grows with their size, and thousands of scattered clip rectangles would grow it without end.
+    static constexpr int kMaxClipElements = 1024;
 
 private:
     struct TState {

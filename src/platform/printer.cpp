@@ -226,7 +226,7 @@ public:
         FWriter.reset();
         const bool committed = ended && Healthy() && FFile->Commit();
         if (!committed && FReason.isEmpty())
-            FReason = FFile->ErrorText().isEmpty() ? QStringLiteral("The file could not be written") : FFile->ErrorText();
+            FReason = FFile->ErrorText().isEmpty() ? NotWrittenText() : FFile->ErrorText();
         FFile.reset();
         return committed;
     }
@@ -265,7 +265,7 @@ private:
         FWriter->setCreator(QCoreApplication::applicationName());
         FPainter = std::make_unique<QPainter>();
         if (!FPainter->begin(FWriter.get())) {
-            FReason = QStringLiteral("The file could not be written");
+            FReason = NotWrittenText();
             Drop();
             return false;
         }

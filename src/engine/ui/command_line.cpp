@@ -99,16 +99,18 @@ bool ApplyOption(TCommandLine& line, const QString& name, const QString& value)
             continue;
         const QStringList& captions = *option.Captions;
         const std::optional<std::int64_t> number = ReadInteger(value);
+        std::optional<std::uint8_t> code;
         if (number && *number >= 0 && *number < captions.size())
-            line.*option.Field = std::uint8_t(*number);
+            code = std::uint8_t(*number);
         for (qsizetype i = 0; !number && i < captions.size(); ++i)
             if (QString(captions.at(i)).remove(u' ').compare(value, Qt::CaseInsensitive) == 0)
-                line.*option.Field = std::uint8_t(i);
-        if (!(line.*option.Field)) {
+                code = std::uint8_t(i);
+        if (!code) {
             line.Error = Invalid(name, value,
                                  QString("0 to %1 or %2").arg(captions.size() - 1).arg(CaptionList(captions)));
             return false;
         }
+        line.*option.Field = code;
         return true;
     }
     for (const TNumberOption& option : kNumberOptions) {
