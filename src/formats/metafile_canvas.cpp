@@ -356,7 +356,7 @@ void TMetafileCanvas::Combine(const QPainterPath& area, int mode)
     if (mode != kRgnCopy && state_.clip->elementCount() > kMaxClipElements)
         state_.clip = RectPath(state_.clip->boundingRect());
     largestClip_ = std::max(largestClip_, state_.clip->elementCount());
-    work_ += kRecordWork + current.elementCount() + area.elementCount();
+    work_ += kRecordWork + kClipElementWork * (current.elementCount() + area.elementCount());
     clipDirty_ = true;
 }
 

@@ -168,6 +168,8 @@ public:
     // area it may touch (at least kRecordWork), every clip change the size of the clip it builds. Past the
     // budget the players stop and the picture keeps what was drawn.
     static constexpr std::int64_t kRecordWork = 256;
+    // What one path element of a clip combination costs, in pixels drawn: path clipping is slow per element.
+    static constexpr std::int64_t kClipElementWork = 1024;
     std::int64_t Work() const { return work_; }
     std::int64_t WorkBudget() const { return budget_; }
     bool Exhausted() const { return work_ > budget_; }
