@@ -39,14 +39,15 @@ class TDiskFillsAfter {
 public:
     explicit TDiskFillsAfter(long room)
     {
-        FPrevious = TAtomicFile::SetWriteCall([room, written = 0L](int fd, const char* data, unsigned long size) mutable {
-            if (written + long(size) > room) {
-                errno = ENOSPC;
-                return -1L;
-            }
-            written += long(size);
-            return long(::write(fd, data, size));
-        });
+        FPrevious = TAtomicFile::SetWriteCall(
+            [room, written = 0L](int fd, const char* data, unsigned long size) mutable {
+                if (written + long(size) > room) {
+                    errno = ENOSPC;
+                    return -1L;
+                }
+                written += long(size);
+                return long(::write(fd, data, size));
+            });
     }
     ~TDiskFillsAfter() { TAtomicFile::SetWriteCall(FPrevious); }
 

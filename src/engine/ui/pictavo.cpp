@@ -231,7 +231,10 @@ bool TPictavo::OpenPicture(const QString& fileName)
             FEmpty = false;
             result = true;
         } else {
-            SetFileError(fileName, info.ErrorText.isEmpty() ? LastError : info.ErrorText);
+            // The registry's answer for a name it has no reader for is its table's; a person needs another.
+            const bool unread = info.ErrorText == "Index out of range";
+            const QString reason = unread ? QStringLiteral("No reader for this kind of file") : info.ErrorText;
+            SetFileError(fileName, reason.isEmpty() ? LastError : reason);
             // A reader that failed half-way must not leave a picture that cannot be drawn.
             if (!FEmpty && (FPicture.isNull() || !SetPixelFormat24(FPicture)))
                 ClearPicture();
