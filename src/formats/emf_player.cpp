@@ -189,6 +189,8 @@ public:
                 if (Safe(type, record))
                     Dispatch(type, record);
             }
+            if (canvas_.Exhausted())
+                return;
             offset += size;
         }
     }
@@ -196,6 +198,11 @@ public:
     bool Drew() const { return canvas_.Drew(); }
     bool Empty() const { return records_ == 0; }
     const TNestedMetafile& Nested() const { return nested_; }
+
+    TPlayback Result() const
+    {
+        return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted(), canvas_.Glyphs(), canvas_.LargestClip()};
+    }
 
 private:
     // libUEMF checks the offsets and counts inside the record; it relies on the record being at least as
@@ -582,35 +589,41 @@ namespace {
 // Metafiles nest in comments; one level is what writers make, a second is allowed, deeper ones are not drawn.
 constexpr int kMaxNesting = 2;
 
-TPlayOutcome PlayEmfAt(const QByteArray& bytes, QImage& target, int depth)
+TPlayback PlayEmfAt(const QByteArray& bytes, QImage& target, int depth)
 {
     const std::optional<TEmfHeader> header = ReadHeader(bytes);
     if (!header)
-        return TPlayOutcome::DrewNothing;
+        return {};
+    TPlayback result;
     TNestedMetafile nested;
     {
         TEmfPlayer player(target, *header);
         player.Play(bytes);
-        if (player.Drew())
-            return TPlayOutcome::Drew;
-        if (player.Empty())
-            return TPlayOutcome::Empty;
+        result = player.Result();
+        if (player.Drew() || player.Empty()) {
+            result.Outcome = player.Drew() ? TPlayOutcome::Drew : TPlayOutcome::Empty;
+            return result;
+        }
         nested = player.Nested();
     }
     // Written with EMF+ records only: those are the drawing.
-    if (PlayEmfPlus(bytes, target, DeviceToTarget(*header, target.size()), header->pixelsPerMm))
-        return TPlayOutcome::Drew;
+    if (PlayEmfPlus(bytes, target, DeviceToTarget(*header, target.size()), header->pixelsPerMm)) {
+        result.Outcome = TPlayOutcome::Drew;
+        return result;
+    }
     // The carried metafile is the drawing itself (a converted Windows metafile, or one format of several); it
     // fills the frame of the one carrying it.
     if (nested.bytes.isEmpty() || depth >= kMaxNesting)
-        return TPlayOutcome::DrewNothing;
-    const TPlayOutcome inner = nested.enhanced ? PlayEmfAt(nested.bytes, target, depth + 1) : PlayWmf(nested.bytes, target);
-    return inner == TPlayOutcome::Drew ? inner : TPlayOutcome::DrewNothing;
+        return result;
+    TPlayback inner = nested.enhanced ? PlayEmfAt(nested.bytes, target, depth + 1) : PlayWmf(nested.bytes, target);
+    if (inner.Outcome != TPlayOutcome::Drew)
+        inner.Outcome = TPlayOutcome::DrewNothing;
+    return inner;
 }
 
 }  // namespace
 
-TPlayOutcome PlayEmf(const QByteArray& bytes, QImage& target)
+TPlayback PlayEmf(const QByteArray& bytes, QImage& target)
 {
     return PlayEmfAt(bytes, target, 0);
 }

@@ -21,7 +21,8 @@ THeaderCheck CheckHeader(QFile& file, TBmpHeader& header)
     if (!read)
         return THeaderCheck::NotBitmap;
     header = *read;
-    if (!PictureFits(header.Width, header.Height))
+    // Qt decodes into up to 4 bytes a pixel, held beside our 24-bit copy.
+    if (!PictureAndSourceFit(header.Width, header.Height, 4))
         return THeaderCheck::TooLarge;
     const std::int64_t pixelBytes = BmpPixelBytes(header);
     if (pixelBytes >= 0 && (header.PixelOffset > file.size() || pixelBytes > file.size() - header.PixelOffset))

@@ -1,3 +1,4 @@
+#include "formats/icon_directory.h"
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
 
@@ -5,44 +6,24 @@
 #include "common/limits.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 #include <QtEndian>
 
+
 namespace {
 
-// Directory entries the file has room for: the count in the header is taken on trust by Qt's reader, and a
-// hostile one would have us try tens of thousands of pictures that are not there.
-int EntriesWithRoom(const QImageReader& reader, qint64 fileSize)
+// The largest picture of the icon file by its directory, decoded once; null when none can be read.
+QImage ChosenIcon(QImageReader& reader, QIODevice& file)
 {
-    constexpr qint64 kHeaderBytes = 6;
-    constexpr qint64 kEntryBytes = 16;
-    const qint64 room = std::max<qint64>(0, (fileSize - kHeaderBytes) / kEntryBytes);
-    return int(std::min<qint64>(reader.imageCount(), room));
-}
-
-// The largest picture of the icon file (by area; the first of equal ones); null when none can be read.
-QImage LargestIcon(QImageReader& reader, qint64 fileSize)
-{
-    QImage largest;
-    const int count = EntriesWithRoom(reader, fileSize);
-    for (int i = 0; i < std::max(count, 1); ++i) {
-        if (i > 0 && !reader.jumpToImage(i))
-            break;
-        const QSize size = reader.size();
-        if (size.isValid() && !PictureFits(size.width(), size.height()))
-            continue;
-        if (size.isValid() && !largest.isNull() &&
-            qint64(size.width()) * size.height() <= qint64(largest.width()) * largest.height())
+    for (const TIconEntry& entry : IconDecodeOrder(file)) {
+        if (!reader.jumpToImage(entry.Index) && entry.Index != 0)
             continue;
         QImage image;
-        if (!reader.read(&image))
-            continue;
-        if (largest.isNull() || qint64(image.width()) * image.height() > qint64(largest.width()) * largest.height())
-            largest = std::move(image);
+        if (reader.read(&image))
+            return image;
     }
-    return largest;
+    return {};
 }
 
 // Qt's reader ignores the AND mask of 24-bit pictures, so their transparent pixels come out black. The mask
@@ -132,7 +113,10 @@ bool LoadIconFile(TImageInfoRec& info)
 
         info.ErrorText = "Unknown format";
         ForceReaderFormat(reader, "ico");
-        const QImage icon = WithAndMask(LargestIcon(reader, QFileInfo(info.FileName).size()), info.FileName);
+        QFile file(info.FileName);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        const QImage icon = WithAndMask(ChosenIcon(reader, file), info.FileName);
         if (icon.isNull())
             return false;
 

@@ -118,6 +118,17 @@ TMetafileCanvas::TMetafileCanvas(QImage& target, const QTransform& deviceToTarge
     if (fixedViewport_)
         state_.mapMode = kMmAnisotropic;
     UpdateTransform();
+    // A drawing covers its picture a few times over; the floor keeps small pictures with many records whole.
+    constexpr std::int64_t kCoverages = 8;
+    constexpr std::int64_t kMinBudget = std::int64_t(1) << 28;
+    budget_ = std::max(kMinBudget, kCoverages * target.width() * std::int64_t(target.height()));
+}
+
+void TMetafileCanvas::Charge(const QRectF& targetArea)
+{
+    const QRectF visible = targetArea.intersected(QRectF(target_.rect()));
+    const double area = visible.isValid() ? visible.width() * visible.height() : 0;
+    work_ += std::max(kRecordWork, std::int64_t(std::min(area, 1e15)));
 }
 
 TMetafileCanvas::~TMetafileCanvas() = default;
@@ -401,6 +412,11 @@ void TMetafileCanvas::Combine(const QPainterPath& area, int mode)
     case kRgnCopy: state_.clip = area; break;
     default: return;
     }
+    // A region selected as it is costs nothing to keep exact; combining is what costs, again and again.
+    if (mode != kRgnCopy && state_.clip->elementCount() > kMaxClipElements)
+        state_.clip = RectPath(state_.clip->boundingRect());
+    largestClip_ = std::max(largestClip_, state_.clip->elementCount());
+    work_ += kRecordWork + kClipElementWork * (current.elementCount() + area.elementCount());
     clipDirty_ = true;
 }
 

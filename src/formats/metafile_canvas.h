@@ -197,6 +197,20 @@ public:
 
     // True once a record has painted something (whether or not clipping let it show).
     bool Drew() const { return drew_; }
+    // The work of playback, so a small file cannot keep us drawing for minutes: every drawing record costs the
+    // area it may touch (at least kRecordWork), every clip change the size of the clip it builds. Past the
+    // budget the players stop and the picture keeps what was drawn.
+    static constexpr std::int64_t kRecordWork = 256;
+    // What one path element of a clip combination costs, in pixels drawn: path clipping is slow per element.
+    static constexpr std::int64_t kClipElementWork = 1024;
+    std::int64_t Work() const { return work_; }
+    std::int64_t WorkBudget() const { return budget_; }
+    bool Exhausted() const { return work_ > budget_; }
+    std::int64_t Glyphs() const { return glyphs_; }           // characters laid out as glyphs
+    int LargestClip() const { return largestClip_; }          // path elements of the largest clip kept
+    // A clip combined into more path elements than this is simplified to its bounding box: combining paths costs
+    // time that grows with their size, and thousands of scattered clip rectangles would grow it without end.
+    static constexpr int kMaxClipElements = 1024;
 
 private:
     struct TState {
@@ -232,6 +246,7 @@ private:
     QPen ScaledPen(const QTransform& transform) const;
     static QBrush PixelBrush(QBrush brush, const QTransform& painterTransform);
     void Combine(const QPainterPath& targetArea, int mode);
+    void Charge(const QRectF& targetArea);
     QPainterPath TargetRect(const QRectF& logical) const;
     void SelectStock(std::uint32_t index);
     void Fill(const QPainterPath& targetPath, const QBrush& brush);
@@ -248,6 +263,7 @@ private:
         double scale = 1;
         double unitX = 0;     // target pixels per logical unit along x
         double width = 0;     // font units
+        qsizetype characters = 0;  // laid out, after the glyph bound
     };
     double TextPixels() const;
     std::optional<TTextLayout> LayoutText(const TTextRun& run, QPointF reference) const;
@@ -267,5 +283,9 @@ private:
     bool inPath_ = false;
     bool figureOpen_ = false;  // the path's last figure goes on from the current position
     bool drew_ = false;
+    std::int64_t work_ = 0;
+    std::int64_t budget_ = 0;
+    std::int64_t glyphs_ = 0;
+    int largestClip_ = 0;
     QPainterPath path_;  // target pixels
 };

@@ -17,6 +17,14 @@ constexpr std::uint32_t kEtoOpaque = 2, kEtoClipped = 4;
 constexpr double kMaxTextPixels = 16384;
 // Lines of text are short; a run longer than this is no text anyone set.
 constexpr qsizetype kMaxTextChars = 8192;
+// Glyph outlines cost time with their count and their area. A line of large letters runs off any page long
+// before this much glyph area (em squared per character) is reached.
+constexpr double kMaxGlyphArea = double(1 << 26);
+
+qsizetype GlyphLimit(double em)
+{
+    return qsizetype(std::clamp(kMaxGlyphArea / std::max(em * em, 1.0), 1.0, double(kMaxTextChars)));
+}
 
 bool IsHatch(const QBrush& b)
 {
@@ -85,6 +93,7 @@ QBrush TMetafileCanvas::PixelBrush(QBrush brush, const QTransform& painterTransf
 
 void TMetafileCanvas::Paint(const QPainterPath& path, const QTransform& transform, bool fill, bool stroke)
 {
+    Charge(transform.mapRect(path.controlPointRect()));
     BeginPaint(transform);
     if (fill && !state_.brush.null) {
         if (IsHatch(state_.brush.brush) && state_.bkOpaque)
@@ -354,6 +363,7 @@ void TMetafileCanvas::SetPixel(QPointF p, QColor c)
 {
     if (inPath_)
         return;
+    Charge({});
     BeginPaint(QTransform());
     const QPointF at = full_.map(p);
     painter_.fillRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1), c);
@@ -362,6 +372,7 @@ void TMetafileCanvas::SetPixel(QPointF p, QColor c)
 
 void TMetafileCanvas::Fill(const QPainterPath& targetPath, const QBrush& brush)
 {
+    Charge(targetPath.controlPointRect());
     BeginPaint(QTransform());
     painter_.fillPath(targetPath, brush);
     drew_ = drew_ || brush.style() != Qt::NoBrush;
@@ -493,7 +504,8 @@ std::optional<TMetafileCanvas::TTextLayout> TMetafileCanvas::LayoutText(const TT
         layout.scale *= baseSize / metrics.height();  // a positive height is the cell: ascent plus descent
     layout.unitX = QLineF(full_.map(QPointF(0, 0)), full_.map(QPointF(1, 0))).length();
 
-    const QString text = run.text.left(kMaxTextChars);
+    const QString text = run.text.left(GlyphLimit(em));
+    layout.characters = text.size();
     const std::vector<double> starts = CharacterStarts(run, layout.unitX / layout.scale, layout.width);
     if (starts.empty())
         layout.width = metrics.horizontalAdvance(text);
@@ -544,6 +556,7 @@ void TMetafileCanvas::PaintText(const TTextLayout& layout, const TTextRun& run)
         BeginPaint(QTransform());
         painter_.setClipPath(TargetRect(*run.rect), Qt::IntersectClip);
     }
+    Charge(layout.frame.mapRect(layout.glyphs.controlPointRect().united(layout.box)));
     BeginPaint(layout.frame);
     if (state_.bkOpaque)
         painter_.fillRect(layout.box, state_.bkColor);
@@ -568,6 +581,7 @@ void TMetafileCanvas::TextOut(const TTextRun& run)
     const std::optional<TTextLayout> layout = LayoutText(run, reference);
     if (!layout)
         return;
+    glyphs_ += layout->characters;
     if (inPath_)
         path_.addPath(layout->frame.map(layout->glyphs));
     else
@@ -588,6 +602,7 @@ void TMetafileCanvas::StretchBitmap(const QRectF& dest, const QImage& image, con
     const QTransform transform = sourceToLogical * full_;
     if (!Finite(transform))
         return;
+    Charge(transform.mapRect(source));
     BeginPaint(transform);
     painter_.setCompositionMode(RopMode(rop));
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, state_.smoothStretch);
@@ -602,6 +617,7 @@ void TMetafileCanvas::PatBlt(const QRectF& dest, std::uint32_t rop)
     if (inPath_)
         return;
     const QPainterPath area = TargetRect(dest);
+    Charge(area.controlPointRect());
     BeginPaint(QTransform());
     drew_ = true;
     switch (rop) {

@@ -3,6 +3,8 @@
 #include "formats/byte_image.h"
 #include "formats/byte_stream.h"
 
+#include "common/limits.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -54,12 +56,6 @@ bool NextLine(TByteStream& bytes, qint64& pos, TLineRange& line)
     return true;
 }
 
-bool IsDigitAt(TByteStream& bytes, qint64 pos)
-{
-    std::uint8_t c = 0;
-    return bytes.ReadByte(pos, c) && c >= '0' && c <= '9';
-}
-
 // Collects the numbers of a line of any length: pieces of at most 2048 bytes, cut between numbers, so a long
 // line written by another program loses nothing.
 template <class Take>
@@ -68,11 +64,14 @@ void ForEachNumber(TByteStream& bytes, const TLineRange& line, qint32 max, Take 
     for (qint64 first = line.Start; first <= line.End;) {
         qint64 last = std::min(line.End, first + TByteStream::kWindowSize - 1);
         if (last < line.End) {
-            qint64 cut = last;
-            while (cut >= first && IsDigitAt(bytes, cut + 1))
-                --cut;
-            if (cut >= first)
-                last = cut;
+            // Looked for in one read of the piece: stepping back byte by byte through the stream would reload
+            // its window at every step.
+            const QByteArray piece = bytes.ReadString(first, last + 1);
+            qsizetype next = piece.size() - 1;  // the byte after the piece's end: it must not be a digit
+            while (next >= 1 && piece.at(next) >= '0' && piece.at(next) <= '9')
+                --next;
+            if (next >= 1)
+                last = first + next - 1;
         }
         TNumberList list;
         if (bytes.ParseNumbers(first, last, list, max)) {
@@ -295,6 +294,31 @@ bool PaintsItsOwnBackground(const TPortableHeader& header)
     return (header.Kind == 5 || header.Kind >= 6) && header.MaxValue <= 255;
 }
 
+// The fewest bytes that can hold the whole raster: raw rows as stored, a plain sample at least one digit.
+std::int64_t SmallestRaster(const TPortableHeader& header)
+{
+    const std::int64_t w = header.Width, h = header.Height;
+    const std::int64_t sampleBytes = header.MaxValue > 255 ? 2 : 1;
+    switch (std::clamp(header.Kind, 1, 6)) {
+    case 4: return (w + 7) / 8 * h;
+    case 5: return w * h * sampleBytes;
+    case 6: return w * h * 3 * sampleBytes;
+    case 3: return w * h * 3;
+    default: return w * h;
+    }
+}
+
+// Short pixel data leaves the rest of a picture white, but a header may not make us allocate far more than the
+// file can describe: a large picture must find at least half its raster in the file.
+bool DataCanFill(const TPortableHeader& header, std::int64_t available)
+{
+    constexpr std::int64_t kSmallPicture = std::int64_t(4096) * 4096;
+    // A size beyond the allocation ceiling is refused as such, later; only sizes within it are multiplied here.
+    if (!PictureFits(header.Width, header.Height) || std::int64_t(header.Width) * header.Height <= kSmallPicture)
+        return true;
+    return available >= SmallestRaster(header) / 2;
+}
+
 }  // namespace
 
 void TPortablePixelmap::Assign(const TGraphic& source)
@@ -327,6 +351,10 @@ void TPortablePixelmap::Load(QIODevice& stream, QString& failure)
     }
     if (header.Width <= 0 || header.Height <= 0) {
         failure = Text("Invalid dimensions");
+        return;
+    }
+    if (!DataCanFill(header, bytes.GetSize() - dataPos)) {
+        failure = Text("Unknown format");
         return;
     }
     QImage picture = NewBitmap24(header.Width, header.Height);

@@ -150,11 +150,16 @@ public:
         ForEachRecord(bytes, from, [&](std::uint16_t function, const TRecordView& r) {
             any = true;
             Dispatch(function, r);
-            return true;
+            return !canvas_.Exhausted();
         });
         if (canvas_.Drew())
             return TPlayOutcome::Drew;
         return any ? TPlayOutcome::DrewNothing : TPlayOutcome::Empty;
+    }
+
+    TPlayback Result() const
+    {
+        return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted(), canvas_.Glyphs(), canvas_.LargestClip()};
     }
 
 private:
@@ -392,13 +397,16 @@ bool WmfNaturalSize(const QByteArray& bytes, QSize& size)
     return true;
 }
 
-TPlayOutcome PlayWmf(const QByteArray& bytes, QImage& target)
+TPlayback PlayWmf(const QByteArray& bytes, QImage& target)
 {
     const std::optional<TWmfHeader> header = ReadHeader(bytes);
     if (!header)
-        return TPlayOutcome::DrewNothing;
+        return {};
     QSizeF window = header->placeable ? header->bounds.size()
                                       : FirstWindowExtent(bytes, header->size).value_or(QSizeF(target.size()));
     TWmfPlayer player(target, *header, window);
-    return player.Play(bytes, header->size);
+    const TPlayOutcome outcome = player.Play(bytes, header->size);
+    TPlayback result = player.Result();
+    result.Outcome = outcome;
+    return result;
 }

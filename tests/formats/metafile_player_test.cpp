@@ -2,6 +2,8 @@
 // ink must go, and hostile records that must neither crash nor stop the good records around them.
 #include "formats/image_info.h"
 #include "formats/loaders.h"
+#include "formats/metafile_canvas.h"
+#include "formats/metafile_player.h"
 #include "testlib/test_env.h"
 
 #include <QFile>
@@ -680,6 +682,87 @@ TEST(WindowsMetafile, OldMonochromePatternBrushDrawsItsDither)
     const int dark = DarkPixels(result.image, QRect(20, 20, 16, 16));
     EXPECT_GT(dark, 96);
     EXPECT_LT(dark, 160);
+}
+
+// ---- files built to stall or to exhaust memory -----------------------------------------------------------------
+
+TPlayback PlayDirect(const QByteArray& bytes, QSize size, TPlayback (*play)(const QByteArray&, QImage&))
+{
+    QImage target(size, QImage::Format_RGB32);
+    target.fill(Qt::white);
+    return play(bytes, target);
+}
+
+TEST(HostileMetafile, OneTextRecordOfHugeOverlappingGlyphsLaysOutFew)
+{
+    TEmfWriter emf;
+    emf.Add(kCreateFont, {1, -2000, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    emf.Add(kSelectObject, {1});
+    // 8192 characters at zero advance: every glyph on the same spot.
+    QByteArray text;
+    constexpr std::int32_t kChars = 8192, kStringAt = 76, kDxAt = kStringAt + 2 * kChars;
+    for (std::int32_t word : {0, 0, 0, 0, 1, 0, 0, 10, 90, kChars, kStringAt, 0x100, 0, 0, 0, 0, kDxAt})
+        Put32(text, word);
+    for (int i = 0; i < kChars; ++i)
+        Put16(text, 'W');
+    for (int i = 0; i < kChars; ++i)
+        Put32(text, 0);
+    QByteArray bytes = emf.Bytes();
+    QByteArray record;
+    Put32(record, kExtTextOutW);
+    Put32(record, 8 + std::int32_t(text.size()));
+    bytes.insert(bytes.size() - 20, record + text);
+    qToLittleEndian<std::int32_t>(std::int32_t(bytes.size()), bytes.data() + 48);
+
+    const TPlayback played = PlayDirect(bytes, {100, 100}, PlayEmf);
+    EXPECT_GE(played.Glyphs, 1);
+    EXPECT_LE(played.Glyphs, 64);  // a 2000-pixel em allows only a handful
+}
+
+TEST(HostileMetafile, HundredsOfScatteredClipRectanglesKeepTheClipSmall)
+{
+    TEmfWriter emf(26460);  // 1000 x 1000 pixels
+    emf.Add(kSelectObject, {kBlackBrush});
+    for (int i = 0; i < 300; ++i) {  // unbounded, the clip would hold 1500 elements
+        const int x = i * 37 % 990, y = i * 53 % 990;
+        emf.Add(kExcludeClip, {x, y, x + 3, y + 3});
+    }
+    emf.Rect(0, 0, 1000, 1000);
+    const TPlayback played = PlayDirect(emf.Bytes(), {1000, 1000}, PlayEmf);
+    EXPECT_GT(played.LargestClip, 0);
+    EXPECT_LE(played.LargestClip, TMetafileCanvas::kMaxClipElements);
+
+    TWmfWriter wmf;
+    wmf.Add(0x020C, {1000, 1000});
+    for (int i = 0; i < 300; ++i) {
+        const int x = i * 37 % 990, y = i * 53 % 990;
+        wmf.Add(0x0415, {y + 3, x + 3, y, x});  // EXCLUDECLIPRECT: bottom, right, top, left
+    }
+    EXPECT_LE(PlayDirect(wmf.Bytes(), {1000, 1000}, PlayWmf).LargestClip, TMetafileCanvas::kMaxClipElements);
+}
+
+TEST(HostileMetafile, PlaybackStopsAtItsWorkBudgetWithWhatItDrew)
+{
+    TWmfWriter wmf;
+    wmf.Add(0x020C, {1000, 1000}).Add(0x02FA, {5, 0, 0, 0, 0}).Add(0x012D, {0});
+    wmf.Brush(0).Add(0x012D, {1});
+    for (int i = 0; i < 2000; ++i)
+        wmf.Add(0x041B, {1000, 1000, 0, 0});  // the whole picture, again and again
+    QImage target(1000, 1000, QImage::Format_RGB32);
+    target.fill(Qt::white);
+    const TPlayback played = PlayWmf(wmf.Bytes(), target);
+    EXPECT_TRUE(played.Stopped);
+    EXPECT_LE(played.Work, played.Budget + 1000 * 1000 + TMetafileCanvas::kRecordWork);
+    EXPECT_EQ(target.pixelColor(500, 500), QColor(Qt::black));  // what was drawn stays
+}
+
+TEST(HostileMetafile, AHugeDeclaredFrameIsRefusedBeforeAnyPixelIsAllocated)
+{
+    const TResult result = Load("huge.emf", TEmfWriter(476250).Bytes());  // 18000 x 18000 pixels
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, "Out of memory");
 }
 
 }  // namespace
