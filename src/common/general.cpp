@@ -83,21 +83,6 @@ void TGeneral::ShowError(const QString& text) const
     }
 }
 
-void TGeneral::ShowFileError(const QString& fileName, const QString& text, const QString& detail) const
-{
-    try {
-        QString message = QDir::toNativeSeparators(fileName) + "\n\n" + Translate(text);
-        if (!detail.isEmpty())
-            message += ": " + detail;
-        const QString title = Translate("Error");
-        if (Box())
-            Box()(message, title);
-        else
-            ErrorToStandardError(message, title);
-    } catch (...) {
-    }
-}
-
 void TGeneral::FatalOutOfMemory() const
 {
     ShowError("Out of memory");

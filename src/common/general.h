@@ -13,8 +13,6 @@ class TGeneral {
 public:
     // Shows Translate(text) in the error box titled Translate("Error"). Never throws.
     void ShowError(const QString& text) const;
-    // Shows what failed about a file: its name, then Translate(text), then detail when given. Never throws.
-    void ShowFileError(const QString& fileName, const QString& text, const QString& detail = {}) const;
     // Shows "Out of memory", then ends the process.
     [[noreturn]] void FatalOutOfMemory() const;
     // Centres a top-level window on the primary screen, keeping its size; a null window is ignored.

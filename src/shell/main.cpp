@@ -2,10 +2,16 @@
 #include "engine/ui/command_line.h"
 #include "platform/message_box.h"
 #include "shell/main_window.h"
+#include "shell/session_end.h"
+#include "support/language.h"
 
 #include <QApplication>
+#include <QScreen>
 
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -22,11 +28,69 @@ bool HasDisplay()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// One line that tells a person at a terminal what to do instead of Qt's abort and core dump.
+[[noreturn]] void NoDisplay()
+{
+    std::fputs("pictavo: the window needs a display (DISPLAY or WAYLAND_DISPLAY) and none can be reached; "
+               "to print without one: pictavo picture /AUTOPRINT, or pictavo picture /PRINTTO=page.pdf\n",
+               stderr);
+    std::_Exit(1);
+}
+
+// While the application object connects to the display, Qt's messages wait here: a display that cannot be
+// reached ends in Qt's fatal message, which becomes the one line of NoDisplay; otherwise they pass on.
+class DisplayConnection {
+public:
+    DisplayConnection() { FPrevious = qInstallMessageHandler(&DisplayConnection::Hold); }
+    ~DisplayConnection()
+    {
+        qInstallMessageHandler(FPrevious);
+        for (const Held& message : Messages())
+            qt_message_output(message.Type, QMessageLogContext(), message.Text);
+        Messages().clear();
+    }
+    DisplayConnection(const DisplayConnection&) = delete;
+    DisplayConnection& operator=(const DisplayConnection&) = delete;
+
+private:
+    struct Held {
+        QtMsgType Type;
+        QString Text;
+    };
+    static std::vector<Held>& Messages()
+    {
+        static std::vector<Held> messages;
+        return messages;
+    }
+    static void Hold(QtMsgType type, const QMessageLogContext&, const QString& text)
+    {
+        if (type == QtFatalMsg)
+            NoDisplay();
+        Messages().push_back({type, text});
+    }
+    QtMessageHandler FPrevious = nullptr;
+};
+
+// Where the command line asks for the window, as long as that is on a screen; otherwise it stays centred.
+void PlaceWindow(QWidget& window, const TCommandLine& line)
+{
+    if (!line.Window)
+        return;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().contains(*line.Window)) {
+            window.move(*line.Window);
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 // Never returns normally: every way out of the window goes through TForm1::Shutdown, which ends the process.
 int main(int argc, char** argv)
 {
+    // The language file is in force before the first caption is made, the command line's messages included.
+    InstallLanguage();
     // What a script asks for is settled before any window system is touched.
     const TCommandLine line = ParseCommandLine(ProgramArguments(argc, argv));
     if (line.Help) {
@@ -46,18 +110,30 @@ int main(int argc, char** argv)
     const bool headless = line.PrintRequested() && !HasDisplay();
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    else if (!HasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        NoDisplay();
 
     InitServices();
-    QApplication app(argc, argv);
+    std::optional<DisplayConnection> connecting(std::in_place);
+    // Qt sees none of the arguments: if it took its own (-platform, -session, ...) out of them, the window would
+    // read another command line than the one checked above.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
+    connecting.reset();
+    TLanguageTranslator toolkitTexts;
+    QApplication::installTranslator(&toolkitTexts);
     if (!headless)
         InstallErrorBox();
-    TForm1 window(QApplication::arguments().mid(1));
+    TForm1 window(ProgramArguments(argc, argv));
+    PlaceWindow(window, line);
     // An automatic print ends the process inside the window's creation; a headless print that gets here could
     // not open its picture, and nobody would ever close its invisible window.
     if (headless) {
         SetCommandLineExitStatus(1);
         window.Shutdown();
     }
+    ConnectSessionEnd(window);
     window.show();
     const int status = QApplication::exec();
     EndProcess(status);

@@ -10,15 +10,21 @@
 #include "shell/button_glyphs.h"
 #include "shell/menu_tree.h"
 #include "shell/start_menu.h"
+#include "support/help.h"
+#include "support/ui/compact_splash.h"
+#include "support/zip_box.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFrame>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QStatusBar>
 #include <QTimer>
@@ -35,9 +41,16 @@ constexpr int kMinimumHeight = 300;
 constexpr int kButtonSize = 25;
 constexpr int kButtonBarClientHeight = 27;
 constexpr int kTimerInterval = 500;
+constexpr int kSplashWidth = 510;
+constexpr int kSplashHeight = 310;
+constexpr int kSplashPictureTop = 21;
+constexpr int kSplashMargin = 10;
 
-// Widths of the status panels 0 to 4; panel 5 takes the rest of the bar.
-constexpr std::array<int, 5> kPanelWidths{104, 65, 75, 75, 35};
+// Beside the frame and the indent of one 'x' that QLabel gives framed text, a little slack keeps a glyph's
+// overhang from being cut.
+constexpr int kPanelSlack = 4;
+// At least what the desktop styles put between status bar panels.
+constexpr int kPanelSpacing = 8;
 
 struct ButtonRow {
     const char* hint;
@@ -87,6 +100,9 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     setWindowTitle("Form1");
     setAcceptDrops(true);
+    // The pictures of the two hidden images, each carrying an archive packed at build time.
+    cri.load(QStringLiteral(":/carriers/cri.bmp"), "BMP");
+    supHelp.load(QStringLiteral(":/carriers/supHelp.bmp"), "BMP");
 
     // The timer runs from the start; its handler waits until the engine and the buttons exist.
     Timer1 = new QTimer(this);
@@ -109,6 +125,8 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
 TForm1::~TForm1()
 {
     DestroyEngine();
+    DestroySplash();
+    DestroyHelp();
 }
 
 // The engine's events must not reach this window while the engine is being taken apart.
@@ -156,31 +174,98 @@ void TForm1::FormCreate()
     }
 }
 
-// The splash window, its picture, the help pages and the settings come with their own services; until those
-// exist these steps keep their places in the start-up order and do nothing.
-void TForm1::CreateSplash() {}
-void TForm1::CreateHelp() {}
-void TForm1::HideSplashAfterStart() {}
-void TForm1::SaveSettings() {}
-void TForm1::DestroySplash() {}
-void TForm1::DestroyHelp() {}
 
+void TForm1::CreateSplash()
+{
+    Splash = std::make_unique<TCompactSplash>();
+    Splash->ProductName = kProductName;
+    Splash->VersionText = QStringLiteral(PICTAVO_VERSION);
+    Splash->FontColor = Qt::black;
+    Splash->Font.setPointSize(8);
+    Splash->Font.setBold(true);
+    Splash->LeftMargin = kSplashMargin;
+    Splash->BottomMargin = kSplashMargin;
+}
+
+void TForm1::DestroySplash()
+{
+    Splash.reset();
+}
+
+// The splash picture is the item "a.bmp" of the archive in cri. No archive or no such item is no error: the
+// program starts without a splash. An item that cannot be extracted stops the start.
 bool TForm1::LoadSplashPicture()
 {
     StartupError = "Out of memory";
-    return true;
+    try {
+        QByteArray carrier;
+        QBuffer first(&carrier);
+        first.open(QIODevice::ReadWrite);
+        if (!cri.isNull() && !cri.save(&first, "BMP"))
+            return false;
+        cri = cri.copy(0, 0, 1, 1);
+        first.seek(0);
+        TZipBox box;
+        if (!box.LoadFromStream(first, false))
+            return true;
+        for (int i = 0; i < box.Count(); ++i) {
+            const TBoxItem* item = box.Items(i);
+            if (item->pName.toUpper() != "A.BMP")
+                continue;
+            QByteArray content;
+            QBuffer second(&content);
+            second.open(QIODevice::WriteOnly);
+            if (!box.GetData(item, second)) {
+                StartupError = box.LastError;
+                return false;
+            }
+            QImage picture;
+            picture.loadFromData(content, "BMP");
+            FrameSplashPicture(picture);
+            Splash->SetPicture(QPixmap::fromImage(picture));
+            if (ParseCommandLine(FArguments).Argument(0).isEmpty())
+                Splash->ShowSplash();
+            return true;
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TForm1::FrameSplashPicture(QImage& picture)
+{
+    QImage work(kSplashWidth, kSplashHeight, QImage::Format_BGR888);
+    work.fill(Qt::white);
+    {
+        QPainter painter(&work);
+        if (!picture.isNull())
+            painter.drawImage((kSplashWidth - picture.width()) / 2, kSplashPictureTop, picture);
+        painter.setPen(Qt::black);
+        painter.drawRect(0, 0, kSplashWidth - 1, kSplashHeight - 1);
+    }
+    picture = work;
+}
+
+void TForm1::HideSplashAfterStart()
+{
+    if (Splash && Splash->Window->isVisible())
+        Splash->HideAfter(1);
+}
+
+void TForm1::CreateHelp()
+{
+    Help = std::make_unique<THelp>(kProductName, &supHelp);
+}
+
+void TForm1::DestroyHelp()
+{
+    Help.reset();
 }
 
 void TForm1::ShowStartupError()
 {
     GetGeneral()->ShowError(StartupError);
-}
-
-// Applying the stored settings fires the engine's OnChange, which fills the status bar; until the settings
-// exist, fill it directly.
-void TForm1::LoadSettings()
-{
-    RefreshStatus();
 }
 
 void TForm1::CreateTopLine()
@@ -221,13 +306,49 @@ void TForm1::BuildStatusBar()
     setStatusBar(StatusBar1);
 }
 
+// Each panel is as wide as the widest text it can show in its font and the current language, so nothing is cut;
+// the last one takes the rest of the bar. Digits are equally wide in desktop fonts, so "888" stands for any
+// three-digit number; the texts shown now count too (a roll printer's page has four digits).
 void TForm1::SetPanelWidths()
 {
-    for (size_t i = 0; i < kPanelWidths.size(); ++i)
-        Panels[i]->setFixedWidth(kPanelWidths[i]);
-    // The last panel reaches to the right edge of the bar.
-    Panels[kPanelCount - 1]->setMinimumWidth(50);
-    Panels[kPanelCount - 1]->setMaximumWidth(QWIDGETSIZE_MAX);
+    if (!Panels.back())
+        return;  // a font change while the window is being built
+    const QString mm = Translate("mm");
+    const std::array<QStringList, kPanelCount> texts{{
+        {Translate("No Printer"), "888" + mm + " x " + "888" + mm},
+        {"88 " + Translate("copies"), "1 " + Translate("copy")},
+        {Translate("Auto Close")},
+        {Translate("Auto Print")},
+        {"100%"},
+        {Translate("Ready"), Translate("Working") + "..."},
+    }};
+    for (int i = 0; i < kPanelCount; ++i) {
+        QLabel* panel = Panels[i];
+        const QFontMetrics metrics = panel->fontMetrics();
+        int widest = 0;
+        for (const QString& text : texts[i] + QStringList{panel->text()})
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+        const int width = widest + metrics.horizontalAdvance(u'x') + 2 * panel->frameWidth() + kPanelSlack;
+        if (i == kPanelCount - 1) {
+            panel->setMinimumWidth(width);
+            panel->setMaximumWidth(QWIDGETSIZE_MAX);
+        } else {
+            panel->setFixedWidth(width);
+        }
+    }
+    // Never so narrow that the bar would cut its last texts. The bar lays its panels out only once shown, so
+    // its need is summed here, with the spacing styles put between panels.
+    int need = 0;
+    for (const QLabel* panel : Panels)
+        need += panel->minimumWidth() + kPanelSpacing;
+    setMinimumWidth(std::max(kMinimumWidth, need));
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::LanguageChange)
+        SetPanelWidths();
 }
 
 void TForm1::InitOpenSettings()
@@ -237,6 +358,10 @@ void TForm1::InitOpenSettings()
     OpenSettings.Filter = formats.GetFilter(-2, 0);
     OpenSettings.FilterIndex = 1;
     OpenSettings.DefaultExt = formats.GetFilter(1, 1);
+    PrintFileSettings.Options = TOpenOption::HideReadOnly | TOpenOption::OverwritePrompt;
+    PrintFileSettings.Filter = Translate("PDF Document") + "|*.pdf;|" + Translate("PNG Picture") + "|*.png;|";
+    PrintFileSettings.FilterIndex = 1;
+    PrintFileSettings.DefaultExt = "pdf";
 }
 
 void TForm1::CreateButtonBar()
@@ -304,11 +429,8 @@ void TForm1::ButtonClick(QObject* sender)
 
 void TForm1::TranslateMenu()
 {
-    const QList<QAction*> items = menuBar()->findChildren<QAction*>();
-    for (QAction* item : items) {
-        if (!item->isSeparator() && !item->text().isEmpty())
-            item->setText(Translate(item->text()));
-    }
+    for (QAction* item : menuBar()->actions())
+        ::TranslateMenu(item);
 }
 
 void TForm1::AssignEngineEvents()
@@ -326,8 +448,7 @@ void TForm1::Shutdown()
 {
     try {
         hide();
-        if (Engine && !Engine->Info()->Temporary)
-            SaveSettings();
+        SaveSettingsIfAllowed();
         DestroyEngine();
         DestroySplash();
         DestroyHelp();
@@ -342,7 +463,7 @@ void TForm1::Shutdown()
 
 void TForm1::FormResize()
 {
-    const int w = std::max(width(), kMinimumWidth);
+    const int w = std::max(width(), std::max(kMinimumWidth, minimumWidth()));
     const int h = std::max(height(), kMinimumHeight);
     if (w != width() || h != height())
         resize(w, h);

@@ -2,6 +2,7 @@
 
 #include "formats/ui/open_handler.h"
 
+#include <QImage>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -15,6 +16,8 @@ class QLabel;
 class QStatusBar;
 class QTimer;
 class QToolButton;
+class TCompactSplash;
+class THelp;
 class TMenuTree;
 class TPictavo;
 
@@ -34,8 +37,12 @@ public:
     void FormCreate();
     void FormResize();
     [[noreturn]] void Shutdown();
+    // Writes the settings file, unless this run's options are not to be kept (Temporary).
+    void SaveSettingsIfAllowed();
     void EngineCloseRequest();
     void ButtonClick(QObject* sender);
+    // Turns the splash archive's picture into the framed 510 x 310 splash picture, in place.
+    static void FrameSplashPicture(QImage& picture);
 
     // The busy state: cursor, top menus, button bar and view; the window is busy while File1 is disabled.
     void SetBusy(bool busy);
@@ -65,9 +72,13 @@ public:
 
     // Command handlers.
     void NewInstance1Click();
+    // Where New Instance puts the new window: one title bar lower and to the right of frame, so this window
+    // still shows; at the work area's top-left when it would not fit there.
+    static QPoint NewInstancePosition(const QRect& frame, int titleBarHeight, const QRect& workArea);
     void Open1Click();
     void OpenfromStartButton1Click();
     void Print1Click();
+    void PrintToFile1Click();
     void PrinterSetup1Click();
     void Exit1Click();
     void Copy1Click();
@@ -101,16 +112,22 @@ public:
     void FreeSoftwareHomepage1Click();
     void VisitWendrelEnterprises1Click();
 
-    // Photos stand upright by their camera's orientation when they open; stored in the settings.
-    bool AutoRotate = true;
+    // The hidden pictures that carry the splash archive and the help archive.
+    QImage cri;
+    QImage supHelp;
 
     // Run-time members.
     std::unique_ptr<TPictavo> Engine;
+    // Options > Auto Rotate: pictures are turned upright as they open. Stored with the settings.
+    bool AutoRotate = true;
     TOpenInfo OpenSettings;
+    TOpenInfo PrintFileSettings;  // the save dialog of Print to File
     QFrame* ButtonBarLine = nullptr;
     QFrame* TopLine = nullptr;
     QWidget* ButtonBar = nullptr;
+    std::unique_ptr<TCompactSplash> Splash;
     std::array<QToolButton*, kButtonCount> Buttons{};  // Buttons[i - 1] is button i
+    std::unique_ptr<THelp> Help;
     QTimer* Timer1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     std::array<QLabel*, kPanelCount> Panels{};
@@ -121,6 +138,7 @@ public:
     QAction* Open1 = nullptr;
     QAction* OpenfromStartButton1 = nullptr;
     QAction* Print1 = nullptr;
+    QAction* PrintToFile1 = nullptr;
     QAction* PrinterSetup1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Edit1 = nullptr;
@@ -157,8 +175,10 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
@@ -193,6 +213,7 @@ private:
     void BuildHelpMenu();
     void RefreshButtons();
     bool PrinterInstalledKeepingLastError();
+    bool AcceptDropAsCopy(QDropEvent* event) const;
 
     // Busy; the engine operation; its LastError on false; not busy, also after an exception.
     void RunGuarded(const std::function<bool()>& operation);

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString Executable()
@@ -73,6 +75,18 @@ TEST(CommandLine, OptionsStandAnywhereAfterThePictureAndDoNotCount)
     EXPECT_TRUE(odd.Error.isEmpty());
     // The switch counts as argument 2 or 3 only.
     EXPECT_FALSE(ParseCommandLine({"a.jpg", "b", "c", "/AUTOPRINT"}).AutoPrintSwitch());
+    // /VERBOSE is no title either, in any letter case.
+    const TCommandLine verbose = ParseCommandLine({"a.jpg", "/Verbose", "/AUTOPRINT"});
+    EXPECT_TRUE(verbose.Verbose);
+    EXPECT_TRUE(verbose.AutoPrintSwitch());
+    // Only the window's place may also stand first, without a picture (New Instance).
+    const TCommandLine placed = ParseCommandLine({"/window=30,-40"});
+    EXPECT_TRUE(placed.Arguments.isEmpty());
+    EXPECT_EQ(placed.Window, QPoint(30, -40));
+    EXPECT_FALSE(placed.HasOverrides());
+    EXPECT_EQ(ParseCommandLine({"a.jpg", "/WINDOW=5,6"}).Window, QPoint(5, 6));
+    for (const char* bad : {"/WINDOW=5", "/WINDOW=5,6,7", "/WINDOW=x,6", "/WINDOW= 5,6"})
+        EXPECT_FALSE(ParseCommandLine({bad}).Error.isEmpty()) << bad;
 }
 
 TEST(CommandLine, SettingsReadAsCodesOrEnglishCaptions)
@@ -111,6 +125,22 @@ TEST(CommandLine, UnknownOptionsAndUnreadableValuesAreErrors)
         EXPECT_FALSE(ParseCommandLine(args).Error.isEmpty()) << args.join(' ').toStdString();
 }
 
+TEST(CommandLine, ValuesOutsideTheirRangeNameTheOptionAndTheRange)
+{
+    for (const auto& [argument, range] :
+         {std::pair{"/COPIES=100000", "1 to 99"}, std::pair{"/COPIES=0", "1 to 99"},
+          std::pair{"/ZOOMX=-999999", "-3200 to 3200"}, std::pair{"/ZOOMXY=2147483647", "-3200 to 3200"},
+          std::pair{"/X=99999999999999999999", "-1000000 to 1000000"}, std::pair{"/PRINTTO=page.ico", "PDF, PNG"},
+          std::pair{"/PRINTTO=page.cur", "TIFF or PPM"}}) {
+        const QString error = ParseCommandLine({"p", argument}).Error;
+        const QString option = QString(argument).section('=', 0, 0);
+        EXPECT_TRUE(error.contains(option) && error.contains(range)) << error.toStdString();
+    }
+    for (const char* argument : {"/COPIES=99", "/ZOOMX=-3200", "/ZOOMY=3200", "/PRINTTO=page.tif",
+                                 "/PRINTTO=page.ppm", "/PRINTTO=page.jpeg"})
+        EXPECT_TRUE(ParseCommandLine({"p", argument}).Error.isEmpty()) << argument;
+}
+
 TEST(CommandLine, HelpAndVersionAsFirstArgument)
 {
     EXPECT_TRUE(ParseCommandLine({"--help"}).Help);
@@ -142,6 +172,21 @@ TEST(CommandLineProgram, HelpVersionAndErrorsBeforeAnyWindow)
     EXPECT_TRUE(run.SettingsFiles().isEmpty());
 }
 
+// Without a display the window cannot open: one line says so and how to print instead, and no core is dumped.
+TEST(CommandLineProgram, WithoutADisplayOneLineSaysHowToPrintHeadless)
+{
+    const TRun run;
+    const QStringList unreachable{"DISPLAY=:1999", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "HOME=" + run.Home};
+    for (const TProcessResult& result : {run({}), run({Picture(run.Folder)}),
+                                         RunProgram(Executable(), {}, unreachable)}) {
+        EXPECT_EQ(result.Status, 1);
+        const QString err = result.Err.trimmed();
+        EXPECT_FALSE(err.contains('\n')) << err.toStdString();
+        EXPECT_TRUE(err.contains("display") && err.contains("/AUTOPRINT") && err.contains("/PRINTTO"))
+            << err.toStdString();
+    }
+}
+
 TEST(CommandLineProgram, MissingPictureEndsWithStatusOneOnStandardError)
 {
     TRun run;
@@ -151,6 +196,41 @@ TEST(CommandLineProgram, MissingPictureEndsWithStatusOneOnStandardError)
     EXPECT_TRUE(result.Err.contains("File not found")) << result.Err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(page));
     EXPECT_TRUE(run.SettingsFiles().isEmpty());
+}
+
+TEST(CommandLineProgram, TargetsThatCannotHoldAFileAreRefusedAtOnce)
+{
+    TRun run;
+    const QString pipe = run.Folder + "/page.png";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QDir(run.Folder).mkdir("folder.pdf");
+    for (const auto& [target, reason] :
+         {std::pair{pipe, QString("pipe")}, std::pair{run.Folder + "/folder.pdf", QString("folder")},
+          std::pair{run.Folder + "/missing/page.pdf", QString("The folder does not exist")}}) {
+        const TProcessResult result = run({Picture(run.Folder), "/PRINTTO=" + target});
+        EXPECT_EQ(result.Status, 1) << target.toStdString();
+        EXPECT_TRUE(result.Err.contains(target + ": ") && result.Err.contains(reason)) << result.Err.toStdString();
+    }
+    // A device has no page format's name, so it never gets as far as being opened.
+    EXPECT_EQ(run({Picture(run.Folder), "/PRINTTO=/dev/full"}).Status, 2);
+    const TProcessResult range = run({Picture(run.Folder), "/PRINTTO=" + run.Folder + "/p.png", "/COPIES=100000"});
+    EXPECT_EQ(range.Status, 2);
+    EXPECT_TRUE(range.Err.contains("/COPIES")) << range.Err.toStdString();
+}
+
+TEST(CommandLineProgram, QtsOwnOptionsAreArgumentsLikeAnyOther)
+{
+    TRun run;
+    const QString page = run.Folder + "/page.png";
+    // Read once: "-platform" is the picture here, not an option Qt takes away from the window's reading.
+    const TProcessResult platform = run({"-platform", "offscreen", Picture(run.Folder), "/PRINTTO=" + page});
+    EXPECT_EQ(platform.Status, 1);
+    EXPECT_TRUE(platform.Err.contains("-platform: File not found")) << platform.Err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(page));
+
+    const TProcessResult session = run({Picture(run.Folder), "-session", "/PRINTTO=" + page});
+    EXPECT_EQ(session.Status, 0) << session.Err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(page));
 }
 
 TEST(CommandLineProgram, PrintToImageWritesThePageBitmapAndNoSettings)
@@ -290,7 +370,7 @@ TEST(CommandLineProgram, NamedQueueInLandscape)
     TPrintedJob job;
     ASSERT_TRUE(WaitForNewJob(before, job));
     EXPECT_EQ(job.Args.value("printer"), "pictavo-second");
-    EXPECT_EQ(job.Args.value("title"), "Pictavo [Low, 1 copy]");
+    EXPECT_EQ(job.Args.value("title"), "photo.bmp - Pictavo [Low, 1 copy]");  // named after its file
     EXPECT_EQ(PdfPageSize(job.Document), "842 x 595");
     const QImage sheet = RasterisePdf(job.Document, 72);
     ASSERT_FALSE(sheet.isNull());
@@ -329,8 +409,11 @@ TEST(NoPrinter, CommandLinePrintsIntoFilesOnTheFallbackPage)
         GTEST_SKIP() << "runs as test_printing_no_printer, where no scheduler answers";
     TRun run;
     const QString png = run.Folder + "/page.png";
-    ASSERT_EQ(run({Picture(run.Folder), "/PRINTTO=" + png, "/QUALITY=High", "/SCALE=AsIs", "/POSITION=TopLeft"}).Status,
-              0);
+    const TProcessResult printed =
+        run({Picture(run.Folder), "/PRINTTO=" + png, "/QUALITY=High", "/SCALE=AsIs", "/POSITION=TopLeft", "/VERBOSE"});
+    ASSERT_EQ(printed.Status, 0);
+    // 600 x 300 picture pixels at 300 ppi; the 2000-pixel bitmap over 8 inches carries 250 of them per inch.
+    EXPECT_EQ(printed.Err, "printed size 51 x 25 mm at 250 ppi\n");
     const QImage bitmap(png);
     ASSERT_EQ(bitmap.size(), QSize(2000, 2500));
     // 600 x 300 of a 2400 x 3000 page: 500 x 250 of the bitmap.

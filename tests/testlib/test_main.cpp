@@ -12,7 +12,8 @@ using TestApplication = QGuiApplication;
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
+    // Static, so that a death test's child, which ends through exit(), removes its own home too.
+    static QTemporaryDir home;
     if (!home.isValid())
         return 2;
     qputenv("HOME", home.path().toUtf8());

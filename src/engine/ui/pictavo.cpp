@@ -1,11 +1,15 @@
 #include "engine/ui/pictavo.h"
 
+#include "common/file_problems.h"
 #include "common/general.h"
+#include "common/translate.h"
 #include "engine/layout.h"
 #include "engine/stretch.h"
+#include "engine/ui/depth_guard.h"
 #include "formats/open_image.h"
 #include "platform/color_dialog.h"
 #include "platform/printer.h"
+#include "platform/printer_watch.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -76,18 +80,6 @@ QWidget* NewPanel(QWidget* parent, std::int32_t color)
     return panel;
 }
 
-// Counts nesting through an early return or an exception alike.
-class TDepthGuard {
-public:
-    explicit TDepthGuard(std::int32_t& depth) : FDepth(depth) { ++FDepth; }
-    ~TDepthGuard() { --FDepth; }
-    TDepthGuard(const TDepthGuard&) = delete;
-    TDepthGuard& operator=(const TDepthGuard&) = delete;
-
-private:
-    std::int32_t& FDepth;
-};
-
 // The part of a rectangle that lies inside bounds; empty when none. Kept in 64 bits until clipped, because a
 // picture far off the sheet has edges beyond the integer range.
 QRect ClippedRect(const TStretchRect& r, const QRect& bounds)
@@ -116,6 +108,11 @@ TPictavo::TPictavo(QObject* parent) : QObject(parent)
     SetDefaults();
     FScrollBox->installEventFilter(this);
     FToolbarPanel->installEventFilter(this);
+    // A printer that comes, goes or becomes the default brings another page: measure and lay it out again.
+    connect(&platform::PrinterWatch::Instance(), &platform::PrinterWatch::Changed, this, [this] {
+        if (!FPrinting)
+            Refresh();
+    });
     Refresh();
 }
 
@@ -199,8 +196,18 @@ void TPictavo::SetDefaults()
 
 // ---- Picture intake ------------------------------------------------------------------------------------------------
 
+// The document takes the file's name, as desktop programs title a document; a command-line title replaces it.
+void TPictavo::NamePicture(const QString& fileName)
+{
+    FFileName = fileName;
+    TPictavoInfo named = FInfo;
+    named.Name = fileName.isEmpty() ? QString() : QFileInfo(fileName).fileName();
+    FInfo = ValidatedInfo(named);
+}
+
 void TPictavo::ClearPicture()
 {
+    NamePicture(QString());
     FEmpty = true;
     FPicture = NewBitmap24(1, 1);
     FPicture.fill(Qt::white);
@@ -211,11 +218,9 @@ void TPictavo::ClearPicture()
 bool TPictavo::OpenPicture(const QString& fileName)
 {
     FOpenWarning.clear();
-    FErrorFile.clear();
-    LastError = "File not found";
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) {
-        FErrorFile = fileName;
-        FErrorReason = LastError;
+    LastErrorFile.clear();
+    if (const QString problem = InputFileProblem(fileName); !problem.isEmpty()) {
+        SetFileError(fileName, problem);
         return false;
     }
     LastError = "Unknown format";
@@ -230,8 +235,8 @@ bool TPictavo::OpenPicture(const QString& fileName)
         if (!registry)
             throw std::bad_alloc();
         if (registry->Collection->IndexOfFile(fileName) == -1) {
-            // The registry's own text for this is an internal one; people are told what it means.
-            LastError = "Unsupported format";
+            // The registry's own text for a name it has no reader for is its table's; a person needs another.
+            SetFileError(fileName, "Unsupported format");
         } else if (registry->OpenFile(info)) {
             if (!SetPixelFormat24(FPicture))
                 throw std::bad_alloc();
@@ -240,9 +245,9 @@ bool TPictavo::OpenPicture(const QString& fileName)
             FPictureDpiY = info.DpiY;
             FOpenWarning = info.Warning;
             result = true;
+            NamePicture(fileName);
         } else {
-            if (!info.ErrorText.isEmpty())
-                LastError = info.ErrorText;
+            SetFileError(fileName, info.ErrorText.isEmpty() ? LastError : info.ErrorText);
             // A reader that failed half-way must not leave a picture that cannot be drawn.
             if (!FEmpty && (FPicture.isNull() || !SetPixelFormat24(FPicture)))
                 ClearPicture();
@@ -253,10 +258,6 @@ bool TPictavo::OpenPicture(const QString& fileName)
     }
     Refresh();
     ClearUndo();
-    if (!result) {
-        FErrorFile = fileName;
-        FErrorReason = LastError;
-    }
     return result;
 }
 
@@ -323,6 +324,7 @@ void TPictavo::MeasurePrinter()
     FInfo.PictureHeight = FPicture.height();
     FDpiX = page.dpiX < 1 ? kFallbackDpi : page.dpiX;
     FDpiY = page.dpiY < 1 ? kFallbackDpi : page.dpiY;
+    FPaperInches = page.inches;
     const int ppi = platform::ScreenPixelsPerInch();
     FScreenPPI = ppi < 1 ? kFallbackScreenPPI : ppi;
     FPageAspect = Extended(FPageHeight) / FPageWidth;
@@ -476,6 +478,7 @@ void TPictavo::Changed()
     try {
         UpdateSizes();
         UpdateTitles();
+        UpdateReadout();
     } catch (...) {
     }
     if (OnChange)
@@ -542,19 +545,19 @@ void TPictavo::SetAutoClose(bool flag)
 
 void TPictavo::ShowLastError() const
 {
-    // The file goes with the reason only once: the next failure may be about something else.
-    const QString file = std::exchange(FErrorFile, QString());
-    if (file.isEmpty() || LastError != FErrorReason) {
+    if (LastErrorFile.isEmpty() || LastError != LastFileReason) {
         GetGeneral()->ShowError(LastError);
         return;
     }
-    QString detail;
+    QString reason = Translate(LastError);
+    // A name no reader is registered for: say which extension that is.
     if (LastError == "Unsupported format") {
-        const QString name = QFileInfo(file).fileName();
+        const QString name = QFileInfo(LastErrorFile).fileName();
         const qsizetype dot = name.lastIndexOf(u'.');
-        detail = dot < 0 ? QString() : "\"" + name.mid(dot) + "\"";
+        if (dot >= 0)
+            reason += " (" + name.mid(dot) + ")";
     }
-    GetGeneral()->ShowFileError(file, LastError, detail);
+    GetGeneral()->ShowError(FileMessage(LastErrorFile, reason));
 }
 
 // ---- Events ------------------------------------------------------------------------------------------------------------

@@ -3,10 +3,12 @@
 #include "common/bitmap.h"
 #include "engine/captions.h"
 #include "engine/pictavo_info.h"
+#include "engine/readout.h"
 
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -44,7 +46,7 @@ public:
     QWidget* Form() const { return FForm; }  // the form the host docks
     void HidePanel();                         // hides the form and takes it out of its parent
 
-    // On false, LastError tells why and the error box names the file.
+    // On false, LastError tells why and LastErrorFile names the file.
     bool OpenPicture(const QString& fileName);
     void ClearPicture();
     // Photos are stood upright by their camera's orientation when they open (on by default).
@@ -59,6 +61,8 @@ public:
     // "Custom Fixed" at the percentage that prints the picture at its own resolution; nothing without one.
     void PrintAtPictureResolution();
     bool HasPicture() const { return !FEmpty; }
+    // The file the picture was opened from; empty for a pasted picture or none.
+    const QString& FileName() const { return FFileName; }
     // Command line: picture, title or "/AUTOPRINT", "/AUTOPRINT" (args without the program's own name).
     bool ProcessCommandLine(const QStringList& args);
 
@@ -108,6 +112,8 @@ public:
     bool PrinterInstalled();
     bool CanPrint();
     bool Print();
+    // Prints into a file as /PRINTTO does: a PDF page, or the page bitmap for a picture's extension.
+    bool PrintToFile(const QString& fileName);
     bool PrinterSetup();
     int Copies() const;
     void SetCopies(int n);
@@ -127,6 +133,9 @@ public:
     void CenterPicture();
     bool CanZoom() const;
     void ZoomPercent(int percent);
+    // The printed size and resolution of the picture, for a page bitmap of that size (empty: the bitmap the next
+    // print starts with at the current quality).
+    TPrintReadout Readout(QSize output = {}) const;
 
     // ---- State read by the host, the other engine parts and tests ---------------------------------------------
 
@@ -159,6 +168,15 @@ public:
     TPictavoEvent OnChange;       // whenever settings, derived values or flags change
 
     QString LastError;
+    // The file LastError is about (the picture that did not open, the file that could not be written), and the
+    // reason given for it: a later error of another operation no longer names that file.
+    QString LastErrorFile;
+    QString LastFileReason;
+    void SetFileError(const QString& file, const QString& reason)
+    {
+        LastError = LastFileReason = reason;
+        LastErrorFile = file;
+    }
 
     // ---- Run by the sheet widget ------------------------------------------------------------------------------
 
@@ -175,6 +193,8 @@ protected:
 private:
     void BuildWindows();
     void BuildToolbarControls();  // the controls of the options toolbar
+    void PlaceToolbarControls();
+    void UpdateReadout();
     void PlaceToolbarForm();
     void SetDefaults();
     void MeasurePrinter();
@@ -184,15 +204,14 @@ private:
     bool RefreshPreview(const QRect& needed, const QRect& shown, std::int64_t width, std::int64_t height);
     void FillAround(QPainter& painter, const QRect& picture, const QRect& client) const;
     bool FlipOrMirror(int kind);  // 0 flip, 1 mirror
+    void NamePicture(const QString& fileName);
 
     bool FEmpty = true;
+    QString FFileName;
     bool FAutoRotate = true;
     QString FOpenWarning;
     double FPictureDpiX = 0;
     double FPictureDpiY = 0;
-    // The file the last failed open was about and its reason: the error box names the file beside that reason.
-    mutable QString FErrorFile;
-    QString FErrorReason;
     TPictavoUndoInfo FUndo;
     bool FPrinting = false;
     std::uint8_t FPaintFailed = 0;
@@ -233,6 +252,11 @@ private:
     QToolButton* FHorizontalReset = nullptr;
     QToolButton* FVerticalReset = nullptr;
     QToolButton* FFixedReset = nullptr;
+    // The readout of the printed size and resolution, right of the quality list.
+    QLabel* FReadoutLabel = nullptr;
+    QWidget* FReadout = nullptr;
+    QLabel* FReadoutSize = nullptr;
+    QLabel* FReadoutResolution = nullptr;
     bool FToolbarOnTop = false;
     std::int32_t FBackColor = 0x00FF0000;
     bool FUseBackColor = false;
@@ -246,6 +270,7 @@ private:
     std::int32_t FScreenPPI = 75;
     std::int32_t FDpiX = 300;
     std::int32_t FDpiY = 300;
+    bool FPaperInches = false;  // a US paper size: the readout measures in inches
     bool FDragging = false;
     Qt::MouseButton FDragButton = Qt::NoButton;
     std::int32_t FDragX = 0;

@@ -1,7 +1,10 @@
 // The command line: open, title, settings for this run, printer choice and the automatic print.
+#include "common/file_problems.h"
 #include "engine/ui/command_line.h"
 #include "engine/ui/pictavo.h"
 #include "platform/printer.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -63,6 +66,15 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
     }
     if (line.Argument(0).isEmpty())
         return true;
+    // A file that could never be written is refused before any work, and a pipe is never opened to wait on.
+    if (!line.PrintTo.isEmpty()) {
+        if (const QString problem = OutputFileProblem(line.PrintTo); !problem.isEmpty()) {
+            SetFileError(line.PrintTo, problem);
+            MarkTemporary(*this);
+            SetCommandLineExitStatus(1);
+            return false;
+        }
+    }
     UseCommandLinePrinter(*this, line);
     if (!OpenPicture(line.Argument(0))) {
         if (line.PrintRequested()) {
@@ -86,6 +98,10 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
     if (!Print()) {
         SetCommandLineExitStatus(1);
         ShowLastError();
+    } else if (line.Verbose) {
+        // Measured on the bitmap the page was actually printed from, which a tight memory budget may have shrunk.
+        const TPrintReadout readout = Readout(QSize(FInfo.PrintWidth, FInfo.PrintHeight));
+        std::fprintf(stderr, "%s\n", qPrintable(VerboseReadoutText(readout)));
     }
     if (OnAutoPrinted)
         OnAutoPrinted(this);

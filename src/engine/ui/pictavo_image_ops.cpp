@@ -208,6 +208,7 @@ bool TPictavo::PasteFromClipboard()
         FPicture = PictureFromImage(image);
         FPictureDpiX = FPictureDpiY = 0;  // the clipboard's resolution is the screen's, not the picture's
         FEmpty = false;
+        NamePicture(QString());  // a pasted picture has no file and no name
         result = true;
     } catch (...) {
         ClearPicture();

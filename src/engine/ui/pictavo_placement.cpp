@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdint>
 
 void TPictavo::SetToolbarOnTop(bool onTop)
@@ -22,8 +23,10 @@ void TPictavo::SetToolbarOnTop(bool onTop)
 
 void TPictavo::PlaceToolbarForm()
 {
+    // Centred; in a panel too narrow for it, the toolbar keeps its left side, so that the lists stay whole and
+    // only the readout at the right is cut.
     const int width = FToolbarForm->width();
-    FToolbarForm->setGeometry((FToolbarPanel->width() - width) / 2, 0, width, FToolbarPanel->height());
+    FToolbarForm->setGeometry(std::max(0, (FToolbarPanel->width() - width) / 2), 0, width, FToolbarPanel->height());
 }
 
 bool TPictavo::CanCenter() const

@@ -82,7 +82,9 @@ bool TPictavo::Print()
             FInfo.PrintMemoryUsed = budget;
             if (page.isNull())
                 return TTransferResult::Failed;
-            return printer.Transfer(page) ? TTransferResult::Accepted : TTransferResult::Refused;
+            if (printer.Transfer(page))
+                return TTransferResult::Accepted;
+            return printer.Failure().Reason.isEmpty() ? TTransferResult::Refused : TTransferResult::Broken;
         };
         const TPrintAttemptsResult run = RunPrintAttempts(first, FPrintMemory, sizeForBudget, attempt);
         // A job without a good page is dropped rather than sent as a blank sheet.
@@ -94,12 +96,39 @@ bool TPictavo::Print()
             printer.AbortDocument();
         }
         FInfo.PrintPercent = PrintPercent(run.Budget, FPrintMemory);
+        if (const platform::PortFailure failure = printer.Failure(); !success && !failure.Reason.isEmpty()) {
+            SetFileError(failure.File, failure.Reason);
+        }
     } catch (...) {
         success = false;
     }
     FPrinting = false;
     Changed();
     return success;
+}
+
+// The page goes into the file through the same port a print to a file from the command line uses, on the default
+// printer's paper or, without a printer, on A4 (PDF) or the fallback page (pictures). The window's printer and
+// its page come back afterwards, whatever the outcome.
+bool TPictavo::PrintToFile(const QString& fileName)
+{
+    LastError = "Unsupported format";
+    std::unique_ptr<platform::PrinterPort> file = platform::NewFilePrinter(fileName);
+    if (!file)
+        return false;
+    const int copies = Copies();
+    struct RestorePrinter {
+        TPictavo& Engine;
+        std::unique_ptr<platform::PrinterPort> Printer;
+        ~RestorePrinter()
+        {
+            platform::SetActivePrinter(std::move(Printer));
+            Engine.Refresh();
+        }
+    } restore{*this, platform::SetActivePrinter(std::move(file))};
+    SetCopies(copies);
+    LayoutPage();
+    return Print();
 }
 
 bool TPictavo::PrinterSetup()

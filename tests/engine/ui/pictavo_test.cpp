@@ -7,10 +7,12 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -87,7 +89,6 @@ TEST_F(EngineTest, StartsEmptyWithDefaultsAndTheFallbackPage)
     EXPECT_EQ(Engine->PrintHeight(), 2500);
     EXPECT_EQ(info.Title, "Pictavo");
     EXPECT_EQ(info.JobTitle, "Pictavo [Low, 1 copy]");
-    EXPECT_EQ(Engine->ToolbarPanel()->height(), 65);
     EXPECT_FALSE(Engine->ToolbarOnTop());
 }
 
@@ -313,14 +314,17 @@ TEST_F(EngineTest, PaintFailureIsFlaggedAndClearedByTheNextGoodPaint)
     Apply([](TPictavoInfo& info) { info.ZoomX = -5000; });  // below -3200 the size turns negative
     Sheet();
     EXPECT_EQ(Engine->PaintFailed(), 1);
+    const QLabel* caption = Engine->ToolbarForm()->findChild<QLabel*>("ScaleLabel");
+    EXPECT_EQ(caption->palette().color(QPalette::WindowText), QColor(Qt::red));
     Apply([](TPictavoInfo& info) { info.ZoomX = 0; });
     Sheet();
     EXPECT_EQ(Engine->PaintFailed(), 0);
+    EXPECT_NE(caption->palette().color(QPalette::WindowText), QColor(Qt::red));
 }
 
 TEST_F(EngineTest, DraggingACustomPlacedPicture)
 {
-    Resize(520, 620 + 2 + 65);  // a sheet 480 wide for the 2400-pixel page
+    Resize(520, 620 + 2 + Engine->ToolbarPanel()->height());  // a sheet 480 wide for the 2400-pixel page
     ASSERT_EQ(Engine->Page()->width(), 480);
     Open("wide_40x20.bmp");
     Apply([](TPictavoInfo& info) {
@@ -348,8 +352,11 @@ TEST_F(EngineTest, DraggingACustomPlacedPicture)
 
 TEST_F(EngineTest, CenterAndZoomCommands)
 {
-    EXPECT_FALSE(Engine->CanZoom());
     EXPECT_FALSE(Engine->CanCenter());
+    Apply([](TPictavoInfo& info) { info.Scale = kScaleCustom; });
+    EXPECT_FALSE(Engine->CanZoom());  // no picture
+    Engine->ZoomPercent(200);
+    EXPECT_EQ(Engine->Info()->ZoomX, 0);
     Open("wide_40x20.bmp");
     Apply([](TPictavoInfo& info) {
         info.Scale = kScaleAsIs;
@@ -471,7 +478,8 @@ TEST_F(CommandLineTest, SwitchInAnyCasePrintsAndEnds)
 TEST_F(CommandLineTest, SwitchAsSecondArgumentIsNoTitle)
 {
     EXPECT_TRUE(Engine->ProcessCommandLine({Picture, "/autoprint"}));
-    EXPECT_EQ(Engine->Info()->Title, "Pictavo");
+    // Without a title the document is named after its file.
+    EXPECT_EQ(Engine->Info()->Title, QFileInfo(Picture).fileName() + " - Pictavo");
     EXPECT_EQ(AutoPrinted, 1);
 }
 
