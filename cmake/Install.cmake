@@ -3,6 +3,7 @@
 include(GNUInstallDirs)
 
 install(TARGETS pictavo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The translator's tool carries the shipped translations inside itself, so they need no files of their own.
 if(TARGET pictavo-language)
   install(TARGETS pictavo-language RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
@@ -28,9 +29,6 @@ if(EXISTS ${manual_page})
   install(FILES ${manual_page_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
-if(EXISTS ${PROJECT_SOURCE_DIR}/translations)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/translations/ DESTINATION ${CMAKE_INSTALL_DATADIR}/pictavo/translations)
-endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pictavo)
 
 # The Debian package: its dependencies come from dpkg-shlibdeps on the installed program.

@@ -23,7 +23,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [ -n "$(field Description)" ] || fail "no Description"
 depends=$(field Depends)
-for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libjpeg62-turbo zlib1g libuemf0; do
+for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libjpeg62-turbo libuemf0; do
   [[ ",$depends," =~ [,\ ]$lib[\ ,] ]] || fail "Depends lacks $lib: $depends"
 done
 
