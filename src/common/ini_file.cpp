@@ -1,4 +1,5 @@
 #include "common/ini_file.h"
+#include "common/translate.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -236,6 +237,6 @@ bool TIniFile::Save(const QString& fileName)
 
 bool TIniFile::Fail(const QString& fileName)
 {
-    ErrorText = QString("Unable to write to %1").arg(fileName);
+    ErrorText = Translate("Unable to write to %1").arg(fileName);
     return false;
 }

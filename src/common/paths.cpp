@@ -80,7 +80,9 @@ bool TPaths::DeleteFileForced(const QString& path) const
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return true;
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    // A link goes by itself; its target's permissions are not ours to change.
+    if (!info.isSymLink())
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(path);
     const QFileInfo after(path);
     return !after.exists() && !after.isSymLink();

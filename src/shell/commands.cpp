@@ -7,6 +7,8 @@
 #include "engine/ui/pictavo.h"
 #include "shell/menu_tree.h"
 #include "shell/web_addresses.h"
+#include "support/help.h"
+#include "support/ui/compact_splash.h"
 
 #include <QAction>
 #include <QApplication>
@@ -425,8 +427,19 @@ void TForm1::U1Click()
 }
 
 // The help pages and the About box come with their own services; until then these commands keep their places.
-void TForm1::OnlineHelp1Click() {}
-void TForm1::About1Click() {}
+void TForm1::OnlineHelp1Click()
+{
+    RunBusy([this] {
+        if (Help && !Help->ShowPage("index.html"))
+            Help->ShowLastError();
+    });
+}
+
+void TForm1::About1Click()
+{
+    if (Splash)
+        Splash->ShowAbout();
+}
 
 void TForm1::OpenAddress(const QString& address)
 {

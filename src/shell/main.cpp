@@ -3,6 +3,7 @@
 #include "platform/message_box.h"
 #include "shell/main_window.h"
 #include "shell/session_end.h"
+#include "support/language.h"
 
 #include <QApplication>
 
@@ -28,6 +29,8 @@ bool HasDisplay()
 // Never returns normally: every way out of the window goes through TForm1::Shutdown, which ends the process.
 int main(int argc, char** argv)
 {
+    // The language file is in force before the first caption is made, the command line's messages included.
+    InstallLanguage();
     // What a script asks for is settled before any window system is touched.
     const TCommandLine line = ParseCommandLine(ProgramArguments(argc, argv));
     if (line.Help) {
@@ -50,6 +53,8 @@ int main(int argc, char** argv)
 
     InitServices();
     QApplication app(argc, argv);
+    TLanguageTranslator toolkitTexts;
+    QApplication::installTranslator(&toolkitTexts);
     if (!headless)
         InstallErrorBox();
     TForm1 window(QApplication::arguments().mid(1));

@@ -10,15 +10,21 @@
 #include "shell/button_glyphs.h"
 #include "shell/menu_tree.h"
 #include "shell/start_menu.h"
+#include "support/help.h"
+#include "support/ui/compact_splash.h"
+#include "support/zip_box.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFrame>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QStatusBar>
 #include <QTimer>
@@ -35,6 +41,10 @@ constexpr int kMinimumHeight = 300;
 constexpr int kButtonSize = 25;
 constexpr int kButtonBarClientHeight = 27;
 constexpr int kTimerInterval = 500;
+constexpr int kSplashWidth = 510;
+constexpr int kSplashHeight = 310;
+constexpr int kSplashPictureTop = 21;
+constexpr int kSplashMargin = 10;
 
 // Widths of the status panels 0 to 4; panel 5 takes the rest of the bar.
 constexpr std::array<int, 5> kPanelWidths{104, 65, 75, 75, 35};
@@ -87,6 +97,9 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     setWindowTitle("Form1");
     setAcceptDrops(true);
+    // The pictures of the two hidden images, each carrying an archive packed at build time.
+    cri.load(QStringLiteral(":/carriers/cri.bmp"), "BMP");
+    supHelp.load(QStringLiteral(":/carriers/supHelp.bmp"), "BMP");
 
     // The timer runs from the start; its handler waits until the engine and the buttons exist.
     Timer1 = new QTimer(this);
@@ -109,6 +122,8 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
 TForm1::~TForm1()
 {
     DestroyEngine();
+    DestroySplash();
+    DestroyHelp();
 }
 
 // The engine's events must not reach this window while the engine is being taken apart.
@@ -154,18 +169,93 @@ void TForm1::FormCreate()
     }
 }
 
-// The splash window, its picture and the help pages come with their own services; until those exist these
-// steps keep their places in the start-up order and do nothing.
-void TForm1::CreateSplash() {}
-void TForm1::CreateHelp() {}
-void TForm1::HideSplashAfterStart() {}
-void TForm1::DestroySplash() {}
-void TForm1::DestroyHelp() {}
 
+void TForm1::CreateSplash()
+{
+    Splash = std::make_unique<TCompactSplash>();
+    Splash->ProductName = kProductName;
+    Splash->VersionText = QStringLiteral(PICTAVO_VERSION);
+    Splash->FontColor = Qt::black;
+    Splash->Font.setPointSize(8);
+    Splash->Font.setBold(true);
+    Splash->LeftMargin = kSplashMargin;
+    Splash->BottomMargin = kSplashMargin;
+}
+
+void TForm1::DestroySplash()
+{
+    Splash.reset();
+}
+
+// The splash picture is the item "a.bmp" of the archive in cri. No archive or no such item is no error: the
+// program starts without a splash. An item that cannot be extracted stops the start.
 bool TForm1::LoadSplashPicture()
 {
     StartupError = "Out of memory";
-    return true;
+    try {
+        QByteArray carrier;
+        QBuffer first(&carrier);
+        first.open(QIODevice::ReadWrite);
+        if (!cri.isNull() && !cri.save(&first, "BMP"))
+            return false;
+        cri = cri.copy(0, 0, 1, 1);
+        first.seek(0);
+        TZipBox box;
+        if (!box.LoadFromStream(first, false))
+            return true;
+        for (int i = 0; i < box.Count(); ++i) {
+            const TBoxItem* item = box.Items(i);
+            if (item->pName.toUpper() != "A.BMP")
+                continue;
+            QByteArray content;
+            QBuffer second(&content);
+            second.open(QIODevice::WriteOnly);
+            if (!box.GetData(item, second)) {
+                StartupError = box.LastError;
+                return false;
+            }
+            QImage picture;
+            picture.loadFromData(content, "BMP");
+            FrameSplashPicture(picture);
+            Splash->SetPicture(QPixmap::fromImage(picture));
+            if (ParseCommandLine(FArguments).Argument(0).isEmpty())
+                Splash->ShowSplash();
+            return true;
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TForm1::FrameSplashPicture(QImage& picture)
+{
+    QImage work(kSplashWidth, kSplashHeight, QImage::Format_BGR888);
+    work.fill(Qt::white);
+    {
+        QPainter painter(&work);
+        if (!picture.isNull())
+            painter.drawImage((kSplashWidth - picture.width()) / 2, kSplashPictureTop, picture);
+        painter.setPen(Qt::black);
+        painter.drawRect(0, 0, kSplashWidth - 1, kSplashHeight - 1);
+    }
+    picture = work;
+}
+
+void TForm1::HideSplashAfterStart()
+{
+    if (Splash && Splash->Window->isVisible())
+        Splash->HideAfter(1);
+}
+
+void TForm1::CreateHelp()
+{
+    Help = std::make_unique<THelp>(kProductName, &supHelp);
+}
+
+void TForm1::DestroyHelp()
+{
+    Help.reset();
 }
 
 void TForm1::ShowStartupError()
@@ -294,11 +384,8 @@ void TForm1::ButtonClick(QObject* sender)
 
 void TForm1::TranslateMenu()
 {
-    const QList<QAction*> items = menuBar()->findChildren<QAction*>();
-    for (QAction* item : items) {
-        if (!item->isSeparator() && !item->text().isEmpty())
-            item->setText(Translate(item->text()));
-    }
+    for (QAction* item : menuBar()->actions())
+        ::TranslateMenu(item);
 }
 
 void TForm1::AssignEngineEvents()

@@ -2,6 +2,7 @@
 
 #include "formats/ui/open_handler.h"
 
+#include <QImage>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -15,6 +16,8 @@ class QLabel;
 class QStatusBar;
 class QTimer;
 class QToolButton;
+class TCompactSplash;
+class THelp;
 class TMenuTree;
 class TPictavo;
 
@@ -38,6 +41,8 @@ public:
     void SaveSettingsIfAllowed();
     void EngineCloseRequest();
     void ButtonClick(QObject* sender);
+    // Turns the splash archive's picture into the framed 510 x 310 splash picture, in place.
+    static void FrameSplashPicture(QImage& picture);
 
     // The busy state: cursor, top menus, button bar and view; the window is busy while File1 is disabled.
     void SetBusy(bool busy);
@@ -99,6 +104,10 @@ public:
     void FreeSoftwareHomepage1Click();
     void VisitWendrelEnterprises1Click();
 
+    // The hidden pictures that carry the splash archive and the help archive.
+    QImage cri;
+    QImage supHelp;
+
     // Run-time members.
     std::unique_ptr<TPictavo> Engine;
     // Options > Auto Rotate: pictures are turned upright as they open. Stored with the settings.
@@ -107,7 +116,9 @@ public:
     QFrame* ButtonBarLine = nullptr;
     QFrame* TopLine = nullptr;
     QWidget* ButtonBar = nullptr;
+    std::unique_ptr<TCompactSplash> Splash;
     std::array<QToolButton*, kButtonCount> Buttons{};  // Buttons[i - 1] is button i
+    std::unique_ptr<THelp> Help;
     QTimer* Timer1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     std::array<QLabel*, kPanelCount> Panels{};

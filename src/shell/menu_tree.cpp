@@ -1,5 +1,7 @@
 #include "shell/menu_tree.h"
 
+#include "common/translate.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
@@ -102,5 +104,20 @@ void TMenuTree::AddShortcuts(QAction* item, const QList<QKeySequence>& shortcuts
         auto* shortcut = new QShortcut(key, FWindow);
         shortcut->setObjectName("Shortcut_" + item->objectName());
         QObject::connect(shortcut, &QShortcut::activated, FWindow, [this, item] { ClickWithAncestors(item); });
+    }
+}
+
+void TranslateMenu(QAction* item)
+{
+    if (!item)
+        return;
+    try {
+        if (!item->isSeparator() && item->text() != QLatin1String("-"))
+            item->setText(Translate(item->text()));
+        if (const QMenu* menu = item->menu<QMenu*>()) {
+            for (QAction* child : menu->actions())
+                TranslateMenu(child);
+        }
+    } catch (...) {
     }
 }

@@ -52,3 +52,7 @@ private:
     QHash<QAction*, QAction*> FParents;
     QHash<QAction*, OnClick> FHandlers;
 };
+
+// Replaces the item's caption by its translation (separators excepted), then does the same for every item of its
+// submenu in menu order, parent before children. A null item is ignored; never throws.
+void TranslateMenu(QAction* item);

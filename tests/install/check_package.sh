@@ -40,6 +40,7 @@ expected=(
 for size in "${sizes[@]}"; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/$icon.png")
 done
+[ -x "$build/pictavo-language" ] && expected+=(./usr/bin/pictavo-language)
 [ -f "$(dirname "$0")/../../docs/pictavo.1" ] && expected+=(./usr/share/man/man1/pictavo.1.gz)
 for file in "${expected[@]}"; do
   grep -qxF "$file" "$work/files" || fail "package lacks $file"

@@ -2,6 +2,7 @@
 
 #include "formats/open_image.h"
 #include "formats/ui/open_handler.h"
+#include "support/ui/compact_splash.h"
 #include "testlib/test_env.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@ namespace {
 // The program frees the format services when it ends; the suite does the same while the application lives.
 class FormatServices : public testing::Environment {
 public:
+    // Every window built without a picture shows the splash; the suite does not wait for it each time.
+    void SetUp() override { TCompactSplash::WaitCeilingMs = 0; }
     void TearDown() override
     {
         FreeOpenImage();

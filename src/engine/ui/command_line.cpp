@@ -1,5 +1,6 @@
 #include "engine/ui/command_line.h"
 
+#include "common/translate.h"
 #include "platform/printer.h"
 
 namespace {
@@ -85,7 +86,7 @@ bool ApplyOption(TCommandLine& line, const QString& name, const QString& value)
         return integer(line.ZoomY);
     if (name == "ZOOMXY")
         return integer(line.ZoomXY);
-    line.Error = "Unknown option: /" + name;
+    line.Error = Translate("Unknown option") + ": /" + name;
     return false;
 }
 
@@ -131,7 +132,7 @@ TCommandLine ParseCommandLine(const QStringList& args)
         const QString value = argument.mid(eq + 1);
         if (!ApplyOption(line, name, value)) {
             if (line.Error.isEmpty())
-                line.Error = "Invalid value for /" + name + ": \"" + value + "\"";
+                line.Error = Translate("Invalid value for") + " /" + name + ": \"" + value + "\"";
             break;
         }
     }
