@@ -19,8 +19,9 @@ foreach(size IN LISTS PICTAVO_ICON_SIZES)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 
-set(manual_page ${PROJECT_SOURCE_DIR}/docs/pictavo.1)
-if(EXISTS ${manual_page})
+# A glob, so the build notices when the page arrives or goes.
+file(GLOB manual_page CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/pictavo.1)
+if(manual_page)
   set(manual_page_gz ${PROJECT_BINARY_DIR}/share/pictavo.1.gz)
   add_custom_command(OUTPUT ${manual_page_gz}
     COMMAND gzip -9 -n -c ${manual_page} > ${manual_page_gz}

@@ -103,6 +103,7 @@ QString DesktopEntryText(const QString& program)
            "Exec=" + ExecArgument(program) + " %f\n"
            "Icon=" PICTAVO_ICON_NAME "\n"
            "Terminal=false\n"
+           "StartupWMClass=Pictavo\n"
            "Categories=" PICTAVO_DESKTOP_CATEGORIES "\n"
            "MimeType=" PICTAVO_MIME_TYPES "\n"
            "Actions=Print;\n"

@@ -72,7 +72,7 @@ TEST(DesktopEntry, AgreesWithTheInstalledEntryAndValidates)
     const QString installed = QString::fromUtf8(ReadFile(qEnvironmentVariable("PICTAVO_DESKTOP_FILE")));
     ASSERT_FALSE(installed.isEmpty());
     const QString text = DesktopEntryText("/opt/my apps/Pictavo");
-    for (const char* key : {"Name", "GenericName", "MimeType", "Icon", "Categories", "Actions"})
+    for (const char* key : {"Name", "GenericName", "MimeType", "Icon", "Categories", "Actions", "StartupWMClass"})
         EXPECT_EQ(EntryValue(text, key), EntryValue(installed, key)) << key;
 
     const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
