@@ -1,5 +1,7 @@
 #include "platform/printer.h"
 
+#include "platform/printer_watch.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -9,6 +11,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScreen>
+
+#include <optional>
 
 namespace platform {
 namespace {
@@ -134,6 +138,8 @@ public:
 protected:
     // The printer, made on first use (Qt's printing needs the application object); null when there is none.
     virtual QPrinter* Printer() = 0;
+    // Between the first transfer and the end or abort of a document.
+    bool DocumentOpen() const { return FPainter != nullptr; }
     // After an abort: what the port may still take back.
     virtual void Dropped() {}
 
@@ -148,34 +154,58 @@ private:
     bool FRefused = false;
 };
 
+// The printers come from the watch's last answer, so asking never waits for CUPS. The default queue follows the
+// desktop: when its printer goes away, another becomes the default or one comes back, the next question gets a
+// printer for the new queue (or none), keeping the copies and orientation chosen so far.
 class QueuePrinterPort final : public QPrinterPort {
 public:
     explicit QueuePrinterPort(QString queue) : FQueue(std::move(queue)) {}
 
-    bool Installed() override
-    {
-        if (FQueue.isEmpty())
-            return !QPrinterInfo::availablePrinterNames().isEmpty();
-        return QPrinterInfo::availablePrinterNames().contains(FQueue);
-    }
+    bool Installed() override { return !Wanted().isEmpty(); }
 
 protected:
     QPrinter* Printer() override
     {
-        if (!FPrinter && Installed()) {
-            const QPrinterInfo info =
-                FQueue.isEmpty() ? QPrinterInfo::defaultPrinter() : QPrinterInfo::printerInfo(FQueue);
-            // A desktop without a default queue still prints on the first one it lists.
-            const QPrinterInfo chosen =
-                info.isNull() ? QPrinterInfo::printerInfo(QPrinterInfo::availablePrinterNames().value(0)) : info;
-            FPrinter = std::make_unique<QPrinter>(chosen, QPrinter::HighResolution);
-        }
+        const QString wanted = Wanted();
+        // A document in progress keeps its printer to the end.
+        if (wanted != FPrinterName && !DocumentOpen())
+            ReplacePrinter(wanted);
         return FPrinter.get();
     }
 
 private:
+    // The queue to print on now; empty when it is not there. A desktop without a default queue still prints on
+    // the first one it lists.
+    QString Wanted() const
+    {
+        const PrinterList& printers = PrinterWatch::Instance().Printers();
+        if (FQueue.isEmpty())
+            return printers.Chosen();
+        return printers.Names.contains(FQueue) ? FQueue : QString();
+    }
+
+    void ReplacePrinter(const QString& queue)
+    {
+        if (FPrinter) {
+            FCopies = FPrinter->copyCount();
+            FOrientation = FPrinter->pageLayout().orientation();
+        }
+        FPrinter.reset();
+        FPrinterName = queue;
+        if (queue.isEmpty())
+            return;
+        FPrinter = std::make_unique<QPrinter>(QPrinterInfo::printerInfo(queue), QPrinter::HighResolution);
+        if (FCopies > 0)
+            FPrinter->setCopyCount(FCopies);
+        if (FOrientation)
+            FPrinter->setPageOrientation(*FOrientation);
+    }
+
     QString FQueue;
+    QString FPrinterName;  // the queue FPrinter prints on
     std::unique_ptr<QPrinter> FPrinter;
+    int FCopies = 0;       // 0: the printer's own
+    std::optional<QPageLayout::Orientation> FOrientation;
 };
 
 // The page as Qt's PDF writer prints it, on the default printer's paper when there is one, else on A4.
@@ -193,7 +223,9 @@ protected:
             FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
             FPrinter->setOutputFormat(QPrinter::PdfFormat);
             FPrinter->setOutputFileName(FFileName);
-            const QPrinterInfo paper = QPrinterInfo::defaultPrinter();
+            // The watch's answer: asking CUPS here could hang the window on a scheduler that does not answer.
+            const QString paperName = PrinterWatch::Instance().Printers().DefaultName;
+            const QPrinterInfo paper = paperName.isEmpty() ? QPrinterInfo() : QPrinterInfo::printerInfo(paperName);
             if (!paper.isNull())
                 FPrinter->setPageLayout(QPrinter(paper, QPrinter::HighResolution).pageLayout());
             else

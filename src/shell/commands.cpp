@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -62,6 +64,8 @@ void TForm1::BuildFileMenu()
                                      [this] { OpenfromStartButton1Click(); });
     Print1 = m.AddItem(File1, "Print1", "&Print", [this] { Print1Click(); },
                        {Key(Qt::Key_F3), Key(Qt::CTRL | Qt::Key_P)});
+    PrintToFile1 = m.AddItem(File1, "PrintToFile1", "Print to &File...", [this] { PrintToFile1Click(); },
+                             {Key(Qt::SHIFT | Qt::CTRL | Qt::Key_P)});
     PrinterSetup1 = m.AddItem(File1, "PrinterSetup1", "Printer &Setup...", [this] { PrinterSetup1Click(); });
     m.AddSeparator(File1, "N3");
     Exit1 = m.AddItem(File1, "Exit1", "E&xit", [this] { Exit1Click(); }, {Key(Qt::CTRL | Qt::Key_Q)});
@@ -161,6 +165,7 @@ void TForm1::RunShortcut(QAction* item)
 void TForm1::File1Click()
 {
     Print1->setEnabled(Engine->CanPrint());
+    PrintToFile1->setEnabled(Engine->HasPicture() && !Engine->Printing());
     PrinterSetup1->setEnabled(Engine->PrinterInstalled());
 }
 
@@ -172,7 +177,7 @@ void TForm1::Edit1Click()
 
 void TForm1::Image2Click()
 {
-    Undo1->setText(Translate("&Undo") + " " + Translate(Engine->UndoCaption()));
+    FMenuTree->SetCaption(Undo1, Translate("&Undo") + " " + Translate(Engine->UndoCaption()));
     Undo1->setEnabled(Engine->CanUndo());
     const bool hasPicture = Engine->HasPicture();
     for (QAction* item : {Mirror1, Flip1, Rotate1, RotateLeft1, Invert1})
@@ -253,9 +258,25 @@ void TForm1::RunBusy(const std::function<void()>& work)
 
 // ---- Command handlers ---------------------------------------------------------------------------------------------
 
+QPoint TForm1::NewInstancePosition(const QRect& frame, int titleBarHeight, const QRect& workArea)
+{
+    const QRect moved = frame.translated(titleBarHeight, titleBarHeight);
+    if (workArea.isEmpty() || workArea.contains(moved))
+        return moved.topLeft();
+    return workArea.topLeft();
+}
+
+// The new window would open exactly on top of this one, as if the picture had vanished: it opens one title bar
+// further down and to the right instead, as desktop programs place a new window.
 void TForm1::NewInstance1Click()
 {
-    RunBusy([] { GetPaths()->OpenWithShell(QCoreApplication::applicationFilePath(), ""); });
+    int titleBar = geometry().top() - frameGeometry().top();
+    if (titleBar <= 0)  // no window manager decorates the window
+        titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const QRect workArea = screen() ? screen()->availableGeometry() : QRect();
+    const QPoint at = NewInstancePosition(frameGeometry(), titleBar, workArea);
+    const QString parameters = QString("/WINDOW=%1,%2").arg(at.x()).arg(at.y());
+    RunBusy([&parameters] { GetPaths()->OpenWithShell(QCoreApplication::applicationFilePath(), parameters); });
 }
 
 void TForm1::Open1Click()
@@ -274,8 +295,11 @@ void TForm1::OpenfromStartButton1Click()
 void TForm1::OpenWithDialog(TOpenInfo& settings, const QString& folder)
 {
     try {
+        // Without a folder of its own the dialog starts beside the picture on show, wherever it came from.
+        const QString start =
+            folder.isEmpty() && !Engine->FileName().isEmpty() ? QFileInfo(Engine->FileName()).absolutePath() : folder;
         QString chosen;
-        if (!GetOpenHandler()->Execute(settings, TDialogKind::OpenPreview, chosen, folder))
+        if (!GetOpenHandler()->Execute(settings, TDialogKind::OpenPreview, chosen, start, this))
             return;
         settings.FileName = chosen;
         OpenChosenFile(chosen);
@@ -294,6 +318,29 @@ void TForm1::Print1Click()
     // Whatever the outcome: a failed print has shown its error by now.
     if (Engine && Engine->AutoClose())
         Shutdown();
+}
+
+// Needs no printer: the file gets the page a print from the command line would write into it.
+void TForm1::PrintToFile1Click()
+{
+    try {
+        const QString picture = Engine->FileName();
+        const QString previous = PrintFileSettings.FileName;
+        const QString folder = !previous.isEmpty() ? QFileInfo(previous).absolutePath()
+                               : !picture.isEmpty() ? QFileInfo(picture).absolutePath()
+                                                    : ResolveFolder({});
+        const QString name = picture.isEmpty() ? QStringLiteral("Pictavo") : QFileInfo(picture).completeBaseName();
+        const QString suffix = previous.isEmpty() ? PrintFileSettings.DefaultExt : QFileInfo(previous).suffix();
+        PrintFileSettings.FileName = folder + "/" + name + "." + suffix;
+        QString chosen;
+        if (!GetOpenHandler()->Execute(PrintFileSettings, TDialogKind::Save, chosen, "", this)) {
+            PrintFileSettings.FileName = previous;
+            return;
+        }
+        PrintFileSettings.FileName = chosen;
+        RunGuarded([this, &chosen] { return Engine->PrintToFile(chosen); });
+    } catch (...) {
+    }
 }
 
 void TForm1::PrinterSetup1Click()
@@ -478,18 +525,33 @@ QString DroppedFile(const QMimeData* data)
 
 }  // namespace
 
+// A drop only ever copies: a source told the file was moved would delete the person's picture.
+bool TForm1::AcceptDropAsCopy(QDropEvent* event) const
+{
+    if (IsBusy() || !event->possibleActions().testFlag(Qt::CopyAction) || DroppedFile(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
 void TForm1::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!IsBusy() && !DroppedFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    AcceptDropAsCopy(event);
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent* event)
+{
+    AcceptDropAsCopy(event);
 }
 
 void TForm1::dropEvent(QDropEvent* event)
 {
-    const QString fileName = DroppedFile(event->mimeData());
-    if (IsBusy() || fileName.isEmpty())
+    if (!AcceptDropAsCopy(event))
         return;
-    event->acceptProposedAction();
+    const QString fileName = DroppedFile(event->mimeData());
     OpenSettings.FileName = fileName;
     OpenChosenFile(fileName);
 }
@@ -499,6 +561,7 @@ void TForm1::dropEvent(QDropEvent* event)
 void TForm1::SetStatusText(const QString& text)
 {
     Panels[5]->setText(text.isEmpty() ? Translate("Ready") : text);
+    SetPanelWidths();
 }
 
 // The status bar refreshes in the middle of engine operations (a failed open repaints before it returns), so
@@ -525,6 +588,7 @@ void TForm1::RefreshStatus()
         Panels[2]->setText(Engine->AutoClose() ? Translate("Auto Close") : QString());
         Panels[3]->setText(Engine->AutoPrint() ? Translate("Auto Print") : QString());
         Panels[4]->setText(QString::number(info.PrintPercent) + "%");
+        SetPanelWidths();
         setWindowTitle(info.Title);
     } catch (...) {
     }

@@ -6,8 +6,12 @@
 #include "support/language.h"
 
 #include <QApplication>
+#include <QScreen>
 
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -22,6 +26,62 @@ QStringList ProgramArguments(int argc, char** argv)
 bool HasDisplay()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// One line that tells a person at a terminal what to do instead of Qt's abort and core dump.
+[[noreturn]] void NoDisplay()
+{
+    std::fputs("pictavo: the window needs a display (DISPLAY or WAYLAND_DISPLAY) and none can be reached; "
+               "to print without one: pictavo picture /AUTOPRINT, or pictavo picture /PRINTTO=page.pdf\n",
+               stderr);
+    std::_Exit(1);
+}
+
+// While the application object connects to the display, Qt's messages wait here: a display that cannot be
+// reached ends in Qt's fatal message, which becomes the one line of NoDisplay; otherwise they pass on.
+class DisplayConnection {
+public:
+    DisplayConnection() { FPrevious = qInstallMessageHandler(&DisplayConnection::Hold); }
+    ~DisplayConnection()
+    {
+        qInstallMessageHandler(FPrevious);
+        for (const Held& message : Messages())
+            qt_message_output(message.Type, QMessageLogContext(), message.Text);
+        Messages().clear();
+    }
+    DisplayConnection(const DisplayConnection&) = delete;
+    DisplayConnection& operator=(const DisplayConnection&) = delete;
+
+private:
+    struct Held {
+        QtMsgType Type;
+        QString Text;
+    };
+    static std::vector<Held>& Messages()
+    {
+        static std::vector<Held> messages;
+        return messages;
+    }
+    static void Hold(QtMsgType type, const QMessageLogContext&, const QString& text)
+    {
+        if (type == QtFatalMsg)
+            NoDisplay();
+        Messages().push_back({type, text});
+    }
+    QtMessageHandler FPrevious = nullptr;
+};
+
+// Where the command line asks for the window, as long as that is on a screen; otherwise it stays centred.
+void PlaceWindow(QWidget& window, const TCommandLine& line)
+{
+    if (!line.Window)
+        return;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().contains(*line.Window)) {
+            window.move(*line.Window);
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -50,14 +110,19 @@ int main(int argc, char** argv)
     const bool headless = line.PrintRequested() && !HasDisplay();
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    else if (!HasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        NoDisplay();
 
     InitServices();
+    std::optional<DisplayConnection> connecting(std::in_place);
     QApplication app(argc, argv);
+    connecting.reset();
     TLanguageTranslator toolkitTexts;
     QApplication::installTranslator(&toolkitTexts);
     if (!headless)
         InstallErrorBox();
     TForm1 window(QApplication::arguments().mid(1));
+    PlaceWindow(window, line);
     // An automatic print ends the process inside the window's creation; a headless print that gets here could
     // not open its picture, and nobody would ever close its invisible window.
     if (headless) {

@@ -46,8 +46,11 @@ constexpr int kSplashHeight = 310;
 constexpr int kSplashPictureTop = 21;
 constexpr int kSplashMargin = 10;
 
-// Widths of the status panels 0 to 4; panel 5 takes the rest of the bar.
-constexpr std::array<int, 5> kPanelWidths{104, 65, 75, 75, 35};
+// Beside the frame and the indent of one 'x' that QLabel gives framed text, a little slack keeps a glyph's
+// overhang from being cut.
+constexpr int kPanelSlack = 4;
+// At least what the desktop styles put between status bar panels.
+constexpr int kPanelSpacing = 8;
 
 struct ButtonRow {
     const char* hint;
@@ -301,13 +304,49 @@ void TForm1::BuildStatusBar()
     setStatusBar(StatusBar1);
 }
 
+// Each panel is as wide as the widest text it can show in its font and the current language, so nothing is cut;
+// the last one takes the rest of the bar. Digits are equally wide in desktop fonts, so "888" stands for any
+// three-digit number; the texts shown now count too (a roll printer's page has four digits).
 void TForm1::SetPanelWidths()
 {
-    for (size_t i = 0; i < kPanelWidths.size(); ++i)
-        Panels[i]->setFixedWidth(kPanelWidths[i]);
-    // The last panel reaches to the right edge of the bar.
-    Panels[kPanelCount - 1]->setMinimumWidth(50);
-    Panels[kPanelCount - 1]->setMaximumWidth(QWIDGETSIZE_MAX);
+    if (!Panels.back())
+        return;  // a font change while the window is being built
+    const QString mm = Translate("mm");
+    const std::array<QStringList, kPanelCount> texts{{
+        {Translate("No Printer"), "888" + mm + " x " + "888" + mm},
+        {"88 " + Translate("copies"), "1 " + Translate("copy")},
+        {Translate("Auto Close")},
+        {Translate("Auto Print")},
+        {"100%"},
+        {Translate("Ready"), Translate("Working") + "..."},
+    }};
+    for (int i = 0; i < kPanelCount; ++i) {
+        QLabel* panel = Panels[i];
+        const QFontMetrics metrics = panel->fontMetrics();
+        int widest = 0;
+        for (const QString& text : texts[i] + QStringList{panel->text()})
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+        const int width = widest + metrics.horizontalAdvance(u'x') + 2 * panel->frameWidth() + kPanelSlack;
+        if (i == kPanelCount - 1) {
+            panel->setMinimumWidth(width);
+            panel->setMaximumWidth(QWIDGETSIZE_MAX);
+        } else {
+            panel->setFixedWidth(width);
+        }
+    }
+    // Never so narrow that the bar would cut its last texts. The bar lays its panels out only once shown, so
+    // its need is summed here, with the spacing styles put between panels.
+    int need = 0;
+    for (const QLabel* panel : Panels)
+        need += panel->minimumWidth() + kPanelSpacing;
+    setMinimumWidth(std::max(kMinimumWidth, need));
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::LanguageChange)
+        SetPanelWidths();
 }
 
 void TForm1::InitOpenSettings()
@@ -317,6 +356,10 @@ void TForm1::InitOpenSettings()
     OpenSettings.Filter = formats.GetFilter(-2, 0);
     OpenSettings.FilterIndex = 1;
     OpenSettings.DefaultExt = formats.GetFilter(1, 1);
+    PrintFileSettings.Options = TOpenOption::HideReadOnly | TOpenOption::OverwritePrompt;
+    PrintFileSettings.Filter = Translate("PDF Document") + "|*.pdf;|" + Translate("PNG Picture") + "|*.png;|";
+    PrintFileSettings.FilterIndex = 1;
+    PrintFileSettings.DefaultExt = "pdf";
 }
 
 void TForm1::CreateButtonBar()
@@ -418,7 +461,7 @@ void TForm1::Shutdown()
 
 void TForm1::FormResize()
 {
-    const int w = std::max(width(), kMinimumWidth);
+    const int w = std::max(width(), std::max(kMinimumWidth, minimumWidth()));
     const int h = std::max(height(), kMinimumHeight);
     if (w != width() || h != height())
         resize(w, h);

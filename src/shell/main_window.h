@@ -70,9 +70,13 @@ public:
 
     // Command handlers.
     void NewInstance1Click();
+    // Where New Instance puts the new window: one title bar lower and to the right of frame, so this window
+    // still shows; at the work area's top-left when it would not fit there.
+    static QPoint NewInstancePosition(const QRect& frame, int titleBarHeight, const QRect& workArea);
     void Open1Click();
     void OpenfromStartButton1Click();
     void Print1Click();
+    void PrintToFile1Click();
     void PrinterSetup1Click();
     void Exit1Click();
     void Copy1Click();
@@ -113,6 +117,7 @@ public:
     // Options > Auto Rotate: pictures are turned upright as they open. Stored with the settings.
     bool AutoRotate = true;
     TOpenInfo OpenSettings;
+    TOpenInfo PrintFileSettings;  // the save dialog of Print to File
     QFrame* ButtonBarLine = nullptr;
     QFrame* TopLine = nullptr;
     QWidget* ButtonBar = nullptr;
@@ -129,6 +134,7 @@ public:
     QAction* Open1 = nullptr;
     QAction* OpenfromStartButton1 = nullptr;
     QAction* Print1 = nullptr;
+    QAction* PrintToFile1 = nullptr;
     QAction* PrinterSetup1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Edit1 = nullptr;
@@ -163,8 +169,10 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
@@ -199,6 +207,7 @@ private:
     void BuildHelpMenu();
     void RefreshButtons();
     bool PrinterInstalledKeepingLastError();
+    bool AcceptDropAsCopy(QDropEvent* event) const;
 
     // Busy; the engine operation; its LastError on false; not busy, also after an exception.
     void RunGuarded(const std::function<bool()>& operation);

@@ -92,14 +92,32 @@ QMenu* TMenuTree::MenuOf(QAction* submenu) const
     return submenu->menu<QMenu*>();
 }
 
-// The menu shows the keys, but only a window-wide QShortcut acts on them, so the ancestor rule always holds.
-// The action's own shortcut is limited to its open menu, where the menu has already refreshed its states.
+namespace {
+
+constexpr QChar kKeySeparator = u'\t';
+
+}  // namespace
+
+QString TMenuTree::Caption(const QAction* item) const
+{
+    const QString text = item->text();
+    const qsizetype tab = text.indexOf(kKeySeparator);
+    return tab < 0 ? text : text.left(tab);
+}
+
+void TMenuTree::SetCaption(QAction* item, const QString& caption) const
+{
+    const QList<QKeySequence> keys = Shortcuts(item);
+    item->setText(keys.isEmpty() ? caption : caption + kKeySeparator + keys.first().toString(QKeySequence::NativeText));
+}
+
+// Only a window-wide QShortcut acts on a key, so the ancestor rule always holds; the item just shows it.
 void TMenuTree::AddShortcuts(QAction* item, const QList<QKeySequence>& shortcuts)
 {
     if (shortcuts.isEmpty())
         return;
-    item->setShortcuts(shortcuts);
-    item->setShortcutContext(Qt::WidgetShortcut);
+    FKeys.insert(item, shortcuts);
+    SetCaption(item, item->text());
     for (const QKeySequence& key : shortcuts) {
         auto* shortcut = new QShortcut(key, FWindow);
         shortcut->setObjectName("Shortcut_" + item->objectName());
@@ -112,8 +130,11 @@ void TranslateMenu(QAction* item)
     if (!item)
         return;
     try {
-        if (!item->isSeparator() && item->text() != QLatin1String("-"))
-            item->setText(Translate(item->text()));
+        // The key shown after the caption is no part of the text to translate.
+        const QString text = item->text();
+        const qsizetype tab = text.indexOf(u'\t');
+        if (!item->isSeparator() && text != QLatin1String("-"))
+            item->setText(Translate(tab < 0 ? text : text.left(tab)) + (tab < 0 ? QString() : text.mid(tab)));
         if (const QMenu* menu = item->menu<QMenu*>()) {
             for (QAction* child : menu->actions())
                 TranslateMenu(child);

@@ -16,6 +16,10 @@ class QWidget;
 // when the submenu opens. Shortcuts do not fire the items directly: they walk the item's ancestors from the top,
 // so each menu refreshes its enabled states first, and stop at the first disabled item. While the window is
 // busy its top menus are disabled, so no shortcut acts.
+//
+// Each key has exactly one live shortcut, the window's. The items only show their key (after a tab in their
+// text, where menus draw a shortcut): a QAction shortcut of their own would compete with the window's whenever
+// the menu bar has the focus, as it keeps it after a menu is closed with Escape, and Qt then runs neither.
 class TMenuTree {
 public:
     using OnClick = std::function<void()>;
@@ -35,6 +39,12 @@ public:
     // Makes the item checkable (the handler decides what the check means).
     static void MakeCheckItem(QAction* item);
 
+    // The item's caption without the key it shows, and setting it (the key stays).
+    QString Caption(const QAction* item) const;
+    void SetCaption(QAction* item, const QString& caption) const;
+    // The keys that run the item; the first one is shown in the menu.
+    QList<QKeySequence> Shortcuts(const QAction* item) const { return FKeys.value(item); }
+
     // Runs the item's OnClick, whatever its state: what a click on it does.
     void Click(QAction* item) const;
     // What a shortcut does: click each ancestor from the top, then the item, stopping at a disabled one.
@@ -51,6 +61,7 @@ private:
     QMenuBar* FBar;
     QHash<QAction*, QAction*> FParents;
     QHash<QAction*, OnClick> FHandlers;
+    QHash<const QAction*, QList<QKeySequence>> FKeys;
 };
 
 // Replaces the item's caption by its translation (separators excepted), then does the same for every item of its

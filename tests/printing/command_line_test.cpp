@@ -76,6 +76,14 @@ TEST(CommandLine, OptionsStandAnywhereAfterThePictureAndDoNotCount)
     const TCommandLine verbose = ParseCommandLine({"a.jpg", "/Verbose", "/AUTOPRINT"});
     EXPECT_TRUE(verbose.Verbose);
     EXPECT_TRUE(verbose.AutoPrintSwitch());
+    // Only the window's place may also stand first, without a picture (New Instance).
+    const TCommandLine placed = ParseCommandLine({"/window=30,-40"});
+    EXPECT_TRUE(placed.Arguments.isEmpty());
+    EXPECT_EQ(placed.Window, QPoint(30, -40));
+    EXPECT_FALSE(placed.HasOverrides());
+    EXPECT_EQ(ParseCommandLine({"a.jpg", "/WINDOW=5,6"}).Window, QPoint(5, 6));
+    for (const char* bad : {"/WINDOW=5", "/WINDOW=5,6,7", "/WINDOW=x,6", "/WINDOW= 5,6"})
+        EXPECT_FALSE(ParseCommandLine({bad}).Error.isEmpty()) << bad;
 }
 
 TEST(CommandLine, SettingsReadAsCodesOrEnglishCaptions)
@@ -141,6 +149,21 @@ TEST(CommandLineProgram, HelpVersionAndErrorsBeforeAnyWindow)
     EXPECT_EQ(unreadable.Status, 2);
     EXPECT_FALSE(QFileInfo::exists(page));
     EXPECT_TRUE(run.SettingsFiles().isEmpty());
+}
+
+// Without a display the window cannot open: one line says so and how to print instead, and no core is dumped.
+TEST(CommandLineProgram, WithoutADisplayOneLineSaysHowToPrintHeadless)
+{
+    const TRun run;
+    const QStringList unreachable{"DISPLAY=:1999", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "HOME=" + run.Home};
+    for (const TProcessResult& result : {run({}), run({Picture(run.Folder)}),
+                                         RunProgram(Executable(), {}, unreachable)}) {
+        EXPECT_EQ(result.Status, 1);
+        const QString err = result.Err.trimmed();
+        EXPECT_FALSE(err.contains('\n')) << err.toStdString();
+        EXPECT_TRUE(err.contains("display") && err.contains("/AUTOPRINT") && err.contains("/PRINTTO"))
+            << err.toStdString();
+    }
 }
 
 TEST(CommandLineProgram, MissingPictureEndsWithStatusOneOnStandardError)
@@ -250,7 +273,7 @@ TEST(CommandLineProgram, NamedQueueInLandscape)
     TPrintedJob job;
     ASSERT_TRUE(WaitForNewJob(before, job));
     EXPECT_EQ(job.Args.value("printer"), "pictavo-second");
-    EXPECT_EQ(job.Args.value("title"), "Pictavo [Low, 1 copy]");
+    EXPECT_EQ(job.Args.value("title"), "photo.bmp - Pictavo [Low, 1 copy]");  // named after its file
     EXPECT_EQ(PdfPageSize(job.Document), "842 x 595");
     const QImage sheet = RasterisePdf(job.Document, 72);
     ASSERT_FALSE(sheet.isNull());

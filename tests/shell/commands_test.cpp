@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -98,7 +99,7 @@ TEST(MenuStates, UndoWithNothingToUndoIsTheBareCaptionAndABlank)
 {
     auto window = WindowWithPicture();
     OpenMenu(*window, "Image2");
-    EXPECT_EQ(window->Undo1->text(), "&Undo ");
+    EXPECT_EQ(window->MenuTree().Caption(window->Undo1), "&Undo ");
     EXPECT_FALSE(window->Undo1->isEnabled());
 }
 
@@ -107,7 +108,7 @@ TEST(MenuStates, UndoNamesTheLastOperation)
     auto window = WindowWithPicture();
     window->N901Click();
     OpenMenu(*window, "Image2");
-    EXPECT_EQ(window->Undo1->text(), "&Undo Rotate");
+    EXPECT_EQ(window->MenuTree().Caption(window->Undo1), "&Undo Rotate");
     EXPECT_TRUE(window->Undo1->isEnabled());
 }
 
@@ -169,6 +170,30 @@ TEST(Shortcuts, F7RotatesRightThroughTheImageMenu)
     QTest::keyClick(window.get(), Qt::Key_F7);
     EXPECT_EQ(window->Engine->Picture().size(), QSize(3, 4));
     EXPECT_EQ(window->Engine->UndoInfo().Value, 90);
+}
+
+// Escape leaves the focus on the menu bar; each key must still act through its one shortcut.
+TEST(Shortcuts, KeysStillActAfterAMenuIsClosedWithEscape)
+{
+    auto window = WindowWithPicture();
+    Activate(*window);
+    QTest::keyClick(window.get(), Qt::Key_I, Qt::AltModifier);
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    QTest::keyClick(menu, Qt::Key_Escape);
+    ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
+    // Without a window manager the closed menu's late activation would take the window's place.
+    QCoreApplication::processEvents();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_NE(qobject_cast<QMenuBar*>(QApplication::focusWidget()), nullptr);
+    const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : window.get(), key, modifiers);
+    };
+    press(Qt::Key_F7);
+    EXPECT_EQ(window->Engine->Picture().size(), QSize(3, 4));
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(window->Engine->Picture().size(), QSize(4, 3));
 }
 
 TEST(Shortcuts, NoShortcutActsWhileBusy)
@@ -321,15 +346,33 @@ TEST(StatusBar, PanelsShowPageCopiesFlagsAndPercent)
     EXPECT_EQ(window->Panels[2]->text(), "");
 }
 
-TEST(Commands, DroppingAPictureFileOpensIt)
+// A drop is always taken as a copy, even when the source proposes a move: a source told the file was moved
+// deletes it. A source that only moves is refused.
+TEST(Commands, DroppingAPictureFileCopiesAndOpensIt)
 {
     auto window = MakeWindow();
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(HolidayPicture())});
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    static_cast<QObject*>(window.get())->event(&drop);
+    const auto send = [&](QDropEvent& event) {
+        event.setDropAction(Qt::MoveAction);
+        static_cast<QObject*>(window.get())->event(&event);
+    };
+    QDragEnterEvent moveOnly(QPoint(10, 10), Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+    send(moveOnly);
+    EXPECT_FALSE(moveOnly.isAccepted());
+
+    const Qt::DropActions both = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(QPoint(10, 10), both, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QDragMoveEvent move(QPoint(12, 12), both, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QDropEvent drop(QPointF(12, 12), both, &data, Qt::LeftButton, Qt::ShiftModifier);
+    for (QDropEvent* event : std::initializer_list<QDropEvent*>{&enter, &move, &drop}) {
+        send(*event);
+        EXPECT_TRUE(event->isAccepted());
+        EXPECT_EQ(event->dropAction(), Qt::CopyAction);
+    }
     EXPECT_TRUE(window->Engine->HasPicture());
     EXPECT_EQ(window->OpenSettings.FileName, HolidayPicture());
+    EXPECT_EQ(window->windowTitle(), "holiday.bmp - Pictavo");
     EXPECT_FALSE(window->IsBusy());
 }
 
@@ -355,9 +398,22 @@ TEST(Commands, WebAddressesAndNewInstanceGoToTheDesktop)
     EXPECT_EQ(opens.Targets[1], "https://www.wendrel.example/free/");
     EXPECT_EQ(opens.Targets[2], "https://www.wendrel.example/");
     EXPECT_EQ(opens.Targets[3], QCoreApplication::applicationFilePath());
-    for (const QString& parameters : opens.Parameters)
-        EXPECT_TRUE(parameters.isEmpty());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(opens.Parameters[i].isEmpty());
+    // The new window opens one title bar further down and right.
+    const QPoint at = window->frameGeometry().topLeft();
+    const int step = window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window.get());
+    EXPECT_EQ(opens.Parameters[3], QString("/WINDOW=%1,%2").arg(at.x() + step).arg(at.y() + step));
     EXPECT_FALSE(window->IsBusy());
+}
+
+TEST(Commands, ANewInstanceStaysInTheWorkArea)
+{
+    const QRect work(0, 0, 1000, 800);
+    EXPECT_EQ(TForm1::NewInstancePosition(QRect(100, 50, 400, 300), 30, work), QPoint(130, 80));
+    EXPECT_EQ(TForm1::NewInstancePosition(QRect(580, 50, 400, 300), 30, work), QPoint(0, 0));
+    EXPECT_EQ(TForm1::NewInstancePosition(QRect(100, 500, 400, 300), 30, QRect(10, 20, 1000, 800)),
+              QPoint(10, 20));
 }
 
 }  // namespace

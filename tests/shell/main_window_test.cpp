@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -39,6 +40,7 @@ const std::vector<MenuRow>& MenuTable()
         {"Open1", "File1", "&Open...", {QKeySequence("Ctrl+O")}},
         {"OpenfromStartButton1", "File1", "Open from Start &Button...", {}},
         {"Print1", "File1", "&Print", {QKeySequence("F3"), QKeySequence("Ctrl+P")}},
+        {"PrintToFile1", "File1", "Print to &File...", {QKeySequence("Shift+Ctrl+P")}},
         {"PrinterSetup1", "File1", "Printer &Setup...", {}},
         {"N3", "File1", "-", {}},
         {"Exit1", "File1", "E&xit", {QKeySequence("Ctrl+Q")}},
@@ -127,10 +129,14 @@ TEST(MainWindow, BuildsWithTitleReadyStatusAndNoPicture)
     EXPECT_TRUE(errors.Messages.empty());
 }
 
+// Each key has one live shortcut, the window's; an item only shows its first key after a tab.
 TEST(MainWindow, MenuTreeHasEveryItemWithItsCaptionParentAndShortcuts)
 {
     auto window = MakeWindow();
     const TMenuTree& tree = window->MenuTree();
+    QMap<QKeySequence, int> windowKeys;
+    for (const QShortcut* shortcut : window->findChildren<QShortcut*>())
+        ++windowKeys[shortcut->key()];
     for (const MenuRow& row : MenuTable()) {
         SCOPED_TRACE(row.name);
         QAction* item = Item(*window, row.name);
@@ -138,11 +144,18 @@ TEST(MainWindow, MenuTreeHasEveryItemWithItsCaptionParentAndShortcuts)
         if (QString(row.caption) == "-")
             EXPECT_TRUE(item->isSeparator());
         else
-            EXPECT_EQ(item->text(), row.caption);
-        EXPECT_EQ(item->shortcuts(), row.shortcuts);
+            EXPECT_EQ(tree.Caption(item), row.caption);
+        EXPECT_EQ(tree.Shortcuts(item), row.shortcuts);
+        EXPECT_TRUE(item->shortcuts().isEmpty());
+        if (!row.shortcuts.isEmpty()) {
+            EXPECT_EQ(item->text(), row.caption + QString("\t") + row.shortcuts.first().toString());
+        }
+        for (const QKeySequence& key : row.shortcuts)
+            EXPECT_EQ(windowKeys.take(key), 1) << key.toString().toStdString();
         QAction* parent = tree.Parent(item);
         EXPECT_EQ(parent ? parent->objectName() : QString(), row.parent);
     }
+    EXPECT_TRUE(windowKeys.isEmpty());
 }
 
 TEST(MainWindow, MenuItemsComeInTheTablesOrder)
@@ -200,29 +213,54 @@ TEST(MainWindow, ButtonsSitInSixGroupsWithTagsAndHints)
     EXPECT_EQ(window->ButtonBar->height(), 27);
 }
 
-TEST(MainWindow, StatusBarHasSixPanelsTheLastOneStretching)
+// Every text a panel can show fits it whole, in the window's font and a larger one.
+TEST(MainWindow, StatusBarPanelsFitTheirWidestTextsTheLastOneStretching)
 {
     auto window = MakeWindow();
-    window->resize(700, 400);
+    window->resize(900, 400);
     window->show();
-    QCoreApplication::processEvents();
-    const int widths[] = {104, 65, 75, 75, 35};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(window->Panels[i]->width(), widths[i]) << i;
+    const std::array<QStringList, TForm1::kPanelCount> texts{{
+        {"No Printer", "210mm x 297mm", "432mm x 279mm"},
+        {"1 copy", "99 copies"},
+        {"Auto Close"},
+        {"Auto Print"},
+        {"100%", "0%"},
+        {"Ready", "Working..."},
+    }};
+    for (int pointSize : {0, 14}) {
+        if (pointSize > 0) {
+            QFont font = window->font();
+            font.setPointSize(pointSize);
+            window->setFont(font);
+        }
+        for (int i = 0; i < TForm1::kPanelCount; ++i) {
+            QLabel* panel = window->Panels[i];
+            for (const QString& text : texts[i]) {
+                panel->setText(text);
+                QCoreApplication::processEvents();
+                EXPECT_LE(panel->sizeHint().width(), panel->width()) << i << " " << text.toStdString();
+            }
+            EXPECT_EQ(panel->parentWidget(), window->StatusBar1);
+        }
+        EXPECT_LE(window->StatusBar1->minimumSizeHint().width(), window->width());
+    }
     EXPECT_GT(window->Panels[5]->width(), 200);
-    EXPECT_EQ(window->Panels[5]->parentWidget(), window->StatusBar1);
 }
 
+// At least 430 x 300, and wide enough for the status bar's texts.
 TEST(MainWindow, ResizingBelowTheMinimumSnapsBack)
 {
     auto window = MakeWindow();
     window->show();
+    const int least = window->minimumWidth();
+    EXPECT_GE(least, 430);
+    EXPECT_GE(least, window->StatusBar1->minimumSizeHint().width());
     window->resize(200, 100);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->size(), QSize(430, 300));
-    window->resize(500, 250);
+    EXPECT_EQ(window->size(), QSize(least, 300));
+    window->resize(least + 10, 250);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->size(), QSize(500, 300));
+    EXPECT_EQ(window->size(), QSize(least + 10, 300));
     window->resize(640, 480);
     QCoreApplication::processEvents();
     EXPECT_EQ(window->size(), QSize(640, 480));

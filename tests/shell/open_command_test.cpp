@@ -3,12 +3,16 @@
 #include "common/paths.h"
 #include "engine/ui/pictavo.h"
 #include "formats/ui/open_handler.h"
+#include "platform/printer.h"
 #include "testlib/test_env.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
 #include <gtest/gtest.h>
 
 namespace {
@@ -22,6 +26,7 @@ public:
     {
         GetOpenHandler()->RunDialog = [this](QFileDialog& dialog) {
             StartFolders << QDir::cleanPath(dialog.directory().absolutePath());
+            Parents << dialog.parentWidget();
             if (FPick.isEmpty())
                 return int(QDialog::Rejected);
             dialog.selectFile(FPick);
@@ -30,6 +35,7 @@ public:
     }
     ~AnsweredDialog() { GetOpenHandler()->RunDialog = FPrevious; }
     QStringList StartFolders;
+    QList<QWidget*> Parents;
 
 private:
     QString FPick;
@@ -96,6 +102,87 @@ TEST(OpenCommand, OpenFromStartButtonStartsInThePicturesFolder)
     ASSERT_FALSE(pictures.isEmpty());
     ASSERT_EQ(dialog.StartFolders.size(), 1);
     EXPECT_EQ(dialog.StartFolders[0], QDir::cleanPath(pictures));
+}
+
+}  // namespace
+
+namespace {
+
+// A copy of the test picture under another name, in a folder of its own.
+QString PictureNamed(const QString& name)
+{
+    const QString copy = NewTestFolder() + "/" + name;
+    QFile::copy(HolidayPicture(), copy);
+    return copy;
+}
+
+TEST(OpenCommand, TheDialogBelongsToTheWindowAndStartsBesideThePicture)
+{
+    const QString beach = PictureNamed("beach.bmp");
+    auto window = MakeWindow({beach});
+    AnsweredDialog dialog;
+    window->Open1Click();
+    ASSERT_EQ(dialog.Parents.size(), 1);
+    EXPECT_EQ(dialog.Parents[0], window.get());
+    EXPECT_EQ(dialog.StartFolders[0], QFileInfo(beach).absolutePath());
+    const QFileDialog* shown = GetOpenHandler()->Dialog(TDialogKind::OpenPreview);
+    EXPECT_GE(shown->width(), 600);
+    EXPECT_GE(shown->height(), 400);
+}
+
+// The title and the print job name the picture on show: a command-line title, then the file opened last; a
+// pasted picture has no name.
+TEST(OpenCommand, TheTitleFollowsThePictureOnShow)
+{
+    auto window = MakeWindow({HolidayPicture(), "Holiday"});
+    EXPECT_EQ(window->windowTitle(), "Holiday - Pictavo");
+    {
+        AnsweredDialog dialog(PictureNamed("beach.bmp"));
+        window->Open1Click();
+    }
+    EXPECT_EQ(window->windowTitle(), "beach.bmp - Pictavo");
+    EXPECT_TRUE(window->Engine->Info()->JobTitle.startsWith("beach.bmp - Pictavo ["));
+
+    QImage pasted(5, 5, QImage::Format_RGB32);
+    pasted.fill(Qt::blue);
+    QGuiApplication::clipboard()->setImage(pasted);
+    window->Paste1Click();
+    EXPECT_EQ(window->Engine->Picture().size(), QSize(5, 5));
+    EXPECT_EQ(window->windowTitle(), "Pictavo");
+}
+
+// Print to File needs no printer and writes what /PRINTTO writes; the window's printer comes back afterwards.
+TEST(PrintToFile, WritesAPdfOrPngPageAndKeepsThePrinter)
+{
+    auto window = MakeWindow({HolidayPicture()});
+    const platform::PrinterPort* printer = &platform::ActivePrinter();
+    const QString folder = NewTestFolder();
+    for (const QString& name : {QString("page.pdf"), QString("page.png")}) {
+        SCOPED_TRACE(name.toStdString());
+        CapturedErrors errors;
+        {
+            AnsweredDialog dialog(folder + "/" + name);
+            window->RunShortcut(window->PrintToFile1);
+        }
+        EXPECT_TRUE(errors.Messages.empty()) << errors.Messages.front().toStdString();
+        EXPECT_EQ(&platform::ActivePrinter(), printer);
+        EXPECT_FALSE(window->IsBusy());
+    }
+    QFile pdf(folder + "/page.pdf");
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+    const QImage png(folder + "/page.png");
+    ASSERT_FALSE(png.isNull());
+    EXPECT_NEAR(double(png.height()) / png.width(), double(window->Engine->PageHeight()) / window->Engine->PageWidth(),
+                0.01);
+    EXPECT_EQ(QFileInfo(window->PrintFileSettings.FileName).fileName(), "page.png");  // the next dialog's start
+
+    // Without a picture the item is disabled, and its key does nothing.
+    auto empty = MakeWindow();
+    AnsweredDialog never(folder + "/never.pdf");
+    empty->RunShortcut(empty->PrintToFile1);
+    EXPECT_FALSE(empty->PrintToFile1->isEnabled());
+    EXPECT_TRUE(never.StartFolders.isEmpty());
 }
 
 }  // namespace

@@ -42,9 +42,28 @@ std::optional<std::uint8_t> ReadCode(const QString& value, const QStringList& ca
     return std::nullopt;
 }
 
+// "x,y": two whole numbers.
+std::optional<QPoint> ReadPoint(const QString& value)
+{
+    const QStringList parts = value.split(u',');
+    if (parts.size() != 2)
+        return std::nullopt;
+    const std::optional<std::int32_t> x = ReadInteger(parts[0]);
+    const std::optional<std::int32_t> y = ReadInteger(parts[1]);
+    if (!x || !y)
+        return std::nullopt;
+    return QPoint(*x, *y);
+}
+
 bool IsOption(const QString& argument)
 {
     return argument.startsWith(u'/') && argument.indexOf(u'=') > 1;
+}
+
+// Only places the window, so it may also stand alone: New Instance starts the program with it and no picture.
+bool IsWindowOption(const QString& argument)
+{
+    return AsciiUpper(argument.left(8)) == QLatin1String("/WINDOW=");
 }
 
 // Stores one option; false when its value does not read.
@@ -86,6 +105,10 @@ bool ApplyOption(TCommandLine& line, const QString& name, const QString& value)
         return integer(line.ZoomY);
     if (name == "ZOOMXY")
         return integer(line.ZoomXY);
+    if (name == "WINDOW") {
+        line.Window = ReadPoint(value);
+        return line.Window.has_value();
+    }
     line.Error = Translate("Unknown option") + ": /" + name;
     return false;
 }
@@ -123,7 +146,7 @@ TCommandLine ParseCommandLine(const QStringList& args)
             line.Verbose = true;
             continue;
         }
-        if (i == 0 || !IsOption(argument)) {
+        if ((i == 0 && !IsWindowOption(argument)) || !IsOption(argument)) {
             line.Arguments << argument;
             continue;
         }
@@ -160,8 +183,9 @@ QString CommandLineUsage()
         "  /ZOOMX=n /ZOOMY=n   percentages of scale Custom; /ZOOMXY=n of scale CustomFixed\n"
         "  /VERBOSE            a print run writes the picture's size on paper and its resolution to standard\n"
         "                      error, e.g. \"printed size 127 x 85 mm at 300 ppi\"\n"
-        "Options apply to this run only; the settings file is not written.\n"
+        "These options apply to this run only; the settings file is not written.\n"
         "\n"
+        "  /WINDOW=x,y         open the window with its top-left corner at x,y (may also stand alone)\n"
         "  --help, -h, /?      show this text\n"
         "  --version           show the version\n"
         "\n"

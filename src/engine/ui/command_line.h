@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,7 @@ struct TCommandLine {
     std::optional<std::int32_t> ZoomY;
     std::optional<std::int32_t> ZoomXY;
     bool Verbose = false;  // /VERBOSE after the picture: a print run reports the printed size on standard error
+    std::optional<QPoint> Window;  // /WINDOW=x,y: the window's top-left corner on the screen
     bool Help = false;     // --help, -h or /? as the first argument
     bool Version = false;  // --version as the first argument
     QString Error;         // an unknown option or a value that does not read; empty when all is well

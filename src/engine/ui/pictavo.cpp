@@ -7,6 +7,7 @@
 #include "formats/open_image.h"
 #include "platform/color_dialog.h"
 #include "platform/printer.h"
+#include "platform/printer_watch.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -104,6 +105,11 @@ TPictavo::TPictavo(QObject* parent) : QObject(parent)
     SetDefaults();
     FScrollBox->installEventFilter(this);
     FToolbarPanel->installEventFilter(this);
+    // A printer that comes, goes or becomes the default brings another page: measure and lay it out again.
+    connect(&platform::PrinterWatch::Instance(), &platform::PrinterWatch::Changed, this, [this] {
+        if (!FPrinting)
+            Refresh();
+    });
     Refresh();
 }
 
@@ -187,8 +193,18 @@ void TPictavo::SetDefaults()
 
 // ---- Picture intake ------------------------------------------------------------------------------------------------
 
+// The document takes the file's name, as desktop programs title a document; a command-line title replaces it.
+void TPictavo::NamePicture(const QString& fileName)
+{
+    FFileName = fileName;
+    TPictavoInfo named = FInfo;
+    named.Name = fileName.isEmpty() ? QString() : QFileInfo(fileName).fileName();
+    FInfo = ValidatedInfo(named);
+}
+
 void TPictavo::ClearPicture()
 {
+    NamePicture(QString());
     FEmpty = true;
     FPicture = NewBitmap24(1, 1);
     FPicture.fill(Qt::white);
@@ -215,6 +231,7 @@ bool TPictavo::OpenPicture(const QString& fileName)
                 throw std::bad_alloc();
             FEmpty = false;
             result = true;
+            NamePicture(fileName);
         } else {
             if (!info.ErrorText.isEmpty())
                 LastError = info.ErrorText;

@@ -49,6 +49,8 @@ public:
     bool OpenPicture(const QString& fileName);
     void ClearPicture();
     bool HasPicture() const { return !FEmpty; }
+    // The file the picture was opened from; empty for a pasted picture or none.
+    const QString& FileName() const { return FFileName; }
     // Command line: picture, title or "/AUTOPRINT", "/AUTOPRINT" (args without the program's own name).
     bool ProcessCommandLine(const QStringList& args);
 
@@ -98,6 +100,8 @@ public:
     bool PrinterInstalled();
     bool CanPrint();
     bool Print();
+    // Prints into a file as /PRINTTO does: a PDF page, or the page bitmap for a picture's extension.
+    bool PrintToFile(const QString& fileName);
     bool PrinterSetup();
     int Copies() const;
     void SetCopies(int n);
@@ -179,8 +183,10 @@ private:
     bool RefreshPreview(const QRect& needed, const QRect& shown, std::int64_t width, std::int64_t height);
     void FillAround(QPainter& painter, const QRect& picture, const QRect& client) const;
     bool FlipOrMirror(int kind);  // 0 flip, 1 mirror
+    void NamePicture(const QString& fileName);
 
     bool FEmpty = true;
+    QString FFileName;
     TPictavoUndoInfo FUndo;
     bool FPrinting = false;
     std::uint8_t FPaintFailed = 0;

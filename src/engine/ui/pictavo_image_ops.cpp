@@ -205,6 +205,7 @@ bool TPictavo::PasteFromClipboard()
             throw std::bad_alloc();  // offered, but it could not be read
         FPicture = PictureFromImage(image);
         FEmpty = false;
+        NamePicture(QString());  // a pasted picture has no file and no name
         result = true;
     } catch (...) {
         ClearPicture();

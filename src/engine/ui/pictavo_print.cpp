@@ -102,6 +102,30 @@ bool TPictavo::Print()
     return success;
 }
 
+// The page goes into the file through the same port a print to a file from the command line uses, on the default
+// printer's paper or, without a printer, on A4 (PDF) or the fallback page (pictures). The window's printer and
+// its page come back afterwards, whatever the outcome.
+bool TPictavo::PrintToFile(const QString& fileName)
+{
+    LastError = "Unsupported format";
+    std::unique_ptr<platform::PrinterPort> file = platform::NewFilePrinter(fileName);
+    if (!file)
+        return false;
+    const int copies = Copies();
+    struct RestorePrinter {
+        TPictavo& Engine;
+        std::unique_ptr<platform::PrinterPort> Printer;
+        ~RestorePrinter()
+        {
+            platform::SetActivePrinter(std::move(Printer));
+            Engine.Refresh();
+        }
+    } restore{*this, platform::SetActivePrinter(std::move(file))};
+    SetCopies(copies);
+    LayoutPage();
+    return Print();
+}
+
 bool TPictavo::PrinterSetup()
 {
     try {

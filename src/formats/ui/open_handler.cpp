@@ -3,11 +3,21 @@
 #include "common/paths.h"
 #include "formats/open_image.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
+#include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSplitter>
+#include <QStandardPaths>
+#include <QTreeView>
 
 QStringList NameFiltersFromFilter(const QString& filter)
 {
@@ -32,8 +42,8 @@ QString ResolveFolder(const QString& folder)
 {
     if (!folder.isEmpty() && DirExists(folder))
         return folder;
-    TPaths* paths = GetPaths();
-    return paths ? paths->WindowsFolder() : QString();
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return DirExists(pictures) ? pictures : QDir::homePath();
 }
 
 TPicturePreview::TPicturePreview(QWidget* parent) : QLabel(parent)
@@ -109,6 +119,20 @@ int SelectedFilterIndex(const QFileDialog& dialog)
     return 0;
 }
 
+// A name typed without an extension gets the chosen type's, not always the default one. Once per dialog.
+void SuffixFollowsFilter(QFileDialog& dialog)
+{
+    const char* const connected = "suffixFollowsFilter";
+    if (dialog.property(connected).toBool())
+        return;
+    dialog.setProperty(connected, true);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        static const QRegularExpression firstPattern(R"(\*\.(\w+))");
+        if (const QRegularExpressionMatch match = firstPattern.match(filter); match.hasMatch())
+            dialog.setDefaultSuffix(match.captured(1).toLower());
+    });
+}
+
 // The pane goes beside the file list, once per dialog.
 void AddPreviewPane(QFileDialog& dialog)
 {
@@ -120,6 +144,45 @@ void AddPreviewPane(QFileDialog& dialog)
     else if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
         grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
     QObject::connect(&dialog, &QFileDialog::currentChanged, preview, &TPicturePreview::ShowFile);
+}
+
+// Room for the name, size, type and date columns with the preview beside them, within the screen.
+QSize DialogSize(const QScreen* screen)
+{
+    const QSize wanted(960, 600);
+    return screen ? wanted.boundedTo(screen->availableGeometry().size() * 9 / 10) : wanted;
+}
+
+// The detail columns wide enough for what they show in the dialog's font; the name takes the rest.
+void SizeColumns(QFileDialog& dialog)
+{
+    auto* tree = dialog.findChild<QTreeView*>("treeView");
+    if (!tree)
+        return;
+    const QFontMetrics metrics = tree->fontMetrics();
+    const QString date = QLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(23, 58)), QLocale::ShortFormat);
+    const QStringList widest{QString(), "999.9 KiB", "Windows BMP image", date};
+    const int padding = 4 * metrics.horizontalAdvance(u'x');
+    for (int column = 1; column < widest.size(); ++column)
+        tree->header()->resizeSection(column, metrics.horizontalAdvance(widest[column]) + padding);
+    tree->header()->resizeSection(0, std::max(tree->header()->sectionSize(0), 24 * metrics.horizontalAdvance(u'x')));
+}
+
+// A dialog belongs to the window it is opened from, so the window manager centres it there and keeps it above;
+// without one it belongs to the hidden owner of the service.
+void Adopt(QFileDialog& dialog, QWidget* parent)
+{
+    if (dialog.parentWidget() != parent)
+        dialog.setParent(parent, dialog.windowFlags());
+}
+
+// A completion list still open when the dialog closed would stay on the screen by itself.
+void CloseCompletions(QFileDialog& dialog)
+{
+    for (QCompleter* completer : dialog.findChildren<QCompleter*>()) {
+        if (QAbstractItemView* popup = completer->popup(); popup->isVisible())
+            popup->hide();
+    }
 }
 
 }  // namespace
@@ -135,8 +198,9 @@ void ConfigureDialog(QFileDialog& dialog, const TOpenInfo& info, TDialogKind kin
     const bool mustExist = IsOpenKind(kind) && info.Options.testFlag(TOpenOption::FileMustExist);
     dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
 
+    // The registry gives a pattern ("*.DIB"); the dialog wants the bare extension, or it asks for "name.*.DIB".
     QString suffix = info.DefaultExt;
-    if (suffix.startsWith('.'))
+    while (suffix.startsWith('*') || suffix.startsWith('.'))
         suffix.remove(0, 1);
     dialog.setDefaultSuffix(suffix);
 
@@ -151,6 +215,8 @@ void ConfigureDialog(QFileDialog& dialog, const TOpenInfo& info, TDialogKind kin
     dialog.selectFile(InitialFileName(info, kind));
     if (IsPreviewKind(kind))
         AddPreviewPane(dialog);
+    if (!IsOpenKind(kind))
+        SuffixFollowsFilter(dialog);
 }
 
 TOpenHandler::TOpenHandler()
@@ -163,16 +229,23 @@ TOpenHandler::~TOpenHandler() = default;
 QFileDialog* TOpenHandler::Dialog(TDialogKind kind)
 {
     QPointer<QFileDialog>& dialog = FDialogs[std::size_t(kind)];
-    if (!dialog)
-        dialog = new QFileDialog(DialogOwner.get());  // owned by DialogOwner
+    if (!dialog) {
+        dialog = new QFileDialog(DialogOwner.get());  // owned by DialogOwner until a window adopts it
+        dialog->setOption(QFileDialog::DontUseNativeDialog);  // builds Qt's own widgets now, to size them
+        dialog->resize(DialogSize(QGuiApplication::primaryScreen()));
+        SizeColumns(*dialog);
+    }
     return dialog;
 }
 
-bool TOpenHandler::ExecuteOnce(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder)
+bool TOpenHandler::ExecuteOnce(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder,
+                               QWidget* window)
 {
     QFileDialog* dialog = Dialog(kind);
+    Adopt(*dialog, window ? window->window() : DialogOwner.get());
     ConfigureDialog(*dialog, info, kind, folder);
     const bool confirmed = RunDialog(*dialog) == QDialog::Accepted;
+    CloseCompletions(*dialog);
     const QStringList files = dialog->selectedFiles();
     chosen = confirmed && !files.isEmpty() ? files.first() : InitialFileName(info, kind);
     if (const int filter = SelectedFilterIndex(*dialog); filter > 0)
@@ -180,18 +253,19 @@ bool TOpenHandler::ExecuteOnce(TOpenInfo& info, TDialogKind kind, QString& chose
     return confirmed;
 }
 
-bool TOpenHandler::Execute(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder)
+bool TOpenHandler::Execute(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder,
+                           QWidget* window)
 {
     chosen.clear();
     try {
-        return ExecuteOnce(info, kind, chosen, folder);
+        return ExecuteOnce(info, kind, chosen, folder, window);
     } catch (...) {
     }
     // A preview dialog that failed gives way to the plain one.
     if (kind == TDialogKind::OpenPreview)
-        return Execute(info, TDialogKind::Open, chosen, folder);
+        return Execute(info, TDialogKind::Open, chosen, folder, window);
     if (kind == TDialogKind::SavePreview)
-        return Execute(info, TDialogKind::Save, chosen, folder);
+        return Execute(info, TDialogKind::Save, chosen, folder, window);
     return false;
 }
 

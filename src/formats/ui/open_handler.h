@@ -38,7 +38,8 @@ enum class TDialogKind { Open, Save, OpenPreview, SavePreview };
 // case-sensitive here, so every pattern also comes in lower case.
 QStringList NameFiltersFromFilter(const QString& filter);
 
-// The folder a dialog starts in: folder when it names an existing directory, else the data home.
+// The folder a dialog starts in: folder when it names an existing directory, else the user's Pictures folder
+// when there is one, else home.
 QString ResolveFolder(const QString& folder);
 
 // The preview pane: shows the highlighted file, read through the format registry, scaled to fit.
@@ -70,9 +71,10 @@ public:
     TOpenHandler(const TOpenHandler&) = delete;
     TOpenHandler& operator=(const TOpenHandler&) = delete;
 
-    // Runs the dialog of the kind modally; chosen gets the dialog's file (the initial name when cancelled) and
-    // info.FilterIndex the filter it ended with. True when the user confirmed a file.
-    bool Execute(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder);
+    // Runs the dialog of the kind modally over window (null: none); chosen gets the dialog's file (the initial
+    // name when cancelled) and info.FilterIndex the filter it ended with. True when the user confirmed a file.
+    bool Execute(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder,
+                 QWidget* window = nullptr);
 
     // How a configured dialog is run; QDialog::exec unless replaced (tests answer for the person).
     std::function<int(QFileDialog&)> RunDialog;
@@ -81,7 +83,7 @@ public:
     QFileDialog* Dialog(TDialogKind kind);
 
 private:
-    bool ExecuteOnce(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder);
+    bool ExecuteOnce(TOpenInfo& info, TDialogKind kind, QString& chosen, const QString& folder, QWidget* window);
     std::unique_ptr<QWidget> DialogOwner;
     std::array<QPointer<QFileDialog>, 4> FDialogs;
 };

@@ -149,7 +149,7 @@ void TCompactSplash::Show(int mode)
         if (mode == 0) {
             Window->setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
         } else {
-            Window->setWindowTitle(Translate(Unscramble(kAboutPrefix)) + ProductName);
+            Window->setWindowTitle(Translate(Unscramble(kAboutPrefix).trimmed()) + ' ' + ProductName);
             Window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
         }

@@ -8,7 +8,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTreeView>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -48,14 +54,19 @@ TEST(NameFilters, FromTheRegistryFilterWithLowerCasePatterns)
     EXPECT_TRUE(NameFiltersFromFilter("dangling description").isEmpty());
 }
 
-TEST(ResolveFolder, ExistingDirectoryElseTheDataHome)
+// Never the hidden data folder: the user's Pictures folder, else home.
+TEST(ResolveFolder, ExistingDirectoryElsePicturesElseHome)
 {
     const QString folder = NewTestFolder();
     EXPECT_EQ(ResolveFolder(folder), folder);
-    EXPECT_EQ(ResolveFolder(folder + "/missing"), GetPaths()->WindowsFolder());
-    EXPECT_EQ(ResolveFolder(""), GetPaths()->WindowsFolder());
     QFile(folder + "/file.bmp").open(QIODevice::WriteOnly);
-    EXPECT_EQ(ResolveFolder(folder + "/file.bmp"), GetPaths()->WindowsFolder());
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    QDir(pictures).removeRecursively();
+    for (const QString& missing : {folder + "/missing", QString(), folder + "/file.bmp"})
+        EXPECT_EQ(ResolveFolder(missing), QDir::homePath());
+    ASSERT_TRUE(QDir().mkpath(pictures));
+    EXPECT_EQ(ResolveFolder(folder + "/missing"), pictures);
+    QDir(pictures).removeRecursively();
 }
 
 TEST(ConfigureDialog, OpenDialogFromTheInfo)
@@ -63,8 +74,10 @@ TEST(ConfigureDialog, OpenDialogFromTheInfo)
     const QString folder = PictureFolder();
     TOpenInfo info = PictureOpenInfo(3);
     info.FileName = folder + "/photo.bmp";
+    info.DefaultExt = "*.DIB";  // the registry's pattern
     QFileDialog dialog;
     ConfigureDialog(dialog, info, TDialogKind::Open, {});
+    EXPECT_EQ(dialog.defaultSuffix(), "DIB");
     EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
     EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
@@ -95,14 +108,16 @@ TEST(ConfigureDialog, SaveDialogStartsWithTheNamePartAndSuffix)
     EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(other).canonicalPath());
     ASSERT_EQ(dialog.selectedFiles().size(), 1);
     EXPECT_EQ(QFileInfo(dialog.selectedFiles().first()).fileName(), "photo.bmp");
+    // Choosing another type gives a bare name that type's extension.
+    emit dialog.filterSelected(dialog.nameFilters()[13]);
+    EXPECT_EQ(dialog.defaultSuffix(), "tep");
 }
 
-TEST(ConfigureDialog, MissingFolderStartsInTheDataHome)
+TEST(ConfigureDialog, MissingFolderStartsAtHome)
 {
-    MakeDirPath(GetPaths()->WindowsFolder());
     QFileDialog dialog;
     ConfigureDialog(dialog, PictureOpenInfo(), TDialogKind::Open, TestHome() + "/no/such/folder");
-    EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(GetPaths()->WindowsFolder()).canonicalPath());
+    EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir::home().canonicalPath());
 }
 
 TEST(PreviewPane, ShowsTheHighlightedFileThroughTheRegistry)
@@ -148,6 +163,32 @@ TEST(OpenHandler, ExecuteReturnsTheAnswerAndTheFilterIndex)
     EXPECT_EQ(info.FilterIndex, 5);
     EXPECT_EQ(handler.Dialog(TDialogKind::OpenPreview), handler.Dialog(TDialogKind::OpenPreview));
     EXPECT_NE(handler.Dialog(TDialogKind::Open), handler.Dialog(TDialogKind::OpenPreview));
+}
+
+// The dialog is shown over the window it is opened from, with room for its columns, and a completion list the
+// person left open goes with it.
+TEST(OpenHandler, DialogBelongsToTheWindowAndTakesItsCompletionsAlong)
+{
+    QWidget window;
+    window.show();
+    TOpenHandler handler;
+    QAbstractItemView* completions = nullptr;
+    handler.RunDialog = [&](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.parentWidget(), &window);
+        EXPECT_GE(dialog.width(), 600);
+        const auto* tree = dialog.findChild<QTreeView*>("treeView");
+        EXPECT_GE(tree->header()->sectionSize(2), tree->fontMetrics().horizontalAdvance("JPEG image"));
+        dialog.show();
+        QCompleter* completer = dialog.findChild<QLineEdit*>("fileNameEdit")->completer();
+        completions = completer->popup();
+        completions->show();
+        return int(QDialog::Rejected);
+    };
+    TOpenInfo info = PictureOpenInfo();
+    QString chosen;
+    handler.Execute(info, TDialogKind::Open, chosen, PictureFolder(), &window);
+    ASSERT_NE(completions, nullptr);
+    EXPECT_FALSE(completions->isVisible());
 }
 
 TEST(OpenHandler, CancelGivesTheInitialName)
