@@ -13,7 +13,7 @@ namespace {
 
 struct TMetafileFormat {
     bool (*naturalSize)(const QByteArray&, QSize&);
-    void (*play)(const QByteArray&, QImage&);
+    TPlayOutcome (*play)(const QByteArray&, QImage&);
 };
 
 // The extension chooses the format, as for every loader; the content is never sniffed.
@@ -33,7 +33,9 @@ bool ReadWholeFile(const QString& fileName, QByteArray& bytes)
     return file.error() == QFileDevice::NoError;
 }
 
-// Plays into a 32-bit surface (raster operations need one) on white paper, then hands back 24 bits.
+// Plays into a 32-bit surface (raster operations need one) on white paper, then hands back 24 bits. Records
+// that all draw nothing are a picture we cannot show, not a white one; only a file with no records at all is
+// the empty drawing it says it is.
 bool Render(TImageInfoRec& info, const TMetafileFormat& format, const QByteArray& bytes, QSize natural)
 {
     info.ErrorText = "Out of memory";
@@ -45,7 +47,10 @@ bool Render(TImageInfoRec& info, const TMetafileFormat& format, const QByteArray
     if (surface.isNull())
         return false;
     surface.fill(Qt::white);
-    format.play(bytes, surface);
+    if (format.play(bytes, surface) == TPlayOutcome::DrewNothing) {
+        info.ErrorText = "Unknown format";
+        return false;
+    }
     QImage target = surface.convertToFormat(kFormat24);
     if (target.isNull())
         return false;

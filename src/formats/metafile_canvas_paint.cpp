@@ -90,9 +90,12 @@ void TMetafileCanvas::Paint(const QPainterPath& path, const QTransform& transfor
         if (IsHatch(state_.brush.brush) && state_.bkOpaque)
             painter_.fillPath(path, state_.bkColor);  // an opaque background shows between the hatch lines
         painter_.fillPath(path, PixelBrush(state_.brush.brush, transform));
+        drew_ = true;
     }
-    if (stroke && !state_.pen.null)
+    if (stroke && !state_.pen.null) {
         painter_.strokePath(path, ScaledPen(transform));
+        drew_ = true;
+    }
 }
 
 void TMetafileCanvas::DrawTarget(const QPainterPath& path, bool fill, bool stroke)
@@ -103,7 +106,7 @@ void TMetafileCanvas::DrawTarget(const QPainterPath& path, bool fill, bool strok
 void TMetafileCanvas::Draw(const QPainterPath& logical, bool fill, bool stroke)
 {
     if (inPath_) {
-        path_.addPath(full_.map(logical));
+        AddFigures(full_.map(logical), fill);
         return;
     }
     QPainterPath path = logical;
@@ -114,8 +117,7 @@ void TMetafileCanvas::Draw(const QPainterPath& logical, bool fill, bool stroke)
 void TMetafileCanvas::MoveTo(QPointF p)
 {
     state_.position = p;
-    if (inPath_)
-        path_.moveTo(full_.map(p));
+    figureOpen_ = false;  // the next line starts a figure of its own here
 }
 
 void TMetafileCanvas::LineTo(QPointF p)
@@ -126,16 +128,43 @@ void TMetafileCanvas::LineTo(QPointF p)
     state_.position = p;
 }
 
-// Drawing that starts at the current position: in a path bracket it continues the open figure.
+// Figures of a shape that does not start at the current position: each begins anew. A closed (filled) shape
+// leaves no figure open; an open one can be continued from its end.
+void TMetafileCanvas::AddFigures(const QPainterPath& targetPath, bool closed)
+{
+    path_.addPath(targetPath);
+    figureOpen_ = !closed && targetPath.elementCount() > 0;
+}
+
+// Drawing that starts at the current position (logical's first element): in a path bracket it continues the
+// open figure, or starts one at the current position after a move or a closed figure. A move inside logical
+// starts a figure of its own; it is never joined to the one before by a line.
 void TMetafileCanvas::ContinueFigure(const QPainterPath& logical)
 {
     if (!inPath_) {
         Draw(logical, false, true);
         return;
     }
-    if (path_.elementCount() == 0)
-        path_.moveTo(full_.map(state_.position));
-    path_.connectPath(full_.map(logical));
+    const QPainterPath mapped = full_.map(logical);
+    for (int i = 0; i < mapped.elementCount(); ++i) {
+        const QPainterPath::Element& e = mapped.elementAt(i);
+        switch (e.type) {
+        case QPainterPath::MoveToElement:
+            if (i == 0 && figureOpen_ && QLineF(path_.currentPosition(), e).length() < 1e-6)
+                break;  // goes on from where the open figure ends
+            path_.moveTo(e);
+            figureOpen_ = true;
+            break;
+        case QPainterPath::LineToElement: path_.lineTo(e); break;
+        case QPainterPath::CurveToElement:
+            if (i + 2 >= mapped.elementCount())
+                return;
+            path_.cubicTo(e, mapped.elementAt(i + 1), mapped.elementAt(i + 2));
+            i += 2;
+            break;
+        default: break;
+        }
+    }
 }
 
 void TMetafileCanvas::Polyline(const QPolygonF& points)
@@ -235,10 +264,15 @@ void TMetafileCanvas::PolyDraw(const QPolygonF& points, QByteArrayView types)
             break;
         default: return;
         }
-        if (type & kClose)
+        if (type & kClose) {
             path.closeSubpath();
+            if (i + 1 < points.size())
+                path.moveTo(points[i]);  // a figure after it starts where the closed one ended
+        }
     }
     ContinueFigure(path);
+    if (std::uint8_t(types.back()) & kClose)
+        figureOpen_ = false;
     state_.position = points.last();
 }
 
@@ -323,12 +357,14 @@ void TMetafileCanvas::SetPixel(QPointF p, QColor c)
     BeginPaint(QTransform());
     const QPointF at = full_.map(p);
     painter_.fillRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1), c);
+    drew_ = true;
 }
 
 void TMetafileCanvas::Fill(const QPainterPath& targetPath, const QBrush& brush)
 {
     BeginPaint(QTransform());
     painter_.fillPath(targetPath, brush);
+    drew_ = drew_ || brush.style() != Qt::NoBrush;
 }
 
 void TMetafileCanvas::FillRects(const std::vector<QRectF>& deviceRects, const QBrush* brush)
@@ -337,6 +373,61 @@ void TMetafileCanvas::FillRects(const std::vector<QRectF>& deviceRects, const QB
         return;
     const QBrush& use = brush ? *brush : (state_.brush.null ? QBrush(Qt::NoBrush) : state_.brush.brush);
     Fill(DeviceRegion(deviceRects), use);
+}
+
+void TMetafileCanvas::FillShape(const QPainterPath& logical, const QBrush& brush)
+{
+    if (inPath_)
+        return;
+    BeginPaint(full_);
+    painter_.fillPath(logical, brush);
+    drew_ = true;
+}
+
+void TMetafileCanvas::StrokeShape(const QPainterPath& logical, const QPen& pen)
+{
+    if (inPath_ || pen.style() == Qt::NoPen)
+        return;
+    BeginPaint(full_);
+    QPen use = pen;
+    const double pixels = pen.widthF() * std::sqrt(std::abs(full_.determinant()));
+    if (!(pixels >= 1)) {
+        use.setWidthF(1);
+        use.setCosmetic(true);
+    }
+    painter_.strokePath(logical, use);
+    drew_ = true;
+}
+
+void TMetafileCanvas::ClearTarget(QColor color)
+{
+    if (inPath_)
+        return;
+    BeginPaint(QTransform());
+    painter_.fillRect(QRectF(target_.rect()), color);
+    drew_ = true;
+}
+
+void TMetafileCanvas::DrawTextBox(const QRectF& box, const QString& text, QFont font, double emLogical, QColor color)
+{
+    const double scale = std::sqrt(std::abs(full_.determinant()));
+    const double em = std::min(emLogical * scale, kMaxTextPixels);
+    if (inPath_ || text.isEmpty() || !std::isfinite(em) || em < 0.5 || !(scale > 0))
+        return;
+    // Laid out at a whole pixel size in target pixels, then scaled back into logical units.
+    const int pixels = std::max(1, int(std::lround(em)));
+    font.setPixelSize(pixels);
+    const double toLogical = em / pixels / scale;
+    BeginPaint(QTransform::fromScale(toLogical, toLogical) * full_);
+    painter_.setRenderHint(QPainter::Antialiasing, true);
+    painter_.setFont(font);
+    painter_.setPen(color);
+    const QRectF laid(box.topLeft() / toLogical, box.size() / toLogical);
+    const int flags = Qt::AlignLeft | Qt::AlignTop | (laid.width() > 0 ? Qt::TextWordWrap : Qt::TextDontClip);
+    painter_.drawText(laid.width() > 0 ? laid : QRectF(laid.topLeft(), QSizeF(1e6, 1e6)), flags,
+                      text.left(kMaxTextChars));
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    drew_ = true;
 }
 
 // ---- text ----------------------------------------------------------------------------------------------------
@@ -371,6 +462,13 @@ std::vector<double> CharacterStarts(const TTextRun& run, double unitsPerLogical,
 }
 
 }  // namespace
+
+bool TMetafileCanvas::WindowFlipped() const
+{
+    const TState& s = state_;
+    const bool scalable = s.mapMode == kMmIsotropic || s.mapMode == kMmAnisotropic;
+    return scalable && (s.windowExt.width() < 0) != (s.windowExt.height() < 0);
+}
 
 // The em in target pixels; text stays upright whatever the mapping's y direction.
 double TMetafileCanvas::TextPixels() const
@@ -416,8 +514,11 @@ std::optional<TMetafileCanvas::TTextLayout> TMetafileCanvas::LayoutText(const TT
     layout.box = QRectF(at.x(), at.y() - metrics.ascent(), layout.width, metrics.height());
 
     const double worldAngle = qRadiansToDegrees(std::atan2(state_.world.m12(), state_.world.m11()));
+    // The escapement turns counter-clockwise in the window's own sense: a window whose axes point different ways
+    // (y up, as plots write) turns it the other way on the page.
+    const double escapement = state_.font.escapement / 10.0;
     layout.frame.translate(origin.x(), origin.y());
-    layout.frame.rotate(worldAngle - state_.font.escapement / 10.0);
+    layout.frame.rotate(worldAngle + (WindowFlipped() ? escapement : -escapement));
     layout.frame.scale(layout.scale, layout.scale);
 
     if (starts.empty()) {
@@ -449,6 +550,7 @@ void TMetafileCanvas::PaintText(const TTextLayout& layout, const TTextRun& run)
     painter_.setRenderHint(QPainter::Antialiasing, true);
     painter_.fillPath(layout.glyphs, state_.textColor);
     painter_.setRenderHint(QPainter::Antialiasing, false);
+    drew_ = true;
     if (clipped) {
         painter_.restore();
         clipDirty_ = true;
@@ -491,6 +593,7 @@ void TMetafileCanvas::StretchBitmap(const QRectF& dest, const QImage& image, con
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, state_.smoothStretch);
     painter_.drawImage(source.topLeft(), image, source);
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    drew_ = true;
     painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
@@ -500,6 +603,7 @@ void TMetafileCanvas::PatBlt(const QRectF& dest, std::uint32_t rop)
         return;
     const QPainterPath area = TargetRect(dest);
     BeginPaint(QTransform());
+    drew_ = true;
     switch (rop) {
     case 0x00F00021:  // PATCOPY
         if (!state_.brush.null)
@@ -528,6 +632,7 @@ void TMetafileCanvas::BeginPath()
 {
     path_.clear();
     inPath_ = true;
+    figureOpen_ = false;
 }
 
 void TMetafileCanvas::AbortPath()
@@ -538,8 +643,22 @@ void TMetafileCanvas::AbortPath()
 
 void TMetafileCanvas::CloseFigure()
 {
-    if (inPath_)
-        path_.closeSubpath();
+    if (!inPath_)
+        return;
+    path_.closeSubpath();
+    figureOpen_ = false;  // what follows starts a new figure at the current position
+}
+
+// The outline the current pen would stroke becomes the path, to be filled or clipped to.
+void TMetafileCanvas::WidenPath()
+{
+    if (inPath_ || path_.isEmpty() || state_.pen.null)
+        return;
+    const QPen pen = ScaledPen(QTransform());
+    QPainterPathStroker stroker(pen);
+    stroker.setWidth(pen.isCosmetic() ? 1 : pen.widthF());
+    path_ = stroker.createStroke(path_);
+    path_.setFillRule(Qt::WindingFill);
 }
 
 void TMetafileCanvas::FillPath()

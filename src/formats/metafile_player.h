@@ -16,8 +16,13 @@ bool EmfNaturalSize(const QByteArray& bytes, QSize& size);
 // False when the bytes do not start with a metafile header.
 bool WmfNaturalSize(const QByteArray& bytes, QSize& size);
 
+// What playback found: records that drew, no records at all between the header and the end (an empty drawing),
+// or records of which none drew (a picture we cannot show).
+enum class TPlayOutcome { Drew, Empty, DrewNothing };
+
 // Play the records over the whole of target, whose size is the natural size. Records we do not draw, and
 // records that fail validation, are skipped; playback ends at the end-of-file record or at a record whose
-// length leaves the file. target must be a 32-bit image (raster operations need one).
-void PlayEmf(const QByteArray& bytes, QImage& target);
-void PlayWmf(const QByteArray& bytes, QImage& target);
+// length leaves the file. target must be a 32-bit image (raster operations need one). An enhanced metafile
+// whose own records draw nothing draws the metafile it carries in a comment, if any.
+TPlayOutcome PlayEmf(const QByteArray& bytes, QImage& target);
+TPlayOutcome PlayWmf(const QByteArray& bytes, QImage& target);

@@ -43,15 +43,12 @@ struct TLineRange {
 
 namespace {
 
-// The next line with its "#" comment cut; false when the lines run out. uncutEnd is where the line's own
-// bytes end, comment included, so the byte after it is the line's break.
-bool NextLine(TByteStream& bytes, qint64& pos, TLineRange& line, qint64* uncutEnd = nullptr)
+// The next line with its "#" comment cut; false when the lines run out.
+bool NextLine(TByteStream& bytes, qint64& pos, TLineRange& line)
 {
     qint64 markPos = -1;
     if (!bytes.ReadLine(pos, -1, markPos, '#', line.End, line.Start))
         return false;
-    if (uncutEnd)
-        *uncutEnd = line.End;
     if (markPos != -1)
         line.End = markPos - 1;
     return true;
@@ -88,47 +85,84 @@ void ForEachNumber(TByteStream& bytes, const TLineRange& line, qint32 max, Take 
     }
 }
 
+bool IsBlank(std::uint8_t c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// One character of the header as netpbm reads it: a "#" comment up to its line break reads as that break.
+// False at the end of the stream.
+bool HeaderChar(TByteStream& bytes, qint64& pos, std::uint8_t& c)
+{
+    if (!bytes.ReadByte(pos++, c))
+        return false;
+    while (c == '#') {
+        if (!bytes.ReadByte(pos++, c))
+            return false;
+        if (c == '\n' || c == '\r')
+            return true;
+        c = '#';
+    }
+    return true;
+}
+
+// The next number of the header: blanks and comments before it are skipped, and the one character that ends it
+// is taken with it. False when something else than a digit comes first, or the stream ends before a number.
+bool HeaderNumber(TByteStream& bytes, qint64& pos, qint32& value)
+{
+    std::uint8_t c = 0;
+    do {
+        if (!HeaderChar(bytes, pos, c))
+            return false;
+    } while (IsBlank(c));
+    if (c < '0' || c > '9')
+        return false;
+    std::int64_t v = 0;
+    do {
+        v = std::min<std::int64_t>(v * 10 + (c - '0'), INT32_MAX);
+    } while (HeaderChar(bytes, pos, c) && c >= '0' && c <= '9');
+    value = qint32(v);
+    return true;
+}
+
+// The header as netpbm reads it: the two bytes of the magic, then width, height and (except for bitmaps) the
+// maximum value, separated by blanks of any kind, with "#" comments anywhere between them, also on the magic's
+// line. The pixel data starts right after the character that ends the last number. An empty stream is a header
+// without dimensions; a magic that is not "P" and one more character is no header.
 bool ReadHeader(TByteStream& bytes, qint64& pos, TPortableHeader& header, qint64& dataPos)
 {
-    enum { kMagic, kWidth, kHeight, kMax } stage = kMagic;
-    TLineRange line;
-    qint64 uncutEnd = -1;
-    bool done = false;
-    while (!done && NextLine(bytes, pos, line, &uncutEnd)) {
-        if (stage == kMagic) {
-            const QByteArray magic = bytes.ReadString(line.Start, std::min(line.End, line.Start + 1)).toUpper();
-            if (magic.size() < 2 || magic[0] != 'P')
-                return false;
-            const int digit = magic[1] >= '0' && magic[1] <= '9' ? magic[1] - '0' : 0;
-            header.Kind = std::clamp(digit, 1, 6);
-            stage = kWidth;
-            continue;
-        }
-        ForEachNumber(bytes, line, -1, [&](qint32 v) {
-            if (stage == kWidth) {
-                if (v > 0) {
-                    header.Width = v;
-                    stage = kHeight;
-                }
-            } else if (stage == kHeight) {
-                if (v > 0) {
-                    header.Height = v;
-                    stage = kMax;
-                }
-                if (header.Kind == 1 || header.Kind == 4) {
-                    header.MaxValue = 1;
-                    done = true;
-                }
-            } else {
-                header.MaxValue = v;
-                done = true;
-            }
-            return !done;
-        });
+    std::uint8_t p = 0, digit = 0;
+    if (!bytes.ReadByte(pos, p)) {
+        dataPos = pos;
+        return true;
     }
-    // Raw data begins right after the single break that ends the header line, so a first sample of 10 or 13
-    // is a sample and not more of the break. Plain readers skip breaks anyway.
-    dataPos = done ? std::min(uncutEnd + 2, pos) : pos;
+    if ((p != 'P' && p != 'p') || !bytes.ReadByte(pos + 1, digit) || IsBlank(digit))
+        return false;
+    header.Kind = std::clamp(digit >= '0' && digit <= '9' ? digit - '0' : 0, 1, 6);
+    pos += 2;
+    enum { kWidth, kHeight, kMax } stage = kWidth;
+    qint32 v = 0;
+    while (HeaderNumber(bytes, pos, v)) {
+        if (stage == kWidth) {
+            if (v > 0) {
+                header.Width = v;
+                stage = kHeight;
+            }
+        } else if (stage == kHeight) {
+            if (v > 0) {
+                header.Height = v;
+                stage = kMax;
+            }
+            if (header.Kind == 1 || header.Kind == 4) {
+                header.MaxValue = 1;
+                break;
+            }
+        } else {
+            header.MaxValue = v;
+            break;
+        }
+    }
+    dataPos = std::min(pos, bytes.GetSize());
     return true;
 }
 
