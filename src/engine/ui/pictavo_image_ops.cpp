@@ -204,6 +204,7 @@ bool TPictavo::PasteFromClipboard()
         if (image.isNull())
             throw std::bad_alloc();  // offered, but it could not be read
         FPicture = PictureFromImage(image);
+        FFullSize = QSize();
         FEmpty = false;
         result = true;
     } catch (...) {
