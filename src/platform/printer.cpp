@@ -13,7 +13,9 @@
 namespace platform {
 namespace {
 
-constexpr int kPngQuality = 50;
+// zlib level 2: a photograph's page in well under half the time of the middle level, for a file about a
+// sixth larger.
+constexpr int kPngQuality = 70;
 
 QPageLayout::Orientation QtOrientation(int orientation)
 {
@@ -233,8 +235,7 @@ public:
     bool Transfer(const QImage& page) override
     {
         QImageWriter writer(FFileName);
-        // Qt's default PNG compression spends seconds on a photograph's page for a file no smaller than a
-        // middle level gives.
+        // Qt's default PNG compression spends seconds on a photograph's page for a file hardly smaller.
         if (QFileInfo(FFileName).suffix().compare("png", Qt::CaseInsensitive) == 0)
             writer.setQuality(kPngQuality);
         FWritten = writer.write(page);
