@@ -31,11 +31,6 @@ struct TTaps {
     std::vector<std::int64_t> First;     // first source index, per target index
     std::vector<std::size_t> Start;      // where its weights begin in Weights; one more entry closes the last
     std::vector<std::uint16_t> Weights;  // add up to 2^bits per target index
-    // Weights of two neighbouring columns, repeated over a vector's 16-bit lanes, for the horizontal pass.
-    struct alignas(16) TLanes {
-        std::uint16_t Lane[8];
-    };
-    std::vector<TLanes> Lanes;
 
     std::size_t Size() const { return First.size(); }
     std::size_t Count(std::size_t i) const { return Start[i + 1] - Start[i]; }
@@ -218,16 +213,18 @@ inline void StoreGroup(const TRowGroup& group, std::size_t out, __m128i bytes)
 // column pairs with a zero weight.
 void CombineColumnsSse2(const TRowGroup& group, const TTaps& columns, std::int64_t firstColumn)
 {
-    const auto* lanes = reinterpret_cast<const __m128i*>(columns.Lanes.data());
+    const std::uint16_t* weight = columns.Weights.data();
     for (std::size_t x = 0; x < columns.Size(); ++x) {
         const std::size_t offset = std::size_t(columns.First[x] - firstColumn) * kBytesPerPixel;
-        const std::size_t pairs = (columns.Count(x) + 1) / 2;
+        const std::size_t taps = columns.Count(x);
+        const std::size_t pairs = (taps + 1) / 2;
         __m128i total[TRowGroup::kRows];
         for (__m128i& t : total)
             t = _mm_set1_epi32(int(kHalf));
         for (std::size_t p = 0; p < pairs; ++p) {
             const std::size_t at = offset + p * 2 * kBytesPerPixel;
-            const __m128i w = _mm_load_si128(lanes + p);
+            const std::uint32_t second = 2 * p + 1 < taps ? weight[2 * p + 1] : 0;
+            const __m128i w = _mm_set1_epi32(int(weight[2 * p] | second << 16));
             for (std::size_t r = 0; r < TRowGroup::kRows; ++r) {
                 const std::uint16_t* sums = group.Sums[r] + at;
                 const __m128i both = _mm_unpacklo_epi16(LoadPixel(sums), LoadPixel(sums + kBytesPerPixel));
@@ -241,7 +238,7 @@ void CombineColumnsSse2(const TRowGroup& group, const TTaps& columns, std::int64
             StoreGroup<4>(group, x * kBytesPerPixel, bytes);
         else
             StoreGroup<kBytesPerPixel>(group, x * kBytesPerPixel, bytes);
-        lanes += pairs;
+        weight += taps;
     }
 }
 #endif
@@ -437,14 +434,7 @@ void StretchSmooth(const QImage& source, QImage& target, const TStretchRect& rec
     job.Rows = AxisTaps(top, bottom, rect.Top, rect.Height, picture->height(), kRowBits);
     job.Columns = AxisTaps(left, right, rect.Left, rect.Width, picture->width(), kColumnBits);
     job.FirstColumn = job.Columns.First.front();
-#if defined(__SSE2__)
-    for (std::size_t x = 0; x < job.Columns.Size(); ++x)
-        for (std::size_t k = 0; k < job.Columns.Count(x); k += 2) {
-            const std::uint16_t* w = job.Columns.Weights.data() + job.Columns.Start[x] + k;
-            const std::uint16_t next = k + 1 < job.Columns.Count(x) ? w[1] : 0;
-            job.Columns.Lanes.push_back({{w[0], next, w[0], next, w[0], next, w[0], next}});
-        }
-#endif
+
     job.SumCount = std::size_t(job.Columns.Last() - job.FirstColumn) * kBytesPerPixel;
     RunJob(job);
 }
