@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <cstdlib>
 
 namespace {
 
@@ -216,4 +217,25 @@ TPictavoInfo ValidatedInfo(TPictavoInfo info)
     info.Scale = std::min<std::uint8_t>(info.Scale, kScaleCustomFixed);
     info.Orientation = std::min<std::uint8_t>(info.Orientation, 1);
     return info;
+}
+
+QSize LayoutPictureSize(QSize delivered, QSize full)
+{
+    if (full.isEmpty() || full == delivered)
+        return delivered;
+    const auto mismatch = [&](QSize size) {
+        return std::abs(std::int64_t(size.width()) * delivered.height() - std::int64_t(size.height()) * delivered.width());
+    };
+    const QSize turned = full.transposed();
+    const QSize oriented = mismatch(turned) < mismatch(full) ? turned : full;
+    if (oriented.width() < delivered.width() || oriented.height() < delivered.height())
+        return delivered;
+    return oriented;
+}
+
+QSize NeededDecodeSize(QSize full, const std::function<QSize(QSize full)>& outputSize)
+{
+    const QSize upright = outputSize(full);
+    const QSize turned = outputSize(full.transposed()).transposed();
+    return upright.expandedTo(turned).expandedTo(QSize(1, 1));
 }

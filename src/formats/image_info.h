@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <QString>
+
+#include <functional>
 
 // One picture-load request: the caller fills the inputs, the loader the outputs.
 struct TImageInfoRec {
@@ -10,4 +13,11 @@ struct TImageInfoRec {
     qint32 BackColor = -1;      // in: 0x00BBGGRR painted under an icon; -1 means none
     QString ErrorText;          // out: reason of a failure
     QImage* Bitmap = nullptr;   // in: target picture, not owned; replaced by a successful load
+    // in: set when the picture will only be printed: given the picture's full size, the smallest size it is
+    // needed at. A loader that can cheaply decode a reduced picture (JPEG) may deliver any size at or above it;
+    // the others ignore it.
+    std::function<QSize(QSize fullSize)> NeededSize = {};
+    // out: the picture's full size, turned like the delivered picture; differs from the delivered size only
+    // after a reduced decode. Invalid when the loader does not say (its picture is then full size).
+    QSize FullSize = {};
 };

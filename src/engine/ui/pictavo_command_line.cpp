@@ -74,7 +74,12 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
         }
     }
     UseCommandLinePrinter(*this, line);
-    if (!OpenPicture(line.Argument(0))) {
+    // A run that prints and ends (the host ends it once the print is done) never shows the picture: its
+    // settings come first, so the picture need only be decoded as large as the page will show it.
+    const bool printOnly = (line.PrintRequested() || FAutoPrint) && OnAutoPrinted;
+    if (printOnly)
+        ApplyCommandLineSettings(*this, line);
+    if (!OpenPicture(line.Argument(0), printOnly)) {
         if (line.PrintRequested()) {
             // A script's run that could not print leaves the settings as they were.
             MarkTemporary(*this);
@@ -87,7 +92,8 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
         info.Name = line.Argument(1);
         SetInfo(info);
     }
-    ApplyCommandLineSettings(*this, line);
+    if (!printOnly)
+        ApplyCommandLineSettings(*this, line);
     if (line.PrintRequested())
         SetAutoPrint(true);
     if (!FAutoPrint)

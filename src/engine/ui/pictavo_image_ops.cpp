@@ -204,6 +204,7 @@ bool TPictavo::PasteFromClipboard()
         if (image.isNull())
             throw std::bad_alloc();  // offered, but it could not be read
         FPicture = PictureFromImage(image);
+        FFullSize = QSize();
         FEmpty = false;
         NamePicture(QString());  // a pasted picture has no file and no name
         result = true;
