@@ -34,5 +34,12 @@ for run in "page.png" "page.bmp" "high.png /QUALITY=High" "high.bmp /QUALITY=Hig
         awk -F: '/Maximum resident set size/ {gsub(/ /, "", $2); print $2}')
   echo "peak memory, /PRINTTO=$target $quality: ${rss} kB"
 done
+# A raw anymap printed at "Low" against netpbm scaling the same file to the same page bitmap and writing a PNG.
+{ printf 'P6\n6000 4000\n255\n'; head -c $((6000 * 4000 * 3)) /dev/urandom; } > "$work/raw.ppm"
+"$exe" "$work/raw.ppm" "/PRINTTO=$work/anymap.png"
+read -r pw ph < <(identify -format '%w %h\n' "$work/anymap.png")
+hyperfine --warmup 1 --runs 5 \
+  "$exe $work/raw.ppm /PRINTTO=$work/anymap.png" \
+  "sh -c 'pamscale -nomix -width $pw -height $ph $work/raw.ppm | pnmtopng > $work/netpbm.png'"
 read -r w h < <(identify -format '%w %h\n' "$picture")
 echo "budget: 24-bit picture $((w * h * 3)) bytes + 15,000,000 + 80 MB = $(( (w * h * 3 + 15000000) / 1024 + 80 * 1024 )) kB"

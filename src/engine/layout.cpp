@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <cstdlib>
 
 namespace {
 
@@ -225,4 +226,25 @@ std::int32_t PercentForResolution(std::int32_t printerDpi, double pictureDpi)
     // Bounded so that a picture claiming a tiny resolution cannot ask for an absurd percentage.
     constexpr Extended kMaxPercent = 100000;
     return RoundEven(std::clamp<Extended>(Extended(printerDpi) * 100 / Extended(pictureDpi), 1, kMaxPercent));
+}
+
+QSize LayoutPictureSize(QSize delivered, QSize full)
+{
+    if (full.isEmpty() || full == delivered)
+        return delivered;
+    const auto mismatch = [&](QSize size) {
+        return std::abs(std::int64_t(size.width()) * delivered.height() - std::int64_t(size.height()) * delivered.width());
+    };
+    const QSize turned = full.transposed();
+    const QSize oriented = mismatch(turned) < mismatch(full) ? turned : full;
+    if (oriented.width() < delivered.width() || oriented.height() < delivered.height())
+        return delivered;
+    return oriented;
+}
+
+QSize NeededDecodeSize(QSize full, const std::function<QSize(QSize full)>& outputSize)
+{
+    const QSize upright = outputSize(full);
+    const QSize turned = outputSize(full.transposed()).transposed();
+    return upright.expandedTo(turned).expandedTo(QSize(1, 1));
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 // The arithmetic of the preview and the print layout. Real numbers become integers by rounding to the nearest
 // with ties to even; integer halving truncates toward zero. A result that does not fit 32 bits, or a division
@@ -76,3 +77,12 @@ void UpdateTitles(TPictavoInfo& info, const QString& qualityName);
 // A settings record made safe to apply: Name cut to 32 characters, Quality, Position, Scale and Orientation
 // clamped to their ranges. The percentages and X, Y are left as they are.
 TPictavoInfo ValidatedInfo(TPictavoInfo info);
+
+// The size a picture is laid out at when only a reduced copy of delivered's size was decoded: full, turned a
+// quarter if the copy was turned since (its proportions then match full's transposed better). delivered itself
+// when full is unknown or no larger.
+QSize LayoutPictureSize(QSize delivered, QSize full);
+
+// The smallest decode that serves a layout on both axes whether or not the picture is later turned a quarter:
+// outputSize(full) gives the laid-out size of a picture of that full size.
+QSize NeededDecodeSize(QSize full, const std::function<QSize(QSize full)>& outputSize);

@@ -67,7 +67,7 @@ QImage RenderPageBitmap(const QImage& picture, QSize size, const TStretchRect& p
     const bool drawable = Drawable(picture, pictureRect);
     FillAround(page, drawable ? pictureRect : TStretchRect{}, background);
     if (drawable)
-        StretchNearest(picture, page, pictureRect, page.rect());
+        StretchSmooth(picture, page, pictureRect, page.rect());
     return page;
 }
 

@@ -11,7 +11,7 @@
 // The page bitmap of a print job and the job's attempts, apart from any printer.
 
 // The page bitmap: size.width() x size.height() at 24 bits per pixel, the background colour (0x00BBGGRR) around
-// the picture and the picture stretched nearest-neighbour into pictureRect (page bitmap pixels; it may overhang
+// the picture and the picture resampled (StretchSmooth) into pictureRect (page bitmap pixels; it may overhang
 // the page). Only the visible part of the picture is computed. A null image when the bitmap cannot be allocated.
 QImage RenderPageBitmap(const QImage& picture, QSize size, const TStretchRect& pictureRect, std::int32_t background);
 

@@ -20,3 +20,11 @@ struct TStretchRect {
 // not 24 bits per pixel, or a rectangle wider or taller than 2^31 - 1, is left untouched.
 void StretchNearest(const QImage& source, QImage& target, const TStretchRect& targetRect, const QRect& clip);
 void StretchNearest(const QImage& source, QImage& target, const QRect& targetRect, const QRect& clip);
+
+// The same placement as StretchNearest (each target pixel covers the same part of the source), with the colour
+// resampled to suit each axis: a reduced axis averages exactly the source area a pixel covers (partly covered
+// source pixels count by the part they cover), an axis enlarged by a whole factor repeats pixels so they stay
+// crisp, any other enlargement interpolates linearly between the two nearest pixel centres. Integer arithmetic;
+// large jobs are split over the processor's cores by rows. The same limits as StretchNearest.
+void StretchSmooth(const QImage& source, QImage& target, const TStretchRect& targetRect, const QRect& clip);
+void StretchSmooth(const QImage& source, QImage& target, const QRect& targetRect, const QRect& clip);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 
+#include <functional>
 #include <utility>
 
 // One picture-load request: the caller fills the inputs, the loader the outputs.
@@ -24,4 +26,11 @@ struct TImageInfoRec {
     double DpiX = 0;            // out: the picture's own resolution in pixels per inch; 0 when it has none
     double DpiY = 0;
     QString Warning;            // out: why a picture that opened could only partly be read; empty when whole
+    // in: set when the picture will only be printed: given the picture's full size, the smallest size it is
+    // needed at. A loader that can cheaply decode a reduced picture (JPEG) may deliver any size at or above it;
+    // the others ignore it.
+    std::function<QSize(QSize fullSize)> NeededSize = {};
+    // out: the picture's full size, turned like the delivered picture; differs from the delivered size only
+    // after a reduced decode. Invalid when the loader does not say (its picture is then full size).
+    QSize FullSize = {};
 };

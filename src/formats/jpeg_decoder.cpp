@@ -80,6 +80,14 @@ TPhotoMetadata MetadataOf(j_decompress_ptr cinfo, TJpegError& error)
     return metadata;
 }
 
+bool GuardedOutputSize(j_decompress_ptr cinfo, TJpegError& error)
+{
+    if (setjmp(error.Resume))
+        return false;
+    jpeg_calc_output_dimensions(cinfo);
+    return true;
+}
+
 bool GuardedStart(j_decompress_ptr cinfo, TJpegError& error)
 {
     if (setjmp(error.Resume))
@@ -137,6 +145,8 @@ struct TJpegDecoder::TState {
     bool Created = false;
     bool HeaderRead = false;
     TPhotoMetadata Metadata;
+    int OutputWidth = 0;   // what DecodeInto delivers
+    int OutputHeight = 0;
 
     TState()
     {
@@ -166,6 +176,8 @@ struct TJpegDecoder::TState {
         HeaderRead = GuardedReadHeader(&Info, Error);
         if (HeaderRead)
             Metadata = MetadataOf(&Info, Error);
+        OutputWidth = HeaderRead ? int(Info.image_width) : 0;
+        OutputHeight = HeaderRead ? int(Info.image_height) : 0;
         return HeaderRead;
     }
 };
@@ -218,10 +230,45 @@ QString TJpegDecoder::Warning() const
     return QString::fromLocal8Bit(FState->Error.Warning);
 }
 
+bool TJpegDecoder::ScaleToAtLeast(int minWidth, int minHeight)
+{
+    if (!FState->HeaderRead)
+        return false;
+    constexpr std::int64_t kEighths = 8;
+    const auto covers = [&](std::int64_t eighths) {
+        // The library rounds a scaled side up.
+        const auto side = [&](std::int64_t full) { return (full * eighths + kEighths - 1) / kEighths; };
+        return side(Width()) >= minWidth && side(Height()) >= minHeight;
+    };
+    std::int64_t eighths = 1;
+    while (eighths < kEighths && !covers(eighths))
+        ++eighths;
+    jpeg_decompress_struct& info = FState->Info;
+    info.scale_num = unsigned(eighths);
+    info.scale_denom = unsigned(kEighths);
+    if (!GuardedOutputSize(&info, FState->Error)) {
+        info.scale_num = info.scale_denom = 1;
+        return false;
+    }
+    FState->OutputWidth = int(info.output_width);
+    FState->OutputHeight = int(info.output_height);
+    return true;
+}
+
+int TJpegDecoder::OutputWidth() const
+{
+    return FState->OutputWidth;
+}
+
+int TJpegDecoder::OutputHeight() const
+{
+    return FState->OutputHeight;
+}
+
 bool TJpegDecoder::DecodeInto(QImage& picture)
 {
-    if (!FState->HeaderRead || picture.format() != kFormat24 || picture.width() != Width() ||
-        picture.height() != Height())
+    if (!FState->HeaderRead || picture.format() != kFormat24 || picture.width() != OutputWidth() ||
+        picture.height() != OutputHeight())
         return false;
     jpeg_decompress_struct& info = FState->Info;
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;

@@ -34,7 +34,15 @@ public:
     // The library's first warning about damaged data; empty when it had none.
     QString Warning() const;
 
-    // Decodes the opened picture into picture, a 24-bit picture of Width x Height. Damaged scan data gives what
+    // Asks for the picture reduced by the library's DCT scaling (steps of 1/8) to the smallest size that is at
+    // least minWidth x minHeight, which is much faster than decoding it whole; at most the full size. After a
+    // successful open; false when the library refuses the scale (the full size then stays).
+    bool ScaleToAtLeast(int minWidth, int minHeight);
+    // The size DecodeInto delivers: Width x Height unless scaled.
+    int OutputWidth() const;
+    int OutputHeight() const;
+
+    // Decodes the opened picture into picture, a 24-bit picture of OutputWidth x OutputHeight. Damaged scan data gives what
     // could be decoded (the library fills the rest); false on a fatal error, with picture partly written. CMYK
     // pictures with a CMYK profile are converted through it.
     bool DecodeInto(QImage& picture);

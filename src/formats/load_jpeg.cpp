@@ -17,8 +17,13 @@ bool LoadJpegFile(TImageInfoRec& info)
         info.ErrorText = "Unknown format";
         if (!decoder.OpenFile(info.FileName))
             return false;
+        info.FullSize = QSize(decoder.Width(), decoder.Height());
+        if (info.NeededSize) {
+            const QSize needed = info.NeededSize(info.FullSize);
+            decoder.ScaleToAtLeast(needed.width(), needed.height());
+        }
         info.ErrorText = "Out of memory";
-        QImage picture = NewBitmap24(decoder.Width(), decoder.Height());
+        QImage picture = NewBitmap24(decoder.OutputWidth(), decoder.OutputHeight());
         if (picture.isNull())
             return false;
         info.ErrorText = "Unknown format";

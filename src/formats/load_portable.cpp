@@ -28,9 +28,11 @@ bool LoadPortableFile(TImageInfoRec& info)
     try {
         info.ErrorText = "Out of memory";
         TPortablePixelmap picture;
+        picture.NeededSize = info.NeededSize;
         info.ErrorText = "Unknown format";
         if (!picture.LoadFromFile(info.FileName))
             return false;
+        info.FullSize = picture.FullSize;
         info.BitsPerPixel = PortableBitsPerPixel(picture.Kind);
         return DrawIntoTarget(info, picture.GetBitmap());
     } catch (...) {

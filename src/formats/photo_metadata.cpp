@@ -195,5 +195,7 @@ bool FinishPhoto(TImageInfoRec& info, const QImage& source, const TPhotoMetadata
     const bool swap = SwapsAxes(orientation);
     info.DpiX = swap ? metadata.DpiY : metadata.DpiX;
     info.DpiY = swap ? metadata.DpiX : metadata.DpiY;
+    if (swap && info.FullSize.isValid())
+        info.FullSize.transpose();
     return DrawIntoTarget(info, picture);
 }

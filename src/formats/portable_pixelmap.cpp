@@ -288,6 +288,79 @@ private:
     qsizetype Offset = 0;  // bytes of the current row written so far
 };
 
+// The same samples read into a picture reduced by a whole factor: each source row, in file order, is added
+// into per-column sums; a complete block row (or the last, shorter one) becomes one picture row of block
+// averages. Picture rows the data does not reach are painted white.
+class TReducedRows {
+public:
+    TReducedRows(QImage& picture, int width, int height, int channels, int factor)
+        : Picture(picture), Width(width), Height(height), Channels(channels), Factor(factor),
+          Row(std::size_t(width) * std::size_t(channels)), Sums(Row.size(), 0)
+    {
+    }
+    ~TReducedRows()
+    {
+        if (!Full() && Y % Factor != 0)
+            EmitBlockRow(Y % Factor);
+        for (int row = (Y + Factor - 1) / Factor; row < Picture.height(); ++row)
+            std::memset(Picture.scanLine(row), 255, std::size_t(Picture.width()) * 3);
+    }
+
+    bool Full() const { return Y >= Height; }
+
+    qint64 Take(const std::uint8_t* data, qint64 n, const std::uint8_t* scale)
+    {
+        qint64 used = 0;
+        while (used < n && !Full()) {
+            const qint64 m = std::min<qint64>(n - used, qint64(Row.size()) - Offset);
+            std::uint8_t* out = Row.data() + Offset;
+            if (scale)
+                for (qint64 i = 0; i < m; ++i)
+                    out[i] = scale[data[used + i]];
+            else
+                std::memcpy(out, data + used, std::size_t(m));
+            Offset += m;
+            used += m;
+            if (Offset == qint64(Row.size())) {
+                for (std::size_t i = 0; i < Row.size(); ++i)
+                    Sums[i] += Row[i];
+                Offset = 0;
+                if (++Y % Factor == 0 || Y == Height)
+                    EmitBlockRow(Y % Factor == 0 ? Factor : Y % Factor);
+            }
+        }
+        return used;
+    }
+
+private:
+    void EmitBlockRow(int rows)
+    {
+        std::uint8_t* out = Picture.scanLine((Y - 1) / Factor);
+        for (int x = 0; x < Picture.width(); ++x) {
+            const int first = x * Factor;
+            const int columns = std::min(Factor, Width - first);
+            std::uint32_t total[3] = {};
+            for (int i = first; i < first + columns; ++i)
+                for (int c = 0; c < 3; ++c)
+                    total[c] += Sums[std::size_t(i) * std::size_t(Channels) + std::size_t(Channels == 3 ? c : 0)];
+            const std::uint32_t count = std::uint32_t(columns * rows);
+            for (int c = 0; c < 3; ++c)  // red, green, blue become blue, green, red
+                out[x * 3 + 2 - c] = std::uint8_t((total[c] + count / 2) / count);
+        }
+        std::fill(Sums.begin(), Sums.end(), 0);
+    }
+
+    QImage& Picture;
+    int Width;
+    int Height;
+    int Channels;
+    int Factor;
+    std::vector<std::uint8_t> Row;    // the source row being read, in file order
+    std::vector<std::uint32_t> Sums;  // its columns' sums over the block row so far
+    int Y = 0;                        // source rows complete
+    qint64 Offset = 0;                // samples of the current source row read so far
+};
+
 // Raw greymaps and pixmaps of byte samples paint every pixel themselves, white included.
 bool PaintsItsOwnBackground(const TPortableHeader& header)
 {
@@ -357,7 +430,10 @@ void TPortablePixelmap::Load(QIODevice& stream, QString& failure)
         failure = Text("Unknown format");
         return;
     }
-    QImage picture = NewBitmap24(header.Width, header.Height);
+    FullSize = QSize(header.Width, header.Height);
+    const int factor = ReductionFor(header);
+    QImage picture = NewBitmap24(int((std::int64_t(header.Width) + factor - 1) / factor),
+                                 int((std::int64_t(header.Height) + factor - 1) / factor));
     if (picture.isNull())
         return;  // "Out of memory." stays: the size is refused before anything is allocated
     if (!PaintsItsOwnBackground(header))
@@ -365,7 +441,7 @@ void TPortablePixelmap::Load(QIODevice& stream, QString& failure)
     Bitmap = std::move(picture);
     Kind = std::clamp(header.Kind, 1, 6);
     pos = dataPos;
-    const bool read = Kind < 4 ? ReadPlain(bytes, pos, header) : ReadRaw(bytes, pos, header);
+    const bool read = Kind < 4 ? ReadPlain(bytes, pos, header) : ReadRaw(bytes, pos, header, factor);
     stream.seek(std::min(pos, stream.size()));
     if (read)
         failure.clear();
@@ -448,7 +524,16 @@ bool TPortablePixelmap::ReadRawBits(TByteStream& bytes, qint64& pos)
     return true;
 }
 
-bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortableHeader& header)
+int TPortablePixelmap::ReductionFor(const TPortableHeader& header) const
+{
+    if (!NeededSize || !PaintsItsOwnBackground(header))
+        return 1;
+    const QSize needed = NeededSize(QSize(header.Width, header.Height)).expandedTo(QSize(1, 1));
+    // k <= side / need keeps side / k, and so the rounded-up reduced side, at or above the need.
+    return std::max(1, std::min(header.Width / needed.width(), header.Height / needed.height()));
+}
+
+bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortableHeader& header, int factor)
 {
     if (Kind == 4)
         return ReadRawBits(bytes, pos);
@@ -459,6 +544,18 @@ bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortable
     const bool wide = maxValue > 255;
     const std::vector<std::uint8_t> scale = ScaleTable(maxValue, wide ? maxValue : 255);
     auto report = [&] { ThrottledProgress(int((pos + 1) * 100 / size), "Loading"); };
+    if (factor > 1) {
+        TReducedRows rows(Bitmap, header.Width, header.Height, Kind == 5 ? 1 : 3, factor);
+        while (!rows.Full()) {
+            const std::uint8_t* data = nullptr;
+            const qint64 n = bytes.Span(pos, data);
+            if (n <= 0)
+                break;
+            pos += rows.Take(data, n, maxValue == 255 ? nullptr : scale.data());
+            report();
+        }
+        return true;
+    }
     TByteImage image(&Bitmap);
     if (!wide) {
         TByteRows rows(image, width, height, Kind == 5 ? 1 : 3);

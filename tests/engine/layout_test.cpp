@@ -256,3 +256,16 @@ TEST(ValidatedInfo, ClampsCodesCutsNameKeepsPercentages)
     EXPECT_EQ(valid.ZoomX, 99999);
     EXPECT_EQ(valid.X, -70000);
 }
+
+TEST(ReducedDecode, LayoutSizeFollowsTheDeliveredPicturesTurnAndTheNeedCoversBothTurns)
+{
+    EXPECT_EQ(LayoutPictureSize({750, 500}, {3000, 2000}), QSize(3000, 2000));
+    EXPECT_EQ(LayoutPictureSize({500, 750}, {3000, 2000}), QSize(2000, 3000));  // turned upright after decoding
+    EXPECT_EQ(LayoutPictureSize({750, 500}, {}), QSize(750, 500));
+    EXPECT_EQ(LayoutPictureSize({750, 500}, {300, 200}), QSize(750, 500));  // a full size below the picture's
+
+    // Laid out at a fifth of the width and a tenth of the height: the turned picture needs the other shares.
+    const auto output = [](QSize full) { return QSize(full.width() / 5, full.height() / 10); };
+    EXPECT_EQ(NeededDecodeSize({3000, 2000}, output), QSize(600, 400));
+    EXPECT_EQ(NeededDecodeSize({10, 10}, [](QSize) { return QSize(0, 0); }), QSize(1, 1));
+}

@@ -243,3 +243,23 @@ TEST(PortableProgress, LoadsAndSavesAreFramedByStartAndEndReports)
 }
 
 }  // namespace
+
+TEST(PortableRead, PrintOnlyReadAveragesWholeBlocks)
+{
+    // A 5 x 3 greymap needed at 2 x 1 is read in blocks of 2 x 2; the last column and row average what they hold.
+    TPortablePixelmap grey;
+    grey.NeededSize = [](QSize full) {
+        EXPECT_EQ(full, QSize(5, 3));
+        return QSize(2, 1);
+    };
+    ASSERT_EQ(Load(grey, Bytes("P5\n5 3\n255\n\x00\x10\x20\x30\x40\x02\x12\x22\x32\x42\x64\x64\x00\x00\xc8")), "");
+    EXPECT_EQ(grey.FullSize, QSize(5, 3));
+    EXPECT_EQ(Pixels(grey.GetBitmap()),
+              (std::vector<QRgb>{0x090909, 0x292929, 0x414141, 0x646464, 0x000000, 0xC8C8C8}));
+
+    // Colour keeps its channels; data that ends early averages the rows it has and leaves the rest white.
+    TPortablePixelmap colour;
+    colour.NeededSize = [](QSize) { return QSize(1, 1); };
+    ASSERT_EQ(Load(colour, Bytes("P6\n2 4\n255\n\x10\x20\x30\x30\x40\x50\x10\x20\x30\x30\x40\x50\x01")), "");
+    EXPECT_EQ(Pixels(colour.GetBitmap()), (std::vector<QRgb>{0x203040, W}));
+}

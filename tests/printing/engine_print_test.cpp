@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -330,4 +331,58 @@ TEST(PrintToFile, AFullDiskEndsTheJobAtOnceAndKeepsTheEarlierFile)
         EXPECT_EQ(kept.readAll(), "the earlier page");
         EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{name});  // no temporary file left
     }
+}
+
+namespace {
+
+// The bitmap's pixels that are not near white.
+QRect PictureBounds(const QImage& page)
+{
+    QRect bounds;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 192)
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+bool Within(QPoint a, QPoint b)
+{
+    return std::abs(a.x() - b.x()) <= 1 && std::abs(a.y() - b.y()) <= 1;
+}
+
+}  // namespace
+
+// A run that prints and ends decodes a large JPEG only as large as the page shows it, yet places it exactly where
+// the whole picture goes; a run whose window may still show decodes it whole.
+TEST_F(EnginePrint, PrintOnlyRunDecodesReducedWithTheSameLayout)
+{
+    const QString folder = NewTestFolder();
+    QImage photo(3000, 2000, QImage::Format_RGB32);
+    photo.fill(Qt::darkBlue);
+    ASSERT_TRUE(photo.save(folder + "/photo.jpg", "JPG", 90));
+    const QStringList options{"/SCALE=ScaleToPage", "/POSITION=BottomRight", "/QUALITY=Low"};
+
+    ASSERT_TRUE(Engine->ProcessCommandLine(QStringList{folder + "/photo.jpg", "/PRINTTO=" + folder + "/full.png"} +
+                                           options));
+    EXPECT_EQ(Engine->Picture().size(), QSize(3000, 2000));
+
+    bool ended = false;
+    Engine->OnAutoPrinted = [&](TPictavo*) { ended = true; };
+    ASSERT_TRUE(Engine->ProcessCommandLine(
+        QStringList{folder + "/photo.jpg", "/PRINTTO=" + folder + "/reduced.png"} + options));
+    EXPECT_TRUE(ended);
+    EXPECT_LT(Engine->Picture().width(), 3000 / 2);
+    EXPECT_EQ(Engine->PictureSize(), QSize(3000, 2000));
+
+    const QImage full(folder + "/full.png");
+    const QImage reduced(folder + "/reduced.png");
+    ASSERT_EQ(full.size(), reduced.size());
+    const QRect a = PictureBounds(full);
+    const QRect b = PictureBounds(reduced);
+    ASSERT_FALSE(a.isEmpty());
+    // The picture does not fill the page, so its place is tested.
+    EXPECT_TRUE(a.width() < full.width() || a.height() < full.height());
+    EXPECT_TRUE(Within(a.topLeft(), b.topLeft())) << a.x() << "," << a.y() << " " << b.x() << "," << b.y();
+    EXPECT_TRUE(Within(a.bottomRight(), b.bottomRight()));
 }

@@ -50,7 +50,7 @@ TEST(PageBitmap, PictureInItsRectangleAndBackgroundAround)
         EXPECT_EQ(page.pixelColor(at), QColor(Qt::blue)) << at.x() << "," << at.y();
 }
 
-TEST(PageBitmap, NearestNeighbourKeepsEverySourcePixelSharp)
+TEST(PageBitmap, WholeFactorEnlargementKeepsEverySourcePixelSharp)
 {
     QImage picture = Picture(2, 1, Qt::black);
     picture.setPixelColor(1, 0, Qt::white);

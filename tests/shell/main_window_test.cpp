@@ -309,7 +309,7 @@ TEST(MainWindow, CopiesItselfIntoTheStartMenuWithADesktopEntry)
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
     EXPECT_TRUE(text.contains("\nType=Application\n"));
     EXPECT_TRUE(text.contains("\nName=Pictavo\n"));
-    EXPECT_TRUE(text.contains("\nCategories=Graphics;\n"));
+    EXPECT_TRUE(text.contains("\nCategories=Graphics;Printing;Viewer;\n"));
     EXPECT_TRUE(text.contains("\nExec=\"" + copy.filePath() + "\" %f\n"));
 }
 

@@ -209,6 +209,7 @@ void TPictavo::ClearPicture()
 {
     NamePicture(QString());
     FEmpty = true;
+    FFullSize = QSize();
     FPicture = NewBitmap24(1, 1);
     FPicture.fill(Qt::white);
     FPictureDpiX = FPictureDpiY = 0;
@@ -216,6 +217,11 @@ void TPictavo::ClearPicture()
 }
 
 bool TPictavo::OpenPicture(const QString& fileName)
+{
+    return OpenPicture(fileName, false);
+}
+
+bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
 {
     FOpenWarning.clear();
     LastErrorFile.clear();
@@ -231,6 +237,15 @@ bool TPictavo::OpenPicture(const QString& fileName)
         info.BackColor = kWhite;
         info.Bitmap = &FPicture;
         info.AutoRotate = FAutoRotate;
+        if (printOnly)
+            info.NeededSize = [this](QSize full) {
+                try {
+                    return NeededDecodeSize(full, [this](QSize size) { return PrintedPictureSize(size); });
+                } catch (...) {
+                    return full;  // a layout that cannot be computed asks for everything
+                }
+            };
+        FFullSize = QSize();
         const TOpenImage* registry = GetOpenImage();
         if (!registry)
             throw std::bad_alloc();
@@ -240,6 +255,8 @@ bool TPictavo::OpenPicture(const QString& fileName)
         } else if (registry->OpenFile(info)) {
             if (!SetPixelFormat24(FPicture))
                 throw std::bad_alloc();
+            if (info.FullSize.isValid() && info.FullSize != FPicture.size())
+                FFullSize = info.FullSize;
             FEmpty = false;
             FPictureDpiX = info.DpiX;
             FPictureDpiY = info.DpiY;
@@ -320,8 +337,8 @@ void TPictavo::MeasurePrinter()
     FPageHeight = page.height < 1 ? kFallbackPageHeight : page.height;
     FInfo.PageWidth = FPageWidth;
     FInfo.PageHeight = FPageHeight;
-    FInfo.PictureWidth = FPicture.width();
-    FInfo.PictureHeight = FPicture.height();
+    FInfo.PictureWidth = PictureSize().width();
+    FInfo.PictureHeight = PictureSize().height();
     FDpiX = page.dpiX < 1 ? kFallbackDpi : page.dpiX;
     FDpiY = page.dpiY < 1 ? kFallbackDpi : page.dpiY;
     FPaperInches = page.inches;
@@ -360,6 +377,11 @@ void TPictavo::ComputeLayout(TPictavoInfo& info) const
     ::ComputeLayout(info, device);
 }
 
+QSize TPictavo::PictureSize() const
+{
+    return LayoutPictureSize(FPicture.size(), FFullSize);
+}
+
 void TPictavo::PrintBitmapSize(std::int32_t budget, std::int32_t& width, std::int32_t& height) const
 {
     const QSize size = ::PrintBitmapSize(budget, FPageWidth, FPageAspect);
@@ -388,8 +410,8 @@ void TPictavo::DrawPage(QPainter& painter, const QRect& exposed)
         TPictavoInfo info = FInfo;
         info.ScaleX = FPreviewScaleX;
         info.ScaleY = FPreviewScaleY;
-        info.PictureWidth = FPicture.width();
-        info.PictureHeight = FPicture.height();
+        info.PictureWidth = PictureSize().width();
+        info.PictureHeight = PictureSize().height();
         ComputeLayout(info);
         if (info.OutWidth < 0 || info.OutHeight < 0)
             throw std::range_error("negative picture size");
@@ -429,7 +451,7 @@ bool TPictavo::RefreshPreview(const QRect& needed, const QRect& shown, std::int6
         FPreview = NewBitmap24(shown.width(), shown.height());
         if (FPreview.isNull())
             return false;
-        StretchNearest(FPicture, FPreview, TStretchRect{-shown.left(), -shown.top(), width, height}, FPreview.rect());
+        StretchSmooth(FPicture, FPreview, TStretchRect{-shown.left(), -shown.top(), width, height}, FPreview.rect());
     }
     FPreviewRect = shown;
     FPreviewSize = size;
@@ -492,8 +514,8 @@ void TPictavo::UpdateSizes()
     inputs.PageHeight = FPageHeight;
     inputs.DpiX = FDpiX;
     inputs.DpiY = FDpiY;
-    inputs.PictureWidth = FPicture.width();
-    inputs.PictureHeight = FPicture.height();
+    inputs.PictureWidth = PictureSize().width();
+    inputs.PictureHeight = PictureSize().height();
     ::UpdateSizes(FInfo, inputs);
     FInfo.CopiesText = CopiesText();
 }

@@ -146,6 +146,8 @@ public:
     QWidget* ToolbarPanel() const { return FToolbarPanel; }
     QWidget* ToolbarForm() const { return FToolbarForm; }
     const TBitmap& Picture() const { return FPicture; }
+    // The picture's size as laid out: its full size, also when a print-only run decoded a reduced copy.
+    QSize PictureSize() const;
     const TBitmap& Preview() const { return FPreview; }
     bool PreviewDirty() const { return FPreviewDirty; }
     int PaintFailed() const { return FPaintFailed; }
@@ -191,6 +193,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // printOnly: the picture will only be printed, at the current settings, so a reduced copy may be decoded.
+    bool OpenPicture(const QString& fileName, bool printOnly);
+    // The picture's size on the first attempt's page bitmap, for a picture of the given full size.
+    QSize PrintedPictureSize(QSize fullSize) const;
     void BuildWindows();
     void BuildToolbarControls();  // the controls of the options toolbar
     void PlaceToolbarControls();
@@ -227,6 +233,7 @@ private:
     TPictavoPage* FPage = nullptr;
     std::int32_t FMargin = 10;
     TBitmap FPicture;
+    QSize FFullSize;  // the picture's full size when FPicture is a reduced copy; invalid otherwise
     // The part of the picture's rectangle that shows on the sheet, stretched: FPreviewRect is that part in the
     // rectangle's own coordinates, FPreviewSize the whole rectangle's size it was stretched for. Holding only
     // what shows keeps a huge picture, or a "Close Up" sheet larger than the window, as cheap as the window.

@@ -40,8 +40,6 @@ void ApplyCommandLineSettings(TPictavo& engine, const TCommandLine& line)
     info.ZoomXY = line.ZoomXY.value_or(info.ZoomXY);
     info.Temporary = true;  // for this run only
     engine.SetInfo(info);
-    if (line.ScaleToPictureResolution)
-        engine.PrintAtPictureResolution();
     if (line.Copies)
         engine.SetCopies(*line.Copies);
 }
@@ -76,7 +74,13 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
         }
     }
     UseCommandLinePrinter(*this, line);
-    if (!OpenPicture(line.Argument(0))) {
+    // A run that prints and ends (the host ends it once the print is done) never shows the picture: its
+    // settings come first, so the picture need only be decoded as large as the page will show it.
+    const bool printOnly = (line.PrintRequested() || FAutoPrint) && OnAutoPrinted;
+    if (printOnly)
+        ApplyCommandLineSettings(*this, line);
+    // The picture's own resolution is known only once it is open, so /SCALE=Picture decodes it whole.
+    if (!OpenPicture(line.Argument(0), printOnly && !line.ScaleToPictureResolution)) {
         if (line.PrintRequested()) {
             // A script's run that could not print leaves the settings as they were.
             MarkTemporary(*this);
@@ -89,7 +93,10 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
         info.Name = line.Argument(1);
         SetInfo(info);
     }
-    ApplyCommandLineSettings(*this, line);
+    if (!printOnly)
+        ApplyCommandLineSettings(*this, line);
+    if (line.ScaleToPictureResolution)
+        PrintAtPictureResolution();
     if (line.PrintRequested())
         SetAutoPrint(true);
     if (!FAutoPrint)

@@ -207,6 +207,7 @@ bool TPictavo::PasteFromClipboard()
             throw std::bad_alloc();  // offered, but it could not be read
         FPicture = PictureFromImage(image);
         FPictureDpiX = FPictureDpiY = 0;  // the clipboard's resolution is the screen's, not the picture's
+        FFullSize = QSize();
         FEmpty = false;
         NamePicture(QString());  // a pasted picture has no file and no name
         result = true;

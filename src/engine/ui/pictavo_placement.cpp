@@ -42,8 +42,8 @@ void TPictavo::CenterPicture()
         TPictavoInfo centred = FInfo;
         centred.Position = kPositionCenter;
         centred.ScaleX = centred.ScaleY = 1.0L;
-        centred.PictureWidth = FPicture.width();
-        centred.PictureHeight = FPicture.height();
+        centred.PictureWidth = PictureSize().width();
+        centred.PictureHeight = PictureSize().height();
         ComputeLayout(centred);
         TPictavoInfo info = FInfo;
         info.X = centred.OutLeft;

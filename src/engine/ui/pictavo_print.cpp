@@ -15,16 +15,15 @@ namespace {
 constexpr int kMinCopies = 1;
 constexpr int kMaxCopies = 99;
 
-// The page bitmap of one attempt, laid out with the preview's computation in bitmap pixels.
-QImage RenderPrintPage(const TPictavo& engine, QSize size)
+// Where the picture lies on a page bitmap of the given size, laid out with the preview's computation in bitmap
+// pixels, for a picture of pictureSize.
+TStretchRect PrintLayout(const TPictavo& engine, QSize size, QSize pictureSize)
 {
-    if (size.width() < 1 || size.height() < 1)
-        return {};
     TPictavoInfo info = *engine.Info();
     info.PageWidth = engine.PageWidth();
     info.PageHeight = engine.PageHeight();
-    info.PictureWidth = engine.Picture().width();
-    info.PictureHeight = engine.Picture().height();
+    info.PictureWidth = pictureSize.width();
+    info.PictureHeight = pictureSize.height();
     info.ScaleX = Extended(size.width()) / engine.PageWidth();
     info.ScaleY = Extended(size.height()) / engine.PageHeight();
     // A custom-placed picture keeps its strip on the printed page, the way the preview keeps it on the sheet.
@@ -35,7 +34,15 @@ QImage RenderPrintPage(const TPictavo& engine, QSize size)
     device.ClientWidth = size.width();
     device.ClientHeight = size.height();
     ComputeLayout(info, device);
-    const TStretchRect rect{info.OutLeft, info.OutTop, info.OutWidth, info.OutHeight};
+    return TStretchRect{info.OutLeft, info.OutTop, info.OutWidth, info.OutHeight};
+}
+
+// The page bitmap of one attempt.
+QImage RenderPrintPage(const TPictavo& engine, QSize size)
+{
+    if (size.width() < 1 || size.height() < 1)
+        return {};
+    const TStretchRect rect = PrintLayout(engine, size, engine.PictureSize());
     return RenderPageBitmap(engine.Picture(), size, rect, engine.BackgroundColor());
 }
 
@@ -173,6 +180,20 @@ void TPictavo::SetPrintMemory(std::int32_t bytes)
         return;
     FPrintMemory = bytes;
     LayoutPage();
+}
+
+QSize TPictavo::PrintedPictureSize(QSize fullSize) const
+{
+    // The page bitmap the first attempt will use: the one the layout after the open computes from this page.
+    std::int32_t w = 0;
+    std::int32_t h = 0;
+    PrintBitmapSize(FPrintMemory, w, h);
+    const QSize size(QualitySize(FInfo, w), QualitySize(FInfo, h));
+    if (size.width() < 1 || size.height() < 1)
+        return fullSize;
+    const TStretchRect rect = PrintLayout(*this, size, fullSize);
+    const auto side = [](std::int64_t n) { return int(std::clamp<std::int64_t>(n < 0 ? -n : n, 1, INT32_MAX)); };
+    return QSize(side(rect.Width), side(rect.Height));
 }
 
 std::int32_t TPictavo::QualitySize(const TPictavoInfo& info, std::int32_t value) const

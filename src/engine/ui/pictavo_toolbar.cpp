@@ -318,8 +318,8 @@ TPrintReadout TPictavo::Readout(QSize output) const
     inputs.Info = FInfo;
     inputs.Info.PageWidth = FPageWidth;
     inputs.Info.PageHeight = FPageHeight;
-    inputs.Info.PictureWidth = FPicture.width();
-    inputs.Info.PictureHeight = FPicture.height();
+    inputs.Info.PictureWidth = PictureSize().width();
+    inputs.Info.PictureHeight = PictureSize().height();
     inputs.Device.DpiX = FDpiX;
     inputs.Device.DpiY = FDpiY;
     inputs.Device.ScreenPPI = FScreenPPI;
