@@ -15,3 +15,13 @@ inline bool PictureFits(std::int64_t w, std::int64_t h)
     const std::int64_t stride = (w * 3 + 3) & ~std::int64_t(3);
     return stride <= kMaxPictureBytes / h;
 }
+
+// True when a load that holds a decoded source of sourceBytesPerPixel beside the 24-bit picture it becomes stays
+// within the ceiling: the ceiling counts every buffer a load holds at once.
+inline bool PictureAndSourceFit(std::int64_t w, std::int64_t h, std::int64_t sourceBytesPerPixel)
+{
+    if (!PictureFits(w, h))
+        return false;
+    const std::int64_t stride = (w * 3 + 3) & ~std::int64_t(3);
+    return stride + w * sourceBytesPerPixel <= kMaxPictureBytes / h;
+}

@@ -1,5 +1,6 @@
 #include "common/paths.h"
 
+#include "common/atomic_file.h"
 #include "common/shell.h"
 
 #include <QDir>
@@ -8,6 +9,9 @@
 
 #include <algorithm>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -77,15 +81,14 @@ QString TPaths::DataFolder(const QString& name) const
 
 bool TPaths::DeleteFileForced(const QString& path) const
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (path.isEmpty() || ::lstat(name.constData(), &st) != 0)
         return true;
-    // A link goes by itself; its target's permissions are not ours to change.
-    if (!info.isSymLink())
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    QFile::remove(path);
-    const QFileInfo after(path);
-    return !after.exists() && !after.isSymLink();
+    // Here a read-only file can be removed as it is: the folder's permission decides, so no mode is changed
+    // (which, done by name, could reach through a link to the file it points at). A link goes itself.
+    ::unlink(name.constData());
+    return ::lstat(name.constData(), &st) != 0;
 }
 
 bool TPaths::CopyFileForced(const QString& source, const QString& target) const
@@ -96,7 +99,20 @@ bool TPaths::CopyFileForced(const QString& source, const QString& target) const
     if (!DirExists(folder))
         MakeDirPath(folder);
     DeleteFileForced(target);
-    return QFile::copy(source, target);
+    QFile input(source);
+    if (!input.open(QIODevice::ReadOnly))
+        return false;
+    // Written beside the target and renamed over it, so a link planted at the target's name is replaced, not
+    // written through, and the copy keeps the source's permissions (a program stays executable).
+    TAtomicFile output(target);
+    output.SetPermissions(input.permissions());
+    if (!output.Open())
+        return false;
+    QByteArray chunk;
+    while (!(chunk = input.read(1 << 20)).isEmpty())
+        if (output.write(chunk) != chunk.size())
+            return false;
+    return input.error() == QFileDevice::NoError && output.Commit();
 }
 
 bool TPaths::OpenWithShell(const QString& target, const QString& parameters) const

@@ -89,7 +89,7 @@ TPrintAttemptsResult RunPrintAttempts(QSize firstSize, std::int32_t budget,
             good = false;
         if (transfer == TTransferResult::Accepted && good)
             result.Success = true;
-        if (result.Success || budget < kSmallestRetryBudget)
+        if (result.Success || transfer == TTransferResult::Broken || budget < kSmallestRetryBudget)
             break;
         budget -= kBudgetStep;
         try {

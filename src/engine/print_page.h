@@ -20,6 +20,7 @@ enum class TTransferResult {
     Failed,    // the bitmap could not be made; nothing reached the printer
     Accepted,  // the printer took the page
     Refused,   // the printer refused the page
+    Broken,    // the output cannot be written (a full disk): no later attempt can help, so none is made
 };
 
 struct TPrintAttemptsResult {

@@ -54,17 +54,27 @@ std::optional<TBmpHeader> ReadBmpHeader(const QByteArray& start)
         header.Height = S32(start, at + 8);
         header.BitCount = U16(start, at + 14);
         header.Compression = U32(start, at + 16);
-        // The green mask sits inside the longer headers, or right after the 40-byte one.
-        const int greenAt = at + kInfoHeader + 4;
-        if (header.Compression == kBiBitfields && start.size() >= greenAt + 4)
-            header.GreenMask = U32(start, greenAt);
+        // The masks sit inside the longer headers, or right after the 40-byte one.
+        const int masksAt = at + kInfoHeader;
+        if (header.Compression == kBiBitfields && start.size() >= masksAt + 12) {
+            header.RedMask = U32(start, masksAt);
+            header.GreenMask = U32(start, masksAt + 4);
+            header.BlueMask = U32(start, masksAt + 8);
+        }
     } else {
         return std::nullopt;
     }
-    if (header.Height < 0)
+    if (header.Height < 0) {
         header.Height = -header.Height;  // rows stored top-down
+        header.TopDown = true;
+    }
     if (header.Width <= 0 || header.Height <= 0 || !ValidBitCount(header.BitCount))
         return std::nullopt;
+    if (header.BitCount == 16 && header.Compression == kBiRgb) {
+        header.RedMask = 0x7C00;
+        header.GreenMask = 0x03E0;
+        header.BlueMask = 0x001F;
+    }
     return header;
 }
 

@@ -10,9 +10,12 @@
 struct TBmpHeader {
     std::int64_t Width = 0;
     std::int64_t Height = 0;  // rows, whatever the direction
+    bool TopDown = false;     // the first stored row is the top one
     int BitCount = 0;
     std::uint32_t Compression = 0;
-    std::uint32_t GreenMask = 0;  // of 16-bit bit-field pictures
+    std::uint32_t RedMask = 0;    // channel masks of 16-bit pictures: the file's bit fields, or 5-5-5
+    std::uint32_t GreenMask = 0;
+    std::uint32_t BlueMask = 0;
     std::int64_t PixelOffset = 0;
 };
 

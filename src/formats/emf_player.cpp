@@ -1,3 +1,4 @@
+#include "formats/emfplus_player.h"
 #include "formats/metafile_canvas.h"
 #include "formats/metafile_dib.h"
 #include "formats/metafile_player.h"
@@ -40,9 +41,18 @@ std::optional<TEmfHeader> ReadHeader(const QByteArray& bytes)
     h.handles = header.U16(56);
     double deviceW = header.I32(72), deviceH = header.I32(76);
     double mmW = header.I32(80), mmH = header.I32(84);
-    if (size >= kMicrometersEnd && header.I32(100) > 0 && header.I32(104) > 0) {
-        mmW = header.I32(100) / 1000.0;  // finer than whole millimetres
-        mmH = header.I32(104) / 1000.0;
+    // The later fields are there only where the description and the pixel format do not start: writers put
+    // the description right after the short header, and its text then reads as nonsense sizes.
+    std::uint32_t end = size;
+    if (header.U32(64) > 0 && header.U32(68) >= kMinHeaderSize)
+        end = std::min(end, header.U32(68));
+    if (end >= 100 && header.U32(88) > 0 && header.U32(92) >= kMinHeaderSize)
+        end = std::min(end, header.U32(92));
+    // Micrometres refine the millimetres; sizes that disagree with them are not trusted.
+    const double umW = header.I32(100) / 1000.0, umH = header.I32(104) / 1000.0;
+    if (end >= kMicrometersEnd && umW > 0 && umH > 0 && std::abs(umW - mmW) <= 1 && std::abs(umH - mmH) <= 1) {
+        mmW = umW;
+        mmH = umH;
     }
     if (deviceW > 0 && deviceH > 0 && mmW > 0 && mmH > 0)
         h.pixelsPerMm = QSizeF(deviceW / mmW, deviceH / mmH);
@@ -109,14 +119,49 @@ std::vector<QRectF> RegionRects(const TRecordView& r, std::uint64_t at, std::uin
     return rects;
 }
 
-QImage Dib(const TRecordView& r, std::uint64_t offBmi, std::uint64_t cbBmi, std::uint64_t offBits,
-           std::uint64_t cbBits)
+std::vector<QRgb> PaletteEntries(const TRecordView& r, std::uint64_t at, std::uint64_t count)
 {
-    const QByteArrayView info = r.Bytes(offBmi, cbBmi);
-    const QByteArrayView bits = r.Bytes(offBits, cbBits);
-    if (info.isEmpty() || bits.isEmpty())
+    std::vector<QRgb> entries;
+    if (!r.Fits(at, count, 4))
+        return entries;
+    for (std::uint64_t i = 0; i < count; ++i)
+        entries.push_back(qRgb(r.U8(at + 4 * i), r.U8(at + 4 * i + 1), r.U8(at + 4 * i + 2)));
+    return entries;
+}
+
+// A metafile carried inside a comment record: the Windows metafile an enhanced one was converted from, or the
+// enhanced-metafile form among several formats. Empty when the comment carries none.
+struct TNestedMetafile {
+    QByteArray bytes;
+    bool enhanced = false;
+};
+
+TNestedMetafile NestedMetafile(const TRecordView& r)
+{
+    constexpr std::uint32_t kPublic = 0x43494447;  // "GDIC"
+    constexpr std::uint32_t kWindowsMetafile = 0x80000001, kMultiFormats = 0x40000004;
+    constexpr std::uint64_t kIdentifier = 12;     // offsets in the comment count from here
+    if (r.U32(kIdentifier) != kPublic)
         return {};
-    return DecodeMetafileDib(info, bits);
+    const std::uint32_t kind = r.U32(kIdentifier + 4);
+    if (kind == kWindowsMetafile) {
+        constexpr std::uint64_t kWmfAt = kIdentifier + 24;
+        return {r.Bytes(kWmfAt, r.U32(kWmfAt - 4)).toByteArray(), false};
+    }
+    if (kind != kMultiFormats)
+        return {};
+    const std::uint64_t count = r.U32(kIdentifier + 24), formatsAt = kIdentifier + 28;
+    if (!r.Fits(formatsAt, count, 16))
+        return {};
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::uint64_t at = formatsAt + 16 * i;
+        if (r.U32(at) != kEmfSignature)
+            continue;
+        const QByteArrayView data = r.Bytes(kIdentifier + std::uint64_t(r.U32(at + 12)), r.U32(at + 8));
+        if (!data.isEmpty())
+            return {data.toByteArray(), true};
+    }
+    return {};
 }
 
 class TEmfPlayer {
@@ -139,10 +184,24 @@ public:
             const TRecordView record(head.Data(), qsizetype(size));
             if (type == U_EMR_EOF)
                 return;
-            if (type != U_EMR_HEADER && Safe(type, record))
-                Dispatch(type, record);
+            if (type != U_EMR_HEADER) {
+                ++records_;
+                if (Safe(type, record))
+                    Dispatch(type, record);
+            }
+            if (canvas_.Exhausted())
+                return;
             offset += size;
         }
+    }
+
+    bool Drew() const { return canvas_.Drew(); }
+    bool Empty() const { return records_ == 0; }
+    const TNestedMetafile& Nested() const { return nested_; }
+
+    TPlayback Result() const
+    {
+        return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted(), canvas_.Glyphs(), canvas_.LargestClip()};
     }
 
 private:
@@ -152,9 +211,16 @@ private:
     {
         if (type < 1 || type > U_EMR_MAX)
             return false;
-        if (r.Size() < 12 && type != U_EMR_SAVEDC && type != U_EMR_REALIZEPALETTE && type != U_EMR_BEGINPATH &&
-            type != U_EMR_ENDPATH && type != U_EMR_CLOSEFIGURE && type != U_EMR_FLATTENPATH &&
-            type != U_EMR_WIDENPATH && type != U_EMR_ABORTPATH)
+        // Records that read nothing but their type draw from state alone. Writers that leave out the bounds
+        // of the path-drawing ones (which no player reads) still mean them.
+        switch (type) {
+        case U_EMR_SAVEDC: case U_EMR_REALIZEPALETTE: case U_EMR_BEGINPATH: case U_EMR_ENDPATH:
+        case U_EMR_CLOSEFIGURE: case U_EMR_FLATTENPATH: case U_EMR_WIDENPATH: case U_EMR_ABORTPATH:
+        case U_EMR_FILLPATH: case U_EMR_STROKEPATH: case U_EMR_STROKEANDFILLPATH:
+            return true;
+        default: break;
+        }
+        if (r.Size() < 12)
             return false;
         return U_emf_record_safe(r.Data()) != 0;
     }
@@ -169,10 +235,27 @@ private:
     void Text(const TRecordView& r, bool wide);
     void StretchDibits(const TRecordView& r);
     void SetDibitsToDevice(const TRecordView& r);
-    void Blt(const TRecordView& r, bool stretch, bool alpha);
+    void Blt(const TRecordView& r, bool stretch, bool alpha, bool keyed = false);
+    void GradientFill(const TRecordView& r);
+    void GradientTriangle(const QPointF (&p)[3], const QColor (&c)[3], int depth);
+    int triangleDepth_ = 0;
+    QImage Dib(const TRecordView& r, std::uint64_t offBmi, std::uint64_t cbBmi, std::uint64_t offBits,
+               std::uint64_t cbBits, std::uint32_t usage) const;
 
     TMetafileCanvas canvas_;
+    std::uint64_t records_ = 0;
+    TNestedMetafile nested_;
 };
+
+QImage TEmfPlayer::Dib(const TRecordView& r, std::uint64_t offBmi, std::uint64_t cbBmi, std::uint64_t offBits,
+                       std::uint64_t cbBits, std::uint32_t usage) const
+{
+    const QByteArrayView info = r.Bytes(offBmi, cbBmi);
+    const QByteArrayView bits = r.Bytes(offBits, cbBits);
+    if (info.isEmpty() || bits.isEmpty())
+        return {};
+    return DecodeMetafileDib(info, bits, canvas_.Palette(), usage == U_DIB_PAL_COLORS);
+}
 
 void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
 {
@@ -193,14 +276,14 @@ void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
     case U_EMR_SETWINDOWORGEX: c.SetWindowOrg(r.PointL(8)); break;
     case U_EMR_SETVIEWPORTEXTEX: c.SetViewportExt(QSizeF(r.I32(8), r.I32(12))); break;
     case U_EMR_SETVIEWPORTORGEX: c.SetViewportOrg(r.PointL(8)); break;
-    case U_EMR_SETPIXELV: c.SetPixel(r.PointL(8), r.Color(16)); break;
+    case U_EMR_SETPIXELV: c.SetPixel(r.PointL(8), c.ColorOf(r.U32(16))); break;
     case U_EMR_SETMAPMODE: c.SetMapMode(int(r.U32(8))); break;
     case U_EMR_SETBKMODE: c.SetBkMode(int(r.U32(8))); break;
     case U_EMR_SETPOLYFILLMODE: c.SetPolyFillMode(int(r.U32(8))); break;
     case U_EMR_SETTEXTALIGN: c.SetTextAlign(r.U32(8)); break;
     case U_EMR_SETSTRETCHBLTMODE: c.SetStretchBltMode(int(r.U32(8))); break;
-    case U_EMR_SETTEXTCOLOR: c.SetTextColor(r.Color(8)); break;
-    case U_EMR_SETBKCOLOR: c.SetBkColor(r.Color(8)); break;
+    case U_EMR_SETTEXTCOLOR: c.SetTextColor(c.ColorOf(r.U32(8))); break;
+    case U_EMR_SETBKCOLOR: c.SetBkColor(c.ColorOf(r.U32(8))); break;
     case U_EMR_OFFSETCLIPRGN: c.OffsetClip(r.PointL(8)); break;
     case U_EMR_MOVETOEX: c.MoveTo(r.PointL(8)); break;
     case U_EMR_EXCLUDECLIPRECT: c.ExcludeClipRect(r.RectL(8)); break;
@@ -218,14 +301,21 @@ void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
         break;
     case U_EMR_SELECTOBJECT: c.SelectObject(r.U32(8)); break;
     case U_EMR_DELETEOBJECT: c.DeleteObject(r.U32(8)); break;
-    case U_EMR_CREATEPEN: c.CreateObjectAt(r.U32(8), MakeGdiPen(r.U32(12), r.I32(16), r.Color(24))); break;
+    case U_EMR_CREATEPEN: c.CreateObjectAt(r.U32(8), MakeGdiPen(r.U32(12), r.I32(16), c.ColorOf(r.U32(24)))); break;
     case U_EMR_CREATEBRUSHINDIRECT:
-        c.CreateObjectAt(r.U32(8), MakeGdiBrush(r.U32(12), r.Color(16), r.U32(20)));
+        c.CreateObjectAt(r.U32(8), LogBrush(r.U32(12), c.ColorOf(r.U32(16)), r.U32(20)));
         break;
     case U_EMR_EXTCREATEPEN: ExtCreatePen(r); break;
     case U_EMR_CREATEMONOBRUSH: case U_EMR_CREATEDIBPATTERNBRUSHPT: DibBrush(r); break;
     case U_EMR_EXTCREATEFONTINDIRECTW: CreateFont(r); break;
-    case U_EMR_CREATEPALETTE: c.CreateObjectAt(r.U32(8), TGdiOther{}); break;
+    case U_EMR_CREATEPALETTE: c.CreateObjectAt(r.U32(8), TGdiPalette{PaletteEntries(r, 16, r.U16(14))}); break;
+    case U_EMR_SELECTPALETTE: c.SelectPalette(r.U32(8)); break;
+    case U_EMR_SETPALETTEENTRIES: c.SetPaletteEntries(r.U32(8), r.U32(12), PaletteEntries(r, 20, r.U32(16))); break;
+    case U_EMR_WIDENPATH: c.WidenPath(); break;
+    case U_EMR_COMMENT:
+        if (nested_.bytes.isEmpty())
+            nested_ = NestedMetafile(r);
+        break;
     case U_EMR_ANGLEARC: c.AngleArc(r.PointL(8), r.U32(16), r.F32(20), r.F32(24)); break;
     case U_EMR_ELLIPSE: c.Ellipse(r.RectL(8)); break;
     case U_EMR_RECTANGLE: c.Rectangle(r.RectL(8)); break;
@@ -255,6 +345,8 @@ void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
     case U_EMR_BITBLT: Blt(r, false, false); break;
     case U_EMR_STRETCHBLT: Blt(r, true, false); break;
     case U_EMR_ALPHABLEND: Blt(r, true, true); break;
+    case U_EMR_TRANSPARENTBLT: Blt(r, true, false, true); break;
+    case U_EMR_GRADIENTFILL: GradientFill(r); break;
     case U_EMR_SETDIBITSTODEVICE: SetDibitsToDevice(r); break;
     case U_EMR_STRETCHDIBITS: StretchDibits(r); break;
     case U_EMR_EXTTEXTOUTA: Text(r, false); break;
@@ -317,12 +409,12 @@ void TEmfPlayer::ExtCreatePen(const TRecordView& r)
     const std::uint32_t style = r.U32(28);
     const bool geometric = style & 0x10000;
     const double width = geometric ? double(r.U32(32)) : 0.0;
-    canvas_.CreateObjectAt(r.U32(8), MakeGdiPen(style, width, r.Color(40)));
+    canvas_.CreateObjectAt(r.U32(8), MakeGdiPen(style, width, canvas_.ColorOf(r.U32(40))));
 }
 
 void TEmfPlayer::DibBrush(const TRecordView& r)
 {
-    canvas_.CreateObjectAt(r.U32(8), PatternBrush(Dib(r, r.U32(16), r.U32(20), r.U32(24), r.U32(28))));
+    canvas_.CreateObjectAt(r.U32(8), PatternBrush(Dib(r, r.U32(16), r.U32(20), r.U32(24), r.U32(28), r.U32(12))));
 }
 
 void TEmfPlayer::Text(const TRecordView& r, bool wide)
@@ -356,7 +448,7 @@ void TEmfPlayer::StretchDibits(const TRecordView& r)
 {
     U_EMRSTRETCHDIBITS rec{};
     std::memcpy(&rec, r.Data(), std::min<std::size_t>(sizeof rec, std::size_t(r.Size())));
-    const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc);
+    const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc, rec.iUsageSrc);
     const QRectF source = DibSourceFromTop(r.Bytes(rec.offBmiSrc, rec.cbBmiSrc),
                                            QRectF(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y), image.height());
     canvas_.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cDest.x, rec.cDest.y), image, source, rec.dwRop);
@@ -366,13 +458,13 @@ void TEmfPlayer::SetDibitsToDevice(const TRecordView& r)
 {
     U_EMRSETDIBITSTODEVICE rec{};
     std::memcpy(&rec, r.Data(), std::min<std::size_t>(sizeof rec, std::size_t(r.Size())));
-    const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc);
+    const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc, rec.iUsageSrc);
     const QRectF source = DibSourceFromTop(r.Bytes(rec.offBmiSrc, rec.cbBmiSrc),
                                            QRectF(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y), image.height());
     canvas_.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cSrc.x, rec.cSrc.y), image, source, 0x00CC0020);
 }
 
-void TEmfPlayer::Blt(const TRecordView& r, bool stretch, bool alpha)
+void TEmfPlayer::Blt(const TRecordView& r, bool stretch, bool alpha, bool keyed)
 {
     U_EMRSTRETCHBLT rec{};
     std::memcpy(&rec, r.Data(), std::min<std::size_t>(sizeof rec, std::size_t(r.Size())));
@@ -381,7 +473,7 @@ void TEmfPlayer::Blt(const TRecordView& r, bool stretch, bool alpha)
         canvas_.PatBlt(dest, rec.dwRop);
         return;
     }
-    QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc);
+    QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc, rec.iUsageSrc);
     if (alpha && !image.isNull()) {
         // Alpha blending takes the pixels' own alpha when asked (AC_SRC_ALPHA) and a constant one always.
         const int constant = int((rec.dwRop >> 16) & 0xFF);
@@ -396,9 +488,85 @@ void TEmfPlayer::Blt(const TRecordView& r, bool stretch, bool alpha)
         }
         rec.dwRop = 0x00CC0020;
     }
+    if (keyed && !image.isNull()) {
+        // The place of the raster operation holds the colour that stays transparent.
+        const QRgb key = canvas_.ColorOf(rec.dwRop).rgb() & 0xFFFFFF;
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                if ((row[x] & 0xFFFFFF) == key)
+                    row[x] = 0;
+        }
+        rec.dwRop = 0x00CC0020;
+    }
     const QSizeF sourceSize = stretch ? QSizeF(rec.cSrc.x, rec.cSrc.y) : QSizeF(rec.cDest.x, rec.cDest.y);
     // The source of a blit is a bitmap in a device context: rows count from the top.
     canvas_.StretchBitmap(dest, image, QRectF(QPointF(rec.Src.x, rec.Src.y), sourceSize), rec.dwRop);
+}
+
+// Gradient fills: rectangles shade along one axis; triangles are shaded by cutting them into small flat pieces.
+void TEmfPlayer::GradientFill(const TRecordView& r)
+{
+    constexpr std::uint64_t kVertices = 36, kVertexSize = 16;
+    constexpr std::uint32_t kRectH = 0, kTriangle = 2;  // and 1: rectangles shaded top to bottom
+    const std::uint64_t vertices = r.U32(24), shapes = r.U32(28);
+    const std::uint32_t mode = r.U32(32);
+    const std::uint64_t shapeAt = kVertices + kVertexSize * vertices;
+    const std::uint64_t shapeSize = mode == kTriangle ? 12 : 8;
+    if (mode > kTriangle || !r.Fits(kVertices, vertices, kVertexSize) || !r.Fits(shapeAt, shapes, shapeSize))
+        return;
+    // Few triangles are cut into 64 pieces each; many small ones are fine with fewer.
+    triangleDepth_ = shapes <= 64 ? 3 : shapes <= 1024 ? 1 : 0;
+    const auto point = [&](std::uint64_t i) { return r.PointL(kVertices + kVertexSize * i); };
+    const auto colour = [&](std::uint64_t i) {
+        const std::uint64_t at = kVertices + kVertexSize * i + 8;
+        return QColor(r.U16(at) >> 8, r.U16(at + 2) >> 8, r.U16(at + 4) >> 8);
+    };
+    for (std::uint64_t s = 0; s < shapes; ++s) {
+        const std::uint64_t at = shapeAt + shapeSize * s;
+        if (mode == kTriangle) {
+            const std::uint64_t i[3] = {r.U32(at), r.U32(at + 4), r.U32(at + 8)};
+            if (i[0] >= vertices || i[1] >= vertices || i[2] >= vertices)
+                continue;
+            const QPointF p[3] = {point(i[0]), point(i[1]), point(i[2])};
+            const QColor c[3] = {colour(i[0]), colour(i[1]), colour(i[2])};
+            GradientTriangle(p, c, 0);
+            continue;
+        }
+        const std::uint64_t first = r.U32(at), second = r.U32(at + 4);
+        if (first >= vertices || second >= vertices)
+            continue;
+        const QPointF a = point(first), b = point(second);
+        QLinearGradient gradient(a, mode == kRectH ? QPointF(b.x(), a.y()) : QPointF(a.x(), b.y()));
+        gradient.setColorAt(0, colour(first));
+        gradient.setColorAt(1, colour(second));
+        QPainterPath shape;
+        shape.addRect(QRectF(a, b).normalized());
+        canvas_.FillShape(shape, QBrush(gradient));
+    }
+}
+
+void TEmfPlayer::GradientTriangle(const QPointF (&p)[3], const QColor (&c)[3], int depth)
+{
+    if (depth >= triangleDepth_) {
+        const QColor mean((c[0].red() + c[1].red() + c[2].red()) / 3, (c[0].green() + c[1].green() + c[2].green()) / 3,
+                          (c[0].blue() + c[1].blue() + c[2].blue()) / 3);
+        QPainterPath piece;
+        piece.addPolygon(QPolygonF({p[0], p[1], p[2]}));
+        piece.closeSubpath();
+        canvas_.FillShape(piece, mean);
+        return;
+    }
+    const auto mid = [](const QColor& a, const QColor& b) {
+        return QColor((a.red() + b.red()) / 2, (a.green() + b.green()) / 2, (a.blue() + b.blue()) / 2);
+    };
+    const QPointF m01 = (p[0] + p[1]) / 2, m12 = (p[1] + p[2]) / 2, m20 = (p[2] + p[0]) / 2;
+    const QColor c01 = mid(c[0], c[1]), c12 = mid(c[1], c[2]), c20 = mid(c[2], c[0]);
+    GradientTriangle({p[0], m01, m20}, {c[0], c01, c20}, depth + 1);
+    GradientTriangle({m01, p[1], m12}, {c01, c[1], c12}, depth + 1);
+    GradientTriangle({m20, m12, p[2]}, {c20, c12, c[2]}, depth + 1);
+    GradientTriangle({m01, m12, m20}, {c01, c12, c20}, depth + 1);
 }
 
 }  // namespace
@@ -416,11 +584,46 @@ bool EmfNaturalSize(const QByteArray& bytes, QSize& size)
     return true;
 }
 
-void PlayEmf(const QByteArray& bytes, QImage& target)
+namespace {
+
+// Metafiles nest in comments; one level is what writers make, a second is allowed, deeper ones are not drawn.
+constexpr int kMaxNesting = 2;
+
+TPlayback PlayEmfAt(const QByteArray& bytes, QImage& target, int depth)
 {
     const std::optional<TEmfHeader> header = ReadHeader(bytes);
     if (!header)
-        return;
-    TEmfPlayer player(target, *header);
-    player.Play(bytes);
+        return {};
+    TPlayback result;
+    TNestedMetafile nested;
+    {
+        TEmfPlayer player(target, *header);
+        player.Play(bytes);
+        result = player.Result();
+        if (player.Drew() || player.Empty()) {
+            result.Outcome = player.Drew() ? TPlayOutcome::Drew : TPlayOutcome::Empty;
+            return result;
+        }
+        nested = player.Nested();
+    }
+    // Written with EMF+ records only: those are the drawing.
+    if (PlayEmfPlus(bytes, target, DeviceToTarget(*header, target.size()), header->pixelsPerMm)) {
+        result.Outcome = TPlayOutcome::Drew;
+        return result;
+    }
+    // The carried metafile is the drawing itself (a converted Windows metafile, or one format of several); it
+    // fills the frame of the one carrying it.
+    if (nested.bytes.isEmpty() || depth >= kMaxNesting)
+        return result;
+    TPlayback inner = nested.enhanced ? PlayEmfAt(nested.bytes, target, depth + 1) : PlayWmf(nested.bytes, target);
+    if (inner.Outcome != TPlayOutcome::Drew)
+        inner.Outcome = TPlayOutcome::DrewNothing;
+    return inner;
+}
+
+}  // namespace
+
+TPlayback PlayEmf(const QByteArray& bytes, QImage& target)
+{
+    return PlayEmfAt(bytes, target, 0);
 }

@@ -71,6 +71,15 @@ void CmykToBgr(const JSAMPLE* cmyk, uchar* bgr, int width, bool inverted)
     }
 }
 
+// A progressive picture with more scans than this is built to stall: every scan is another pass over all of the
+// picture's coefficients. libjpeg-turbo's own tools stop at the same count.
+extern "C" void JpegProgress(j_common_ptr cinfo)
+{
+    if (cinfo->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > TJpegDecoder::kMaxScans)
+        JpegErrorExit(cinfo);
+}
+
 // Rows a call hands over: enough for one row group of the library's output.
 constexpr int kRowsPerCall = 16;
 
@@ -79,6 +88,7 @@ constexpr int kRowsPerCall = 16;
 struct TJpegDecoder::TState {
     jpeg_decompress_struct Info{};
     TJpegError Error{};
+    jpeg_progress_mgr Progress{};
     std::FILE* File = nullptr;
     bool Created = false;
     bool HeaderRead = false;
@@ -88,6 +98,7 @@ struct TJpegDecoder::TState {
         Info.err = jpeg_std_error(&Error.Manager);
         Error.Manager.error_exit = JpegErrorExit;
         Error.Manager.output_message = JpegOutputMessage;
+        Progress.progress_monitor = JpegProgress;
     }
     ~TState()
     {
@@ -101,6 +112,7 @@ struct TJpegDecoder::TState {
         if (setjmp(Error.Resume))
             return false;
         jpeg_create_decompress(&Info);
+        Info.progress = &Progress;  // creating clears every field but the error manager
         Created = true;
         return true;
     }
@@ -132,6 +144,11 @@ bool TJpegDecoder::OpenMemory(const std::uint8_t* data, std::size_t size)
         return false;
     jpeg_mem_src(&FState->Info, data, static_cast<unsigned long>(size));
     return FState->ReadHeader();
+}
+
+int TJpegDecoder::Scans() const
+{
+    return FState->Created ? FState->Info.input_scan_number : 0;
 }
 
 int TJpegDecoder::Width() const

@@ -20,6 +20,11 @@ public:
     bool OpenFile(const QString& fileName);
     bool OpenMemory(const std::uint8_t* data, std::size_t size);
 
+    // Scans of a progressive picture past this make the decode fail.
+    static constexpr int kMaxScans = 500;
+    // The scans read so far.
+    int Scans() const;
+
     int Width() const;
     int Height() const;
 

@@ -7,13 +7,15 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdlib>
+#include <memory>
 #include <new>
 
 namespace {
 
 struct TMetafileFormat {
     bool (*naturalSize)(const QByteArray&, QSize&);
-    void (*play)(const QByteArray&, QImage&);
+    TPlayback (*play)(const QByteArray&, QImage&);
 };
 
 // The extension chooses the format, as for every loader; the content is never sniffed.
@@ -33,22 +35,55 @@ bool ReadWholeFile(const QString& fileName, QByteArray& bytes)
     return file.error() == QFileDevice::NoError;
 }
 
-// Plays into a 32-bit surface (raster operations need one) on white paper, then hands back 24 bits.
+// Rows of 32-bit pixels packed down to 24-bit rows in the same memory, front to back: every pixel's new place
+// lies at or before its old one, so nothing is overwritten before it is read.
+void PackTo24(uchar* bytes, int w, int h, qsizetype stride24)
+{
+    for (int y = 0; y < h; ++y) {
+        const uchar* from = bytes + qsizetype(y) * w * 4;
+        uchar* to = bytes + qsizetype(y) * stride24;
+        for (int x = 0; x < w; ++x, from += 4, to += 3) {
+            const QRgb pixel = *reinterpret_cast<const QRgb*>(from);
+            to[0] = uchar(qBlue(pixel));
+            to[1] = uchar(qGreen(pixel));
+            to[2] = uchar(qRed(pixel));
+        }
+    }
+}
+
+// Plays into a 32-bit surface (raster operations need one) on white paper, then turns that same memory into the
+// 24-bit picture: a load never holds two copies of the picture. Records that all draw nothing are a picture
+// we cannot show, not a white one; only a file with no records at all is the empty drawing it says it is.
 bool Render(TImageInfoRec& info, const TMetafileFormat& format, const QByteArray& bytes, QSize natural)
 {
     info.ErrorText = "Out of memory";
     const int w = AtLeastOne(natural.width());
     const int h = AtLeastOne(natural.height());
-    if (!PictureFits(w, h))
+    if (!PictureFits(w, h) || std::int64_t(w) * 4 > kMaxPictureBytes / h)  // the 32-bit surface itself
         return false;
-    QImage surface(w, h, QImage::Format_RGB32);
-    if (surface.isNull())
+    const qsizetype stride32 = qsizetype(w) * 4;
+    const qsizetype stride24 = (qsizetype(w) * 3 + 3) & ~qsizetype(3);
+    using TMemory = std::unique_ptr<uchar, decltype(&std::free)>;
+    TMemory memory(static_cast<uchar*>(std::malloc(std::size_t(stride32) * std::size_t(h))), &std::free);
+    if (!memory)
         return false;
-    surface.fill(Qt::white);
-    format.play(bytes, surface);
-    QImage target = surface.convertToFormat(kFormat24);
+    {
+        QImage surface(memory.get(), w, h, stride32, QImage::Format_RGB32);
+        surface.fill(Qt::white);
+        if (format.play(bytes, surface).Outcome == TPlayOutcome::DrewNothing) {
+            info.ErrorText = "Unknown format";
+            return false;
+        }
+    }
+    PackTo24(memory.get(), w, h, stride24);
+    if (void* smaller = std::realloc(memory.get(), std::size_t(stride24) * std::size_t(h))) {
+        (void)memory.release();
+        memory.reset(static_cast<uchar*>(smaller));
+    }
+    QImage target(memory.get(), w, h, stride24, kFormat24, [](void* p) { std::free(p); }, memory.get());
     if (target.isNull())
         return false;
+    (void)memory.release();  // the picture frees it now
     *info.Bitmap = std::move(target);
     return true;
 }

@@ -72,7 +72,9 @@ bool DrawIntoTarget(TImageInfoRec& info, const QImage& source)
 
 void SetReaderAllocationLimit()
 {
-    constexpr int limitMiB = int((kMaxPictureBytes / 3 * 4) >> 20) + 1;
+    // A load holds Qt's decoded picture (up to 4 bytes a pixel) and our 24-bit copy (3) at once: both together
+    // stay within the ceiling.
+    constexpr int limitMiB = int((kMaxPictureBytes / 7 * 4) >> 20);
     if (QImageReader::allocationLimit() != limitMiB)
         QImageReader::setAllocationLimit(limitMiB);
 }

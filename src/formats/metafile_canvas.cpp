@@ -66,6 +66,16 @@ QPen PenFromStyle(std::uint32_t style, double width, QColor color, bool cosmetic
 
 }  // namespace
 
+const std::vector<QRgb>& DefaultPalette()
+{
+    static const std::vector<QRgb> palette = {
+        qRgb(0, 0, 0),       qRgb(128, 0, 0),     qRgb(0, 128, 0),     qRgb(128, 128, 0),   qRgb(0, 0, 128),
+        qRgb(128, 0, 128),   qRgb(0, 128, 128),   qRgb(192, 192, 192), qRgb(192, 220, 192), qRgb(166, 202, 240),
+        qRgb(255, 251, 240), qRgb(160, 160, 164), qRgb(128, 128, 128), qRgb(255, 0, 0),     qRgb(0, 255, 0),
+        qRgb(255, 255, 0),   qRgb(0, 0, 255),     qRgb(255, 0, 255),   qRgb(0, 255, 255),   qRgb(255, 255, 255)};
+    return palette;
+}
+
 TGdiPen MakeGdiPen(std::uint32_t style, double width, QColor color)
 {
     if ((style & 0x0F) == 5)
@@ -85,6 +95,14 @@ TGdiBrush MakeGdiBrush(std::uint32_t style, QColor color, std::uint32_t hatch)
     }
 }
 
+TGdiObject LogBrush(std::uint32_t style, QColor color, std::uint32_t hatch)
+{
+    constexpr std::uint32_t kHatched = 2;
+    if (style > kHatched)
+        return TGdiOther{};
+    return MakeGdiBrush(style, color, hatch);
+}
+
 TGdiBrush PatternBrush(const QImage& pattern)
 {
     if (pattern.isNull())
@@ -100,6 +118,17 @@ TMetafileCanvas::TMetafileCanvas(QImage& target, const QTransform& deviceToTarge
     if (fixedViewport_)
         state_.mapMode = kMmAnisotropic;
     UpdateTransform();
+    // A drawing covers its picture a few times over; the floor keeps small pictures with many records whole.
+    constexpr std::int64_t kCoverages = 8;
+    constexpr std::int64_t kMinBudget = std::int64_t(1) << 28;
+    budget_ = std::max(kMinBudget, kCoverages * target.width() * std::int64_t(target.height()));
+}
+
+void TMetafileCanvas::Charge(const QRectF& targetArea)
+{
+    const QRectF visible = targetArea.intersected(QRectF(target_.rect()));
+    const double area = visible.isValid() ? visible.width() * visible.height() : 0;
+    work_ += std::max(kRecordWork, std::int64_t(std::min(area, 1e15)));
 }
 
 TMetafileCanvas::~TMetafileCanvas() = default;
@@ -147,8 +176,18 @@ void TMetafileCanvas::SetMapMode(int mode)
 {
     if (fixedViewport_ || mode < kMmText || mode > kMmAnisotropic)
         return;
+    // Text mode maps one to one and forgets the extents, as a device context does: a scalable mode chosen after
+    // it starts from one to one, not from extents set long before.
+    if (mode == kMmText)
+        state_.windowExt = state_.viewportExt = {1, 1};
     state_.mapMode = mode;
     UpdateTransform();
+}
+
+// Only the two scalable modes have extents of their own; a device context ignores them in the others.
+bool TMetafileCanvas::ExtentsApply() const
+{
+    return fixedViewport_ || state_.mapMode == kMmIsotropic || state_.mapMode == kMmAnisotropic;
 }
 
 void TMetafileCanvas::SetWindowOrg(QPointF org)
@@ -159,7 +198,7 @@ void TMetafileCanvas::SetWindowOrg(QPointF org)
 
 void TMetafileCanvas::SetWindowExt(QSizeF ext)
 {
-    if (ext.width() == 0 || ext.height() == 0)
+    if (ext.width() == 0 || ext.height() == 0 || !ExtentsApply())
         return;
     state_.windowExt = ext;
     UpdateTransform();
@@ -173,7 +212,7 @@ void TMetafileCanvas::SetViewportOrg(QPointF org)
 
 void TMetafileCanvas::SetViewportExt(QSizeF ext)
 {
-    if (ext.width() == 0 || ext.height() == 0)
+    if (ext.width() == 0 || ext.height() == 0 || !ExtentsApply())
         return;
     state_.viewportExt = ext;
     UpdateTransform();
@@ -223,6 +262,38 @@ void TMetafileCanvas::ModifyWorldTransform(const QTransform& xform, int mode)
 }
 
 // ---- objects -------------------------------------------------------------------------------------------------
+
+QColor TMetafileCanvas::ColorOf(std::uint32_t colorRef) const
+{
+    if ((colorRef >> 24) == 0x01) {
+        const std::uint32_t index = colorRef & 0xFFFF;
+        const std::vector<QRgb>& palette = state_.palette;
+        return QColor(index < palette.size() ? palette[index] : palette.front());
+    }
+    return QColor(int(colorRef & 0xFF), int((colorRef >> 8) & 0xFF), int((colorRef >> 16) & 0xFF));
+}
+
+void TMetafileCanvas::SelectPalette(std::uint32_t index)
+{
+    if (index & kStockFlag) {
+        state_.palette = DefaultPalette();
+        return;
+    }
+    if (index < objects_.size() && objects_[index])
+        if (const auto* palette = std::get_if<TGdiPalette>(&*objects_[index]); palette && !palette->entries.empty())
+            state_.palette = palette->entries;
+}
+
+void TMetafileCanvas::SetPaletteEntries(std::uint32_t index, std::uint32_t start, const std::vector<QRgb>& entries)
+{
+    if (index >= objects_.size() || !objects_[index])
+        return;
+    auto* palette = std::get_if<TGdiPalette>(&*objects_[index]);
+    if (!palette)
+        return;
+    for (std::size_t i = 0; i < entries.size() && start + i < palette->entries.size(); ++i)
+        palette->entries[start + i] = entries[i];
+}
 
 void TMetafileCanvas::ResizeObjectTable(std::size_t count)
 {
@@ -341,6 +412,11 @@ void TMetafileCanvas::Combine(const QPainterPath& area, int mode)
     case kRgnCopy: state_.clip = area; break;
     default: return;
     }
+    // A region selected as it is costs nothing to keep exact; combining is what costs, again and again.
+    if (mode != kRgnCopy && state_.clip->elementCount() > kMaxClipElements)
+        state_.clip = RectPath(state_.clip->boundingRect());
+    largestClip_ = std::max(largestClip_, state_.clip->elementCount());
+    work_ += kRecordWork + kClipElementWork * (current.elementCount() + area.elementCount());
     clipDirty_ = true;
 }
 

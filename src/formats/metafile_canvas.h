@@ -45,16 +45,27 @@ struct TGdiFont {
     QString face;
 };
 
-// Palettes, regions and the objects we keep no data for still take a slot.
+// A logical palette: what palette-index colours and palette DIBs stand for once it is selected.
+struct TGdiPalette {
+    std::vector<QRgb> entries;
+};
+
+// Regions and the objects we keep no data for still take a slot.
 struct TGdiOther {};
 
-using TGdiObject = std::variant<TGdiOther, TGdiPen, TGdiBrush, TGdiFont>;
+using TGdiObject = std::variant<TGdiOther, TGdiPen, TGdiBrush, TGdiFont, TGdiPalette>;
+
+// The palette a device context starts with: the 20 reserved system colours.
+const std::vector<QRgb>& DefaultPalette();
 
 // Objects as both formats describe them: pen style flags, width in logical units (0: one pixel), colour;
 // brush style, colour, hatch; a pattern brush from a decoded bitmap.
 TGdiPen MakeGdiPen(std::uint32_t style, double width, QColor color);
 TGdiBrush MakeGdiBrush(std::uint32_t style, QColor color, std::uint32_t hatch);
 TGdiBrush PatternBrush(const QImage& pattern);
+// A brush record's brush: solid, null or hatched. Pattern styles there name a bitmap by the writer's own handle,
+// which no player has: they make no brush, so selecting the slot keeps the brush before, as on Windows.
+TGdiObject LogBrush(std::uint32_t style, QColor color, std::uint32_t hatch);
 
 // Text alignment flags as the records carry them.
 inline constexpr std::uint32_t kTaUpdateCp = 1, kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24;
@@ -92,9 +103,18 @@ public:
     void SetWorldTransform(const QTransform& world);
     void ModifyWorldTransform(const QTransform& xform, int mode);
 
+    // A colour reference as the records carry it: 0x00BBGGRR, or with 0x01 in the high byte an index into the
+    // selected palette.
+    QColor ColorOf(std::uint32_t colorRef) const;
+    const std::vector<QRgb>& Palette() const { return state_.palette; }
+    void SelectPalette(std::uint32_t index);
+    void SetPaletteEntries(std::uint32_t index, std::uint32_t start, const std::vector<QRgb>& entries);
+
     // Attributes.
     void SetTextColor(QColor c) { state_.textColor = c; }
     void SetBkColor(QColor c) { state_.bkColor = c; }
+    QColor TextColor() const { return state_.textColor; }
+    QColor BkColor() const { return state_.bkColor; }
     void SetBkMode(int mode) { state_.bkOpaque = mode == 2; }
     void SetTextAlign(std::uint32_t align) { state_.textAlign = align; }
     void SetPolyFillMode(int mode) { state_.fillRule = mode == 2 ? Qt::WindingFill : Qt::OddEvenFill; }
@@ -143,6 +163,16 @@ public:
     void AngleArc(QPointF center, double radius, double startDeg, double sweepDeg);
     void SetPixel(QPointF p, QColor c);
     void FillRects(const std::vector<QRectF>& deviceRects, const QBrush* brush);  // brush null: the current one
+    // A shape filled with the given brush (a gradient, say), in logical units, without outline.
+    void FillShape(const QPainterPath& logical, const QBrush& brush);
+    // A shape outlined with the given pen, whose width is in logical units (0: one pixel).
+    void StrokeShape(const QPainterPath& logical, const QPen& pen);
+    // Text laid out from the top left of box (logical units) in font, whose pixel size is in logical units.
+    void DrawTextBox(const QRectF& box, const QString& text, QFont font, double emLogical, QColor color);
+    // The whole picture, inside the clip, in one colour.
+    void ClearTarget(QColor color);
+    // The clip combined with a shape in logical units (a region mode).
+    void ClipTo(const QPainterPath& logical, int mode) { Combine(full_.map(logical), mode); }
 
     // Text.
     void TextOut(const TTextRun& run);
@@ -157,12 +187,30 @@ public:
     void EndPath() { inPath_ = false; }
     void AbortPath();
     void CloseFigure();
+    void WidenPath();
     void FillPath();
     void StrokePath();
     void StrokeAndFillPath();
 
     // Deeper nesting than this is no drawing anyone made.
     static constexpr int kMaxSavedStates = 1024;
+
+    // True once a record has painted something (whether or not clipping let it show).
+    bool Drew() const { return drew_; }
+    // The work of playback, so a small file cannot keep us drawing for minutes: every drawing record costs the
+    // area it may touch (at least kRecordWork), every clip change the size of the clip it builds. Past the
+    // budget the players stop and the picture keeps what was drawn.
+    static constexpr std::int64_t kRecordWork = 256;
+    // What one path element of a clip combination costs, in pixels drawn: path clipping is slow per element.
+    static constexpr std::int64_t kClipElementWork = 1024;
+    std::int64_t Work() const { return work_; }
+    std::int64_t WorkBudget() const { return budget_; }
+    bool Exhausted() const { return work_ > budget_; }
+    std::int64_t Glyphs() const { return glyphs_; }           // characters laid out as glyphs
+    int LargestClip() const { return largestClip_; }          // path elements of the largest clip kept
+    // A clip combined into more path elements than this is simplified to its bounding box: combining paths costs
+    // time that grows with their size, and thousands of scattered clip rectangles would grow it without end.
+    static constexpr int kMaxClipElements = 1024;
 
 private:
     struct TState {
@@ -185,6 +233,7 @@ private:
         bool smoothStretch = false;
         QPointF position;
         std::optional<QPainterPath> clip;  // target pixels
+        std::vector<QRgb> palette = DefaultPalette();
     };
 
     QTransform PageTransform() const;
@@ -197,10 +246,14 @@ private:
     QPen ScaledPen(const QTransform& transform) const;
     static QBrush PixelBrush(QBrush brush, const QTransform& painterTransform);
     void Combine(const QPainterPath& targetArea, int mode);
+    void Charge(const QRectF& targetArea);
     QPainterPath TargetRect(const QRectF& logical) const;
     void SelectStock(std::uint32_t index);
     void Fill(const QPainterPath& targetPath, const QBrush& brush);
     void ContinueFigure(const QPainterPath& logical);
+    void AddFigures(const QPainterPath& targetPath, bool closed);
+    bool WindowFlipped() const;
+    bool ExtentsApply() const;
     QPainterPath DeviceRegion(const std::vector<QRectF>& deviceRects) const;
     QFont MakeFont(int pixelSize) const;
     struct TTextLayout {
@@ -210,6 +263,7 @@ private:
         double scale = 1;
         double unitX = 0;     // target pixels per logical unit along x
         double width = 0;     // font units
+        qsizetype characters = 0;  // laid out, after the glyph bound
     };
     double TextPixels() const;
     std::optional<TTextLayout> LayoutText(const TTextRun& run, QPointF reference) const;
@@ -227,5 +281,11 @@ private:
     std::set<std::uint32_t> freeSlots_;  // lowest first: where the next WMF object goes
     bool clipDirty_ = true;
     bool inPath_ = false;
+    bool figureOpen_ = false;  // the path's last figure goes on from the current position
+    bool drew_ = false;
+    std::int64_t work_ = 0;
+    std::int64_t budget_ = 0;
+    std::int64_t glyphs_ = 0;
+    int largestClip_ = 0;
     QPainterPath path_;  // target pixels
 };

@@ -17,6 +17,14 @@ constexpr std::uint32_t kEtoOpaque = 2, kEtoClipped = 4;
 constexpr double kMaxTextPixels = 16384;
 // Lines of text are short; a run longer than this is no text anyone set.
 constexpr qsizetype kMaxTextChars = 8192;
+// Glyph outlines cost time with their count and their area. A line of large letters runs off any page long
+// before this much glyph area (em squared per character) is reached.
+constexpr double kMaxGlyphArea = double(1 << 26);
+
+qsizetype GlyphLimit(double em)
+{
+    return qsizetype(std::clamp(kMaxGlyphArea / std::max(em * em, 1.0), 1.0, double(kMaxTextChars)));
+}
 
 bool IsHatch(const QBrush& b)
 {
@@ -85,14 +93,18 @@ QBrush TMetafileCanvas::PixelBrush(QBrush brush, const QTransform& painterTransf
 
 void TMetafileCanvas::Paint(const QPainterPath& path, const QTransform& transform, bool fill, bool stroke)
 {
+    Charge(transform.mapRect(path.controlPointRect()));
     BeginPaint(transform);
     if (fill && !state_.brush.null) {
         if (IsHatch(state_.brush.brush) && state_.bkOpaque)
             painter_.fillPath(path, state_.bkColor);  // an opaque background shows between the hatch lines
         painter_.fillPath(path, PixelBrush(state_.brush.brush, transform));
+        drew_ = true;
     }
-    if (stroke && !state_.pen.null)
+    if (stroke && !state_.pen.null) {
         painter_.strokePath(path, ScaledPen(transform));
+        drew_ = true;
+    }
 }
 
 void TMetafileCanvas::DrawTarget(const QPainterPath& path, bool fill, bool stroke)
@@ -103,7 +115,7 @@ void TMetafileCanvas::DrawTarget(const QPainterPath& path, bool fill, bool strok
 void TMetafileCanvas::Draw(const QPainterPath& logical, bool fill, bool stroke)
 {
     if (inPath_) {
-        path_.addPath(full_.map(logical));
+        AddFigures(full_.map(logical), fill);
         return;
     }
     QPainterPath path = logical;
@@ -114,8 +126,7 @@ void TMetafileCanvas::Draw(const QPainterPath& logical, bool fill, bool stroke)
 void TMetafileCanvas::MoveTo(QPointF p)
 {
     state_.position = p;
-    if (inPath_)
-        path_.moveTo(full_.map(p));
+    figureOpen_ = false;  // the next line starts a figure of its own here
 }
 
 void TMetafileCanvas::LineTo(QPointF p)
@@ -126,16 +137,43 @@ void TMetafileCanvas::LineTo(QPointF p)
     state_.position = p;
 }
 
-// Drawing that starts at the current position: in a path bracket it continues the open figure.
+// Figures of a shape that does not start at the current position: each begins anew. A closed (filled) shape
+// leaves no figure open; an open one can be continued from its end.
+void TMetafileCanvas::AddFigures(const QPainterPath& targetPath, bool closed)
+{
+    path_.addPath(targetPath);
+    figureOpen_ = !closed && targetPath.elementCount() > 0;
+}
+
+// Drawing that starts at the current position (logical's first element): in a path bracket it continues the
+// open figure, or starts one at the current position after a move or a closed figure. A move inside logical
+// starts a figure of its own; it is never joined to the one before by a line.
 void TMetafileCanvas::ContinueFigure(const QPainterPath& logical)
 {
     if (!inPath_) {
         Draw(logical, false, true);
         return;
     }
-    if (path_.elementCount() == 0)
-        path_.moveTo(full_.map(state_.position));
-    path_.connectPath(full_.map(logical));
+    const QPainterPath mapped = full_.map(logical);
+    for (int i = 0; i < mapped.elementCount(); ++i) {
+        const QPainterPath::Element& e = mapped.elementAt(i);
+        switch (e.type) {
+        case QPainterPath::MoveToElement:
+            if (i == 0 && figureOpen_ && QLineF(path_.currentPosition(), e).length() < 1e-6)
+                break;  // goes on from where the open figure ends
+            path_.moveTo(e);
+            figureOpen_ = true;
+            break;
+        case QPainterPath::LineToElement: path_.lineTo(e); break;
+        case QPainterPath::CurveToElement:
+            if (i + 2 >= mapped.elementCount())
+                return;
+            path_.cubicTo(e, mapped.elementAt(i + 1), mapped.elementAt(i + 2));
+            i += 2;
+            break;
+        default: break;
+        }
+    }
 }
 
 void TMetafileCanvas::Polyline(const QPolygonF& points)
@@ -235,10 +273,15 @@ void TMetafileCanvas::PolyDraw(const QPolygonF& points, QByteArrayView types)
             break;
         default: return;
         }
-        if (type & kClose)
+        if (type & kClose) {
             path.closeSubpath();
+            if (i + 1 < points.size())
+                path.moveTo(points[i]);  // a figure after it starts where the closed one ended
+        }
     }
     ContinueFigure(path);
+    if (std::uint8_t(types.back()) & kClose)
+        figureOpen_ = false;
     state_.position = points.last();
 }
 
@@ -320,15 +363,19 @@ void TMetafileCanvas::SetPixel(QPointF p, QColor c)
 {
     if (inPath_)
         return;
+    Charge({});
     BeginPaint(QTransform());
     const QPointF at = full_.map(p);
     painter_.fillRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1), c);
+    drew_ = true;
 }
 
 void TMetafileCanvas::Fill(const QPainterPath& targetPath, const QBrush& brush)
 {
+    Charge(targetPath.controlPointRect());
     BeginPaint(QTransform());
     painter_.fillPath(targetPath, brush);
+    drew_ = drew_ || brush.style() != Qt::NoBrush;
 }
 
 void TMetafileCanvas::FillRects(const std::vector<QRectF>& deviceRects, const QBrush* brush)
@@ -337,6 +384,61 @@ void TMetafileCanvas::FillRects(const std::vector<QRectF>& deviceRects, const QB
         return;
     const QBrush& use = brush ? *brush : (state_.brush.null ? QBrush(Qt::NoBrush) : state_.brush.brush);
     Fill(DeviceRegion(deviceRects), use);
+}
+
+void TMetafileCanvas::FillShape(const QPainterPath& logical, const QBrush& brush)
+{
+    if (inPath_)
+        return;
+    BeginPaint(full_);
+    painter_.fillPath(logical, brush);
+    drew_ = true;
+}
+
+void TMetafileCanvas::StrokeShape(const QPainterPath& logical, const QPen& pen)
+{
+    if (inPath_ || pen.style() == Qt::NoPen)
+        return;
+    BeginPaint(full_);
+    QPen use = pen;
+    const double pixels = pen.widthF() * std::sqrt(std::abs(full_.determinant()));
+    if (!(pixels >= 1)) {
+        use.setWidthF(1);
+        use.setCosmetic(true);
+    }
+    painter_.strokePath(logical, use);
+    drew_ = true;
+}
+
+void TMetafileCanvas::ClearTarget(QColor color)
+{
+    if (inPath_)
+        return;
+    BeginPaint(QTransform());
+    painter_.fillRect(QRectF(target_.rect()), color);
+    drew_ = true;
+}
+
+void TMetafileCanvas::DrawTextBox(const QRectF& box, const QString& text, QFont font, double emLogical, QColor color)
+{
+    const double scale = std::sqrt(std::abs(full_.determinant()));
+    const double em = std::min(emLogical * scale, kMaxTextPixels);
+    if (inPath_ || text.isEmpty() || !std::isfinite(em) || em < 0.5 || !(scale > 0))
+        return;
+    // Laid out at a whole pixel size in target pixels, then scaled back into logical units.
+    const int pixels = std::max(1, int(std::lround(em)));
+    font.setPixelSize(pixels);
+    const double toLogical = em / pixels / scale;
+    BeginPaint(QTransform::fromScale(toLogical, toLogical) * full_);
+    painter_.setRenderHint(QPainter::Antialiasing, true);
+    painter_.setFont(font);
+    painter_.setPen(color);
+    const QRectF laid(box.topLeft() / toLogical, box.size() / toLogical);
+    const int flags = Qt::AlignLeft | Qt::AlignTop | (laid.width() > 0 ? Qt::TextWordWrap : Qt::TextDontClip);
+    painter_.drawText(laid.width() > 0 ? laid : QRectF(laid.topLeft(), QSizeF(1e6, 1e6)), flags,
+                      text.left(kMaxTextChars));
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    drew_ = true;
 }
 
 // ---- text ----------------------------------------------------------------------------------------------------
@@ -372,6 +474,13 @@ std::vector<double> CharacterStarts(const TTextRun& run, double unitsPerLogical,
 
 }  // namespace
 
+bool TMetafileCanvas::WindowFlipped() const
+{
+    const TState& s = state_;
+    const bool scalable = s.mapMode == kMmIsotropic || s.mapMode == kMmAnisotropic;
+    return scalable && (s.windowExt.width() < 0) != (s.windowExt.height() < 0);
+}
+
 // The em in target pixels; text stays upright whatever the mapping's y direction.
 double TMetafileCanvas::TextPixels() const
 {
@@ -395,7 +504,8 @@ std::optional<TMetafileCanvas::TTextLayout> TMetafileCanvas::LayoutText(const TT
         layout.scale *= baseSize / metrics.height();  // a positive height is the cell: ascent plus descent
     layout.unitX = QLineF(full_.map(QPointF(0, 0)), full_.map(QPointF(1, 0))).length();
 
-    const QString text = run.text.left(kMaxTextChars);
+    const QString text = run.text.left(GlyphLimit(em));
+    layout.characters = text.size();
     const std::vector<double> starts = CharacterStarts(run, layout.unitX / layout.scale, layout.width);
     if (starts.empty())
         layout.width = metrics.horizontalAdvance(text);
@@ -416,8 +526,11 @@ std::optional<TMetafileCanvas::TTextLayout> TMetafileCanvas::LayoutText(const TT
     layout.box = QRectF(at.x(), at.y() - metrics.ascent(), layout.width, metrics.height());
 
     const double worldAngle = qRadiansToDegrees(std::atan2(state_.world.m12(), state_.world.m11()));
+    // The escapement turns counter-clockwise in the window's own sense: a window whose axes point different ways
+    // (y up, as plots write) turns it the other way on the page.
+    const double escapement = state_.font.escapement / 10.0;
     layout.frame.translate(origin.x(), origin.y());
-    layout.frame.rotate(worldAngle - state_.font.escapement / 10.0);
+    layout.frame.rotate(worldAngle + (WindowFlipped() ? escapement : -escapement));
     layout.frame.scale(layout.scale, layout.scale);
 
     if (starts.empty()) {
@@ -443,12 +556,14 @@ void TMetafileCanvas::PaintText(const TTextLayout& layout, const TTextRun& run)
         BeginPaint(QTransform());
         painter_.setClipPath(TargetRect(*run.rect), Qt::IntersectClip);
     }
+    Charge(layout.frame.mapRect(layout.glyphs.controlPointRect().united(layout.box)));
     BeginPaint(layout.frame);
     if (state_.bkOpaque)
         painter_.fillRect(layout.box, state_.bkColor);
     painter_.setRenderHint(QPainter::Antialiasing, true);
     painter_.fillPath(layout.glyphs, state_.textColor);
     painter_.setRenderHint(QPainter::Antialiasing, false);
+    drew_ = true;
     if (clipped) {
         painter_.restore();
         clipDirty_ = true;
@@ -466,6 +581,7 @@ void TMetafileCanvas::TextOut(const TTextRun& run)
     const std::optional<TTextLayout> layout = LayoutText(run, reference);
     if (!layout)
         return;
+    glyphs_ += layout->characters;
     if (inPath_)
         path_.addPath(layout->frame.map(layout->glyphs));
     else
@@ -486,11 +602,13 @@ void TMetafileCanvas::StretchBitmap(const QRectF& dest, const QImage& image, con
     const QTransform transform = sourceToLogical * full_;
     if (!Finite(transform))
         return;
+    Charge(transform.mapRect(source));
     BeginPaint(transform);
     painter_.setCompositionMode(RopMode(rop));
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, state_.smoothStretch);
     painter_.drawImage(source.topLeft(), image, source);
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    drew_ = true;
     painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
@@ -499,7 +617,9 @@ void TMetafileCanvas::PatBlt(const QRectF& dest, std::uint32_t rop)
     if (inPath_)
         return;
     const QPainterPath area = TargetRect(dest);
+    Charge(area.controlPointRect());
     BeginPaint(QTransform());
+    drew_ = true;
     switch (rop) {
     case 0x00F00021:  // PATCOPY
         if (!state_.brush.null)
@@ -528,6 +648,7 @@ void TMetafileCanvas::BeginPath()
 {
     path_.clear();
     inPath_ = true;
+    figureOpen_ = false;
 }
 
 void TMetafileCanvas::AbortPath()
@@ -538,8 +659,22 @@ void TMetafileCanvas::AbortPath()
 
 void TMetafileCanvas::CloseFigure()
 {
-    if (inPath_)
-        path_.closeSubpath();
+    if (!inPath_)
+        return;
+    path_.closeSubpath();
+    figureOpen_ = false;  // what follows starts a new figure at the current position
+}
+
+// The outline the current pen would stroke becomes the path, to be filled or clipped to.
+void TMetafileCanvas::WidenPath()
+{
+    if (inPath_ || path_.isEmpty() || state_.pen.null)
+        return;
+    const QPen pen = ScaledPen(QTransform());
+    QPainterPathStroker stroker(pen);
+    stroker.setWidth(pen.isCosmetic() ? 1 : pen.widthF());
+    path_ = stroker.createStroke(path_);
+    path_.setFillRule(Qt::WindingFill);
 }
 
 void TMetafileCanvas::FillPath()

@@ -7,6 +7,7 @@
 #include <QtEndian>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -82,13 +83,46 @@ QByteArray FileHeader(qsizetype infoSize, qsizetype bitsSize)
     return header;
 }
 
+qint64 TableEntries(const TDibHeader& h)
+{
+    if (h.bitCount > 8)
+        return 0;
+    const qint64 full = qint64(1) << h.bitCount;
+    return h.colorsUsed == 0 || h.colorsUsed > full ? full : h.colorsUsed;
+}
+
+// The info header with a colour table of RGB quads built from the palette: entry i of the table is the palette
+// entry at index(i). Palette bitmaps get one of these when their own table is palette indices or missing.
+QByteArray InfoWithPalette(QByteArrayView info, const TDibHeader& h, const std::vector<QRgb>& palette,
+                           const std::function<qint64(qint64)>& index)
+{
+    QByteArray out(info.data(), h.headerSize);
+    const qint64 entries = TableEntries(h);
+    qToLittleEndian<quint32>(quint32(entries), out.data() + 32);
+    for (qint64 i = 0; i < entries; ++i) {
+        const qint64 at = index(i);
+        const QRgb c = at >= 0 && at < qint64(palette.size()) ? palette[size_t(at)] : qRgb(0, 0, 0);
+        out.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c))).append('\0');
+    }
+    return out;
+}
+
 }  // namespace
 
-QImage DecodeMetafileDib(QByteArrayView info, QByteArrayView bits)
+QImage DecodeMetafileDib(QByteArrayView info, QByteArrayView bits, const std::vector<QRgb>& palette,
+                         bool paletteIndices)
 {
     const std::optional<TDibHeader> header = ReadHeader(info);
     if (!header || !Plausible(*header, bits.size()))
         return {};
+    QByteArray indexed;
+    if (paletteIndices && header->bitCount <= 8 && header->headerSize != kCoreHeaderSize) {
+        const QByteArrayView table = info.sliced(header->headerSize);
+        indexed = InfoWithPalette(info, *header, palette, [&](qint64 i) {
+            return 2 * i + 2 <= table.size() ? qint64(U16(table, 2 * i)) : i;
+        });
+        info = indexed;
+    }
     // Qt's BMP reader does the pixel work once the bitmap looks like a file of its own.
     QByteArray file = FileHeader(info.size(), bits.size());
     file.append(info.data(), info.size());
@@ -100,11 +134,29 @@ QImage DecodeMetafileDib(QByteArrayView info, QByteArrayView bits)
     return reader.read();
 }
 
-QImage DecodePackedDib(QByteArrayView packed)
+QImage DecodePackedDib(QByteArrayView packed, const std::vector<QRgb>& palette, bool paletteIndices)
 {
     const std::optional<TDibHeader> header = ReadHeader(packed);
     if (!header)
         return {};
+    // A palette bitmap whose bits follow its header at once has no table of its own: the palette is its table.
+    const bool uncompressed = header->compression == kBiRgb && PictureFits(header->width, header->height);
+    if (header->bitCount <= 8 && header->headerSize != kCoreHeaderSize && uncompressed && !palette.empty()) {
+        const qint64 bitsSize = RowBytes(*header) * header->height;
+        const qint64 withTable = header->headerSize + (paletteIndices ? 2 : 4) * TableEntries(*header);
+        // Without a table nothing but word padding is left after the header and the bits.
+        const qint64 rest = packed.size() - header->headerSize - bitsSize;
+        if (withTable + bitsSize > packed.size() && rest >= 0 && rest < 4) {
+            const QByteArray info = InfoWithPalette(packed, *header, palette, [](qint64 i) { return i; });
+            return DecodeMetafileDib(info, packed.sliced(header->headerSize));
+        }
+    }
+    if (paletteIndices && header->bitCount <= 8 && header->headerSize != kCoreHeaderSize) {
+        const qint64 infoSize = header->headerSize + 2 * TableEntries(*header);
+        if (infoSize > packed.size())
+            return {};
+        return DecodeMetafileDib(packed.first(infoSize), packed.sliced(infoSize), palette, true);
+    }
     qint64 infoSize = header->headerSize;
     if (header->headerSize == kCoreHeaderSize) {
         if (header->bitCount <= 8)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QColor>
 #include <QPointF>
 #include <QRectF>
 #include <QtEndian>
@@ -47,12 +46,6 @@ public:
         return value;
     }
 
-    // A colour reference 0x00BBGGRR.
-    QColor Color(std::uint64_t at) const
-    {
-        const std::uint32_t v = U32(at);
-        return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
-    }
     QPointF PointL(std::uint64_t at) const { return QPointF(I32(at), I32(at + 4)); }
     QPointF Point16(std::uint64_t at) const { return QPointF(I16(at), I16(at + 2)); }
     // left, top, right, bottom as 32-bit values.

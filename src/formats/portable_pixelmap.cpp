@@ -3,6 +3,8 @@
 #include "formats/byte_image.h"
 #include "formats/byte_stream.h"
 
+#include "common/limits.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -43,24 +45,15 @@ struct TLineRange {
 
 namespace {
 
-// The next line with its "#" comment cut; false when the lines run out. uncutEnd is where the line's own
-// bytes end, comment included, so the byte after it is the line's break.
-bool NextLine(TByteStream& bytes, qint64& pos, TLineRange& line, qint64* uncutEnd = nullptr)
+// The next line with its "#" comment cut; false when the lines run out.
+bool NextLine(TByteStream& bytes, qint64& pos, TLineRange& line)
 {
     qint64 markPos = -1;
     if (!bytes.ReadLine(pos, -1, markPos, '#', line.End, line.Start))
         return false;
-    if (uncutEnd)
-        *uncutEnd = line.End;
     if (markPos != -1)
         line.End = markPos - 1;
     return true;
-}
-
-bool IsDigitAt(TByteStream& bytes, qint64 pos)
-{
-    std::uint8_t c = 0;
-    return bytes.ReadByte(pos, c) && c >= '0' && c <= '9';
 }
 
 // Collects the numbers of a line of any length: pieces of at most 2048 bytes, cut between numbers, so a long
@@ -71,11 +64,14 @@ void ForEachNumber(TByteStream& bytes, const TLineRange& line, qint32 max, Take 
     for (qint64 first = line.Start; first <= line.End;) {
         qint64 last = std::min(line.End, first + TByteStream::kWindowSize - 1);
         if (last < line.End) {
-            qint64 cut = last;
-            while (cut >= first && IsDigitAt(bytes, cut + 1))
-                --cut;
-            if (cut >= first)
-                last = cut;
+            // Looked for in one read of the piece: stepping back byte by byte through the stream would reload
+            // its window at every step.
+            const QByteArray piece = bytes.ReadString(first, last + 1);
+            qsizetype next = piece.size() - 1;  // the byte after the piece's end: it must not be a digit
+            while (next >= 1 && piece.at(next) >= '0' && piece.at(next) <= '9')
+                --next;
+            if (next >= 1)
+                last = first + next - 1;
         }
         TNumberList list;
         if (bytes.ParseNumbers(first, last, list, max)) {
@@ -88,47 +84,84 @@ void ForEachNumber(TByteStream& bytes, const TLineRange& line, qint32 max, Take 
     }
 }
 
+bool IsBlank(std::uint8_t c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// One character of the header as netpbm reads it: a "#" comment up to its line break reads as that break.
+// False at the end of the stream.
+bool HeaderChar(TByteStream& bytes, qint64& pos, std::uint8_t& c)
+{
+    if (!bytes.ReadByte(pos++, c))
+        return false;
+    while (c == '#') {
+        if (!bytes.ReadByte(pos++, c))
+            return false;
+        if (c == '\n' || c == '\r')
+            return true;
+        c = '#';
+    }
+    return true;
+}
+
+// The next number of the header: blanks and comments before it are skipped, and the one character that ends it
+// is taken with it. False when something else than a digit comes first, or the stream ends before a number.
+bool HeaderNumber(TByteStream& bytes, qint64& pos, qint32& value)
+{
+    std::uint8_t c = 0;
+    do {
+        if (!HeaderChar(bytes, pos, c))
+            return false;
+    } while (IsBlank(c));
+    if (c < '0' || c > '9')
+        return false;
+    std::int64_t v = 0;
+    do {
+        v = std::min<std::int64_t>(v * 10 + (c - '0'), INT32_MAX);
+    } while (HeaderChar(bytes, pos, c) && c >= '0' && c <= '9');
+    value = qint32(v);
+    return true;
+}
+
+// The header as netpbm reads it: the two bytes of the magic, then width, height and (except for bitmaps) the
+// maximum value, separated by blanks of any kind, with "#" comments anywhere between them, also on the magic's
+// line. The pixel data starts right after the character that ends the last number. An empty stream is a header
+// without dimensions; a magic that is not "P" and one more character is no header.
 bool ReadHeader(TByteStream& bytes, qint64& pos, TPortableHeader& header, qint64& dataPos)
 {
-    enum { kMagic, kWidth, kHeight, kMax } stage = kMagic;
-    TLineRange line;
-    qint64 uncutEnd = -1;
-    bool done = false;
-    while (!done && NextLine(bytes, pos, line, &uncutEnd)) {
-        if (stage == kMagic) {
-            const QByteArray magic = bytes.ReadString(line.Start, std::min(line.End, line.Start + 1)).toUpper();
-            if (magic.size() < 2 || magic[0] != 'P')
-                return false;
-            const int digit = magic[1] >= '0' && magic[1] <= '9' ? magic[1] - '0' : 0;
-            header.Kind = std::clamp(digit, 1, 6);
-            stage = kWidth;
-            continue;
-        }
-        ForEachNumber(bytes, line, -1, [&](qint32 v) {
-            if (stage == kWidth) {
-                if (v > 0) {
-                    header.Width = v;
-                    stage = kHeight;
-                }
-            } else if (stage == kHeight) {
-                if (v > 0) {
-                    header.Height = v;
-                    stage = kMax;
-                }
-                if (header.Kind == 1 || header.Kind == 4) {
-                    header.MaxValue = 1;
-                    done = true;
-                }
-            } else {
-                header.MaxValue = v;
-                done = true;
-            }
-            return !done;
-        });
+    std::uint8_t p = 0, digit = 0;
+    if (!bytes.ReadByte(pos, p)) {
+        dataPos = pos;
+        return true;
     }
-    // Raw data begins right after the single break that ends the header line, so a first sample of 10 or 13
-    // is a sample and not more of the break. Plain readers skip breaks anyway.
-    dataPos = done ? std::min(uncutEnd + 2, pos) : pos;
+    if ((p != 'P' && p != 'p') || !bytes.ReadByte(pos + 1, digit) || IsBlank(digit))
+        return false;
+    header.Kind = std::clamp(digit >= '0' && digit <= '9' ? digit - '0' : 0, 1, 6);
+    pos += 2;
+    enum { kWidth, kHeight, kMax } stage = kWidth;
+    qint32 v = 0;
+    while (HeaderNumber(bytes, pos, v)) {
+        if (stage == kWidth) {
+            if (v > 0) {
+                header.Width = v;
+                stage = kHeight;
+            }
+        } else if (stage == kHeight) {
+            if (v > 0) {
+                header.Height = v;
+                stage = kMax;
+            }
+            if (header.Kind == 1 || header.Kind == 4) {
+                header.MaxValue = 1;
+                break;
+            }
+        } else {
+            header.MaxValue = v;
+            break;
+        }
+    }
+    dataPos = std::min(pos, bytes.GetSize());
     return true;
 }
 
@@ -261,6 +294,31 @@ bool PaintsItsOwnBackground(const TPortableHeader& header)
     return (header.Kind == 5 || header.Kind >= 6) && header.MaxValue <= 255;
 }
 
+// The fewest bytes that can hold the whole raster: raw rows as stored, a plain sample at least one digit.
+std::int64_t SmallestRaster(const TPortableHeader& header)
+{
+    const std::int64_t w = header.Width, h = header.Height;
+    const std::int64_t sampleBytes = header.MaxValue > 255 ? 2 : 1;
+    switch (std::clamp(header.Kind, 1, 6)) {
+    case 4: return (w + 7) / 8 * h;
+    case 5: return w * h * sampleBytes;
+    case 6: return w * h * 3 * sampleBytes;
+    case 3: return w * h * 3;
+    default: return w * h;
+    }
+}
+
+// Short pixel data leaves the rest of a picture white, but a header may not make us allocate far more than the
+// file can describe: a large picture must find at least half its raster in the file.
+bool DataCanFill(const TPortableHeader& header, std::int64_t available)
+{
+    constexpr std::int64_t kSmallPicture = std::int64_t(4096) * 4096;
+    // A size beyond the allocation ceiling is refused as such, later; only sizes within it are multiplied here.
+    if (!PictureFits(header.Width, header.Height) || std::int64_t(header.Width) * header.Height <= kSmallPicture)
+        return true;
+    return available >= SmallestRaster(header) / 2;
+}
+
 }  // namespace
 
 void TPortablePixelmap::Assign(const TGraphic& source)
@@ -293,6 +351,10 @@ void TPortablePixelmap::Load(QIODevice& stream, QString& failure)
     }
     if (header.Width <= 0 || header.Height <= 0) {
         failure = Text("Invalid dimensions");
+        return;
+    }
+    if (!DataCanFill(header, bytes.GetSize() - dataPos)) {
+        failure = Text("Unknown format");
         return;
     }
     QImage picture = NewBitmap24(header.Width, header.Height);

@@ -28,8 +28,9 @@ enum TWmfFunction : std::uint16_t {
     kPolyPolygon = 0x0538, kDibBitBlt = 0x0940, kDibStretchBlt = 0x0B41, kDibCreatePatternBrush = 0x0142,
     kStretchDib = 0x0F43, kSetDibToDev = 0x0D33, kDeleteObject = 0x01F0, kCreatePalette = 0x00F7,
     kCreatePatternBrush = 0x01F9, kCreatePenIndirect = 0x02FA, kCreateFontIndirect = 0x02FB,
-    kCreateBrushIndirect = 0x02FC, kCreateRegion = 0x06FF,
+    kCreateBrushIndirect = 0x02FC, kCreateRegion = 0x06FF, kSelectPalette = 0x0234,
 };
+constexpr std::uint16_t kDibPalColors = 1;
 
 struct TWmfHeader {
     qsizetype size = 0;  // bytes of the placeable and standard headers
@@ -96,6 +97,38 @@ std::optional<QSizeF> FirstWindowExtent(const QByteArray& bytes, qsizetype from)
     return extent;
 }
 
+// The old pattern brush: a device bitmap header, reserved bytes, then rows from the top. Monochrome patterns (the
+// dithered greys of old drawings) draw their clear bits in the text colour and set ones in the background
+// colour; other depths are device colours we cannot know, so they stay null (drawn black, as before).
+QImage MonoPattern(const TRecordView& r, QColor text, QColor background)
+{
+    constexpr std::uint64_t kBits = 6 + 14 + 18;
+    const int width = r.I16(8), height = r.I16(10), rowBytes = r.I16(12);
+    if (r.U8(15) != 1 || r.U8(14) != 1 || width <= 0 || height <= 0 || width > 64 || height > 64 ||
+        rowBytes * 8 < width || !r.Fits(kBits, std::uint64_t(rowBytes) * height, 1))
+        return {};
+    QImage pattern(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool set = r.U8(kBits + std::uint64_t(y) * rowBytes + x / 8) & (0x80 >> (x % 8));
+            pattern.setPixelColor(x, y, set ? background : text);
+        }
+    return pattern;
+}
+
+// A palette record's entries: start word, count word, then red, green, blue and flags bytes.
+std::vector<QRgb> PaletteEntries(const TRecordView& r)
+{
+    constexpr std::uint64_t kEntries = 10;
+    const std::uint64_t count = r.U16(8);
+    std::vector<QRgb> entries;
+    if (!r.Fits(kEntries, count, 4))
+        return entries;
+    for (std::uint64_t i = 0; i < count; ++i)
+        entries.push_back(qRgb(r.U8(kEntries + 4 * i), r.U8(kEntries + 4 * i + 1), r.U8(kEntries + 4 * i + 2)));
+    return entries;
+}
+
 int ToPixels(double units, int unitsPerInch)
 {
     return int(std::lround(std::abs(units) * kPixelsPerInch / unitsPerInch));
@@ -111,12 +144,22 @@ public:
         canvas_.SetWindowExt(initialWindow);
     }
 
-    void Play(const QByteArray& bytes, qsizetype from)
+    TPlayOutcome Play(const QByteArray& bytes, qsizetype from)
     {
-        ForEachRecord(bytes, from, [this](std::uint16_t function, const TRecordView& r) {
+        bool any = false;
+        ForEachRecord(bytes, from, [&](std::uint16_t function, const TRecordView& r) {
+            any = true;
             Dispatch(function, r);
-            return true;
+            return !canvas_.Exhausted();
         });
+        if (canvas_.Drew())
+            return TPlayOutcome::Drew;
+        return any ? TPlayOutcome::DrewNothing : TPlayOutcome::Empty;
+    }
+
+    TPlayback Result() const
+    {
+        return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted(), canvas_.Glyphs(), canvas_.LargestClip()};
     }
 
 private:
@@ -142,11 +185,11 @@ void TWmfPlayer::Dispatch(std::uint16_t function, const TRecordView& r)
     TMetafileCanvas& c = canvas_;
     using Kind = TMetafileCanvas::TArcKind;
     switch (function) {
-    case kSetBkColor: c.SetBkColor(r.Color(6)); break;
+    case kSetBkColor: c.SetBkColor(c.ColorOf(r.U32(6))); break;
     case kSetBkMode: c.SetBkMode(r.U16(6)); break;
     case kSetMapMode: c.SetMapMode(r.U16(6)); break;
     case kSetPolyFillMode: c.SetPolyFillMode(r.U16(6)); break;
-    case kSetTextColor: c.SetTextColor(r.Color(6)); break;
+    case kSetTextColor: c.SetTextColor(c.ColorOf(r.U32(6))); break;
     case kSetTextAlign: c.SetTextAlign(r.U16(6)); break;
     case kSetStretchBltMode: c.SetStretchBltMode(r.U16(6)); break;
     case kSetWindowOrg: c.SetWindowOrg(YX(r, 0)); break;
@@ -166,7 +209,7 @@ void TWmfPlayer::Dispatch(std::uint16_t function, const TRecordView& r)
     case kPatBlt: c.PatBlt(QRectF(YX(r, 4), QSizeF(P(r, 3), P(r, 2))), r.U32(6)); break;
     case kSaveDc: c.SaveDC(); break;
     case kRestoreDc: c.RestoreDC(int(P(r, 0))); break;
-    case kSetPixel: c.SetPixel(YX(r, 2), r.Color(6)); break;
+    case kSetPixel: c.SetPixel(YX(r, 2), c.ColorOf(r.U32(6))); break;
     case kOffsetClipRgn: c.OffsetClip(YX(r, 0)); break;
     case kSelectClipRegion:
         // Only the reset to no clipping is kept: we hold no region data for the others.
@@ -175,14 +218,17 @@ void TWmfPlayer::Dispatch(std::uint16_t function, const TRecordView& r)
         break;
     case kSelectObject: c.SelectObject(r.U16(6)); break;
     case kDeleteObject: c.DeleteObject(r.U16(6)); break;
-    case kCreatePenIndirect: c.CreateObject(MakeGdiPen(r.U16(6), r.I16(8), r.Color(12))); break;
-    case kCreateBrushIndirect: c.CreateObject(MakeGdiBrush(r.U16(6), r.Color(8), r.U16(12))); break;
+    case kCreatePenIndirect: c.CreateObject(MakeGdiPen(r.U16(6), r.I16(8), c.ColorOf(r.U32(12)))); break;
+    case kCreateBrushIndirect: c.CreateObject(LogBrush(r.U16(6), c.ColorOf(r.U32(8)), r.U16(12))); break;
     case kCreateFontIndirect: CreateFont(r); break;
     case kDibCreatePatternBrush:
-        c.CreateObject(PatternBrush(DecodePackedDib(r.Bytes(10, std::uint64_t(r.Size()) - 10))));
+        c.CreateObject(PatternBrush(DecodePackedDib(r.Bytes(10, std::uint64_t(r.Size()) - 10), c.Palette(),
+                                                    r.U16(8) == kDibPalColors)));
         break;
-    case kCreatePatternBrush: c.CreateObject(PatternBrush(QImage())); break;
-    case kCreatePalette: case kCreateRegion: c.CreateObject(TGdiOther{}); break;
+    case kCreatePatternBrush: c.CreateObject(PatternBrush(MonoPattern(r, c.TextColor(), c.BkColor()))); break;
+    case kCreatePalette: c.CreateObject(TGdiPalette{PaletteEntries(r)}); break;
+    case kSelectPalette: c.SelectPalette(r.U16(6)); break;
+    case kCreateRegion: c.CreateObject(TGdiOther{}); break;
     case kPolygon: case kPolyline: Poly(function, r); break;
     case kPolyPolygon: PolyPolygon(r); break;
     case kTextOut: TextOut(r); break;
@@ -287,8 +333,12 @@ void TWmfPlayer::Dib(std::uint16_t function, const TRecordView& r)
     // Without a bitmap, a blit is a pattern fill and carries one reserved word more.
     const std::uint64_t bare = 2 * (std::uint64_t(function >> 8) + 3);
     const bool hasBitmap = std::uint64_t(r.Size()) > bare;
+    // Only the StretchDIB and SetDIBitsToDevice records say how the colour table is meant.
+    const std::uint64_t usageAt = function == kStretchDib ? 10 : 6;
+    const bool paletteIndices = (function == kStretchDib || function == kSetDibToDev) && r.U16(usageAt) == kDibPalColors;
     const auto dib = [&](std::uint64_t at) {
-        return DecodePackedDib(r.Bytes(at, std::uint64_t(r.Size()) - std::min<std::uint64_t>(at, r.Size())));
+        return DecodePackedDib(r.Bytes(at, std::uint64_t(r.Size()) - std::min<std::uint64_t>(at, r.Size())),
+                               canvas_.Palette(), paletteIndices);
     };
     const auto fromTop = [&](std::uint64_t at, QRectF source, const QImage& image) {
         return DibSourceFromTop(r.Bytes(at, std::uint64_t(r.Size()) - std::min<std::uint64_t>(at, r.Size())), source,
@@ -347,13 +397,16 @@ bool WmfNaturalSize(const QByteArray& bytes, QSize& size)
     return true;
 }
 
-void PlayWmf(const QByteArray& bytes, QImage& target)
+TPlayback PlayWmf(const QByteArray& bytes, QImage& target)
 {
     const std::optional<TWmfHeader> header = ReadHeader(bytes);
     if (!header)
-        return;
+        return {};
     QSizeF window = header->placeable ? header->bounds.size()
                                       : FirstWindowExtent(bytes, header->size).value_or(QSizeF(target.size()));
     TWmfPlayer player(target, *header, window);
-    player.Play(bytes, header->size);
+    const TPlayOutcome outcome = player.Play(bytes, header->size);
+    TPlayback result = player.Result();
+    result.Outcome = outcome;
+    return result;
 }

@@ -1,12 +1,16 @@
 #include "platform/printer.h"
 
 #include "platform/printer_watch.h"
+#include "common/atomic_file.h"
+#include "common/file_problems.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -123,7 +127,6 @@ public:
         if (FPainter->isActive())
             FPainter->end();
         FPainter.reset();
-        Dropped();
     }
 
     bool Setup(QWidget* parent) override
@@ -140,8 +143,6 @@ protected:
     virtual QPrinter* Printer() = 0;
     // Between the first transfer and the end or abort of a document.
     bool DocumentOpen() const { return FPainter != nullptr; }
-    // After an abort: what the port may still take back.
-    virtual void Dropped() {}
 
 private:
     bool Refuse()
@@ -208,41 +209,127 @@ private:
     std::optional<QPageLayout::Orientation> FOrientation;
 };
 
-// The page as Qt's PDF writer prints it, on the default printer's paper when there is one, else on A4.
-class PdfFilePrinterPort final : public QPrinterPort {
+// The page as Qt's PDF writer prints it, on the default printer's paper when there is one, else on A4. The PDF
+// goes into a temporary file beside the target and replaces it only when the document ends complete.
+class PdfFilePrinterPort final : public PrinterPort {
 public:
     explicit PdfFilePrinterPort(QString fileName) : FFileName(std::move(fileName)) {}
 
     bool Installed() override { return true; }
     bool Setup(QWidget*) override { return false; }
+    int Orientation() override { return Paper().orientation() == QPageLayout::Landscape ? 1 : 0; }
+    void SetOrientation(int orientation) override { Paper().setOrientation(QtOrientation(orientation)); }
 
-protected:
-    QPrinter* Printer() override
+    PageMetrics Measure() override
     {
-        if (!FPrinter) {
-            FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            FPrinter->setOutputFormat(QPrinter::PdfFormat);
-            FPrinter->setOutputFileName(FFileName);
-            // The watch's answer: asking CUPS here could hang the window on a scheduler that does not answer.
-            const QString paperName = PrinterWatch::Instance().Printers().DefaultName;
-            const QPrinterInfo paper = paperName.isEmpty() ? QPrinterInfo() : QPrinterInfo::printerInfo(paperName);
-            if (!paper.isNull())
-                FPrinter->setPageLayout(QPrinter(paper, QPrinter::HighResolution).pageLayout());
-            else
-                FPrinter->setPageSize(QPageSize(QPageSize::A4));
-        }
-        return FPrinter.get();
+        const QRect page = Paper().paintRectPixels(kPdfResolution);
+        return PageMetrics{page.width(), page.height(), kPdfResolution, kPdfResolution};
     }
 
-    void Dropped() override { QFile::remove(FFileName); }
+    int Copies() override { return FCopies; }
+    void SetCopies(int copies) override { FCopies = copies; }
+
+    void BeginDocument(const QString& title) override
+    {
+        Drop();
+        FTitle = title;
+        FReason.clear();
+    }
+
+    bool Transfer(const QImage& page) override
+    {
+        if (!FReason.isEmpty() || page.isNull())
+            return false;
+        if (!FPainter && !Start())
+            return false;
+        FPainter->drawImage(QRect(0, 0, FWriter->width(), FWriter->height()), page);
+        return Healthy();
+    }
+
+    bool EndDocument() override
+    {
+        if (!FPainter)
+            return false;
+        const bool ended = FPainter->end();
+        FPainter.reset();
+        FWriter.reset();
+        const bool committed = ended && Healthy() && FFile->Commit();
+        if (!committed && FReason.isEmpty())
+            FReason = FFile->ErrorText().isEmpty() ? NotWrittenText() : FFile->ErrorText();
+        FFile.reset();
+        return committed;
+    }
+
+    void AbortDocument() override { Drop(); }
+    PortFailure Failure() const override { return {FFileName, FReason}; }
 
 private:
+    // Qt's printer answers the page of a printer as it prints PDF, at its high resolution. The printer is the
+    // watch's default: asking CUPS for it here could hang on a scheduler that does not answer.
+    static constexpr int kPdfResolution = 1200;
+
+    QPageLayout& Paper()
+    {
+        if (!FPaper) {
+            const QString name = PrinterWatch::Instance().Printers().DefaultName;
+            const QPrinterInfo printer = name.isEmpty() ? QPrinterInfo() : QPrinterInfo::printerInfo(name);
+            FPaper = printer.isNull() ? QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF())
+                                      : QPrinter(printer, QPrinter::HighResolution).pageLayout();
+        }
+        return *FPaper;
+    }
+
+    bool Start()
+    {
+        FFile = std::make_unique<TAtomicFile>(FFileName);
+        if (!FFile->Open()) {
+            FReason = FFile->ErrorText();
+            FFile.reset();
+            return false;
+        }
+        FWriter = std::make_unique<QPdfWriter>(FFile.get());
+        FWriter->setResolution(kPdfResolution);
+        FWriter->setPageLayout(Paper());
+        FWriter->setTitle(FTitle);
+        FWriter->setCreator(QCoreApplication::applicationName());
+        FPainter = std::make_unique<QPainter>();
+        if (!FPainter->begin(FWriter.get())) {
+            FReason = NotWrittenText();
+            Drop();
+            return false;
+        }
+        return true;
+    }
+
+    // A write that failed (a full disk) spoils the document: no later attempt could repair it.
+    bool Healthy()
+    {
+        if (FFile && !FFile->ErrorText().isEmpty() && FReason.isEmpty())
+            FReason = FFile->ErrorText();
+        return FReason.isEmpty();
+    }
+
+    void Drop()
+    {
+        if (FPainter && FPainter->isActive())
+            FPainter->end();
+        FPainter.reset();
+        FWriter.reset();
+        FFile.reset();  // the temporary file goes; the target was never touched
+    }
+
     QString FFileName;
-    std::unique_ptr<QPrinter> FPrinter;
+    QString FTitle;
+    QString FReason;
+    std::optional<QPageLayout> FPaper;
+    int FCopies = 1;
+    std::unique_ptr<TAtomicFile> FFile;
+    std::unique_ptr<QPdfWriter> FWriter;
+    std::unique_ptr<QPainter> FPainter;
 };
 
 // The page bitmap itself, exactly as a printer would receive it. The page is the default printer's when there is
-// one; without one the engine's fallback page applies.
+// one; without one the engine's fallback page applies. The file is written when the document ends.
 class ImageFilePrinterPort final : public PrinterPort {
 public:
     explicit ImageFilePrinterPort(QString fileName) : FFileName(std::move(fileName)) {}
@@ -260,37 +347,63 @@ public:
     PageMetrics Measure() override { return FPaper.Installed() ? FPaper.Measure() : PageMetrics{}; }
     int Copies() override { return FCopies; }
     void SetCopies(int copies) override { FCopies = copies; }
-    void BeginDocument(const QString&) override { FWritten = false; }
+
+    void BeginDocument(const QString&) override
+    {
+        FPage = QImage();
+        FReason.clear();
+    }
 
     bool Transfer(const QImage& page) override
     {
-        QImageWriter writer(FFileName);
-        // Qt's default PNG compression spends seconds on a photograph's page for a file no smaller than a
-        // middle level gives.
-        if (QFileInfo(FFileName).suffix().compare("png", Qt::CaseInsensitive) == 0)
-            writer.setQuality(kPngQuality);
-        FWritten = writer.write(page);
-        return FWritten;
+        // Refused at once where no file could be written, before any work is spent on the page.
+        FReason = OutputFileProblem(FFileName);
+        if (!FReason.isEmpty() || page.isNull())
+            return false;
+        FPage = page;
+        return true;
     }
 
-    bool EndDocument() override { return FWritten; }
-
-    void AbortDocument() override
+    bool EndDocument() override
     {
-        if (FWritten)
-            QFile::remove(FFileName);
-        FWritten = false;
+        if (FPage.isNull())
+            return false;
+        const bool written = WritePageFile(FFileName, FPage, FReason);
+        FPage = QImage();
+        return written;
     }
 
+    void AbortDocument() override { FPage = QImage(); }
     bool Setup(QWidget*) override { return false; }
+    PortFailure Failure() const override { return {FFileName, FReason}; }
 
 private:
     QString FFileName;
     QueuePrinterPort FPaper{QString()};
     int FOrientation = 0;
     int FCopies = 1;
-    bool FWritten = false;
+    QImage FPage;
+    QString FReason;
 };
+
+// The formats that hold a page, by extension, and Qt's name of each.
+struct PageFormat {
+    const char* Extension;
+    const char* QtFormat;
+};
+constexpr PageFormat kPageFormats[] = {
+    {"pdf", nullptr}, {"png", "png"}, {"bmp", "bmp"}, {"jpg", "jpeg"}, {"jpeg", "jpeg"},
+    {"tif", "tiff"},  {"tiff", "tiff"}, {"ppm", "ppm"},
+};
+
+const PageFormat* PageFormatOf(const QString& fileName)
+{
+    const QByteArray suffix = QFileInfo(fileName).suffix().toLower().toLatin1();
+    for (const PageFormat& format : kPageFormats)
+        if (suffix == format.Extension)
+            return &format;
+    return nullptr;
+}
 
 std::unique_ptr<PrinterPort>& ActivePort()
 {
@@ -321,8 +434,33 @@ std::unique_ptr<PrinterPort> NewQueuePrinter(const QString& queue)
 
 bool CanPrintToFile(const QString& fileName)
 {
-    const QByteArray suffix = QFileInfo(fileName).suffix().toLower().toLatin1();
-    return suffix == "pdf" || QImageWriter::supportedImageFormats().contains(suffix);
+    const PageFormat* format = PageFormatOf(fileName);
+    return format && (!format->QtFormat || QImageWriter::supportedImageFormats().contains(format->QtFormat));
+}
+
+QString PrintFileExtensions()
+{
+    return QStringLiteral("PDF, PNG, BMP, JPEG, TIFF or PPM");
+}
+
+bool WritePageFile(const QString& fileName, const QImage& page, QString& reason)
+{
+    const PageFormat* format = PageFormatOf(fileName);
+    if (!format || !format->QtFormat) {
+        reason = QStringLiteral("This kind of file cannot hold a page");
+        return false;
+    }
+    return WriteFileAtomically(
+        fileName,
+        [&](QIODevice& device) {
+            QImageWriter writer(&device, format->QtFormat);
+            // Qt's default PNG compression spends seconds on a photograph's page for a file no smaller than a
+            // middle level gives.
+            if (qstrcmp(format->QtFormat, "png") == 0)
+                writer.setQuality(kPngQuality);
+            return writer.write(page);
+        },
+        reason);
 }
 
 std::unique_ptr<PrinterPort> NewFilePrinter(const QString& fileName)

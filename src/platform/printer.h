@@ -22,6 +22,11 @@ struct PageMetrics {
     bool inches = false;  // a paper size defined in inches (Letter, Legal...)
 };
 
+struct PortFailure {
+    QString File;
+    QString Reason;
+};
+
 class PrinterPort {
 public:
     virtual ~PrinterPort() = default;
@@ -46,6 +51,10 @@ public:
 
     // The platform's print dialog over this printer; true when the user confirmed it.
     virtual bool Setup(QWidget* parent) = 0;
+
+    // Why the last document could not be written and which file it concerns; an empty reason when the port has
+    // nothing to add. A port that reports one gives up: retrying at a smaller size cannot help.
+    virtual PortFailure Failure() const { return {}; }
 };
 
 // The port every printer function below uses. Created on first use as the default CUPS queue.
@@ -56,10 +65,16 @@ std::unique_ptr<PrinterPort> SetActivePrinter(std::unique_ptr<PrinterPort> port)
 // The CUPS queue of that name, or the desktop's default queue for an empty name.
 std::unique_ptr<PrinterPort> NewQueuePrinter(const QString& queue = {});
 // Prints into a file: a PDF page for a name ending in ".pdf", else the page bitmap itself in the image format of
-// the name's extension; null when Qt can write neither.
+// the name's extension (PNG, BMP, JPEG, TIFF, PPM); null for any other name. The file is written whole or not at
+// all (see WritePageFile), only when the document ends.
 std::unique_ptr<PrinterPort> NewFilePrinter(const QString& fileName);
-// Whether NewFilePrinter can write a file of that name.
+// Whether NewFilePrinter can write a file of that name: the extensions of formats that hold a page.
 bool CanPrintToFile(const QString& fileName);
+// The extensions CanPrintToFile accepts, for messages.
+QString PrintFileExtensions();
+// Writes a page bitmap into an image file of the name's format, replacing an old file only once the new one is
+// complete. False with the reason in a person's words.
+bool WritePageFile(const QString& fileName, const QImage& page, QString& reason);
 
 // Runs the print dialog. The default shows it modally; tests replace it, since nobody answers a modal dialog
 // there. Returns the previous runner; an empty function restores the default.

@@ -115,13 +115,17 @@ int main(int argc, char** argv)
 
     InitServices();
     std::optional<DisplayConnection> connecting(std::in_place);
-    QApplication app(argc, argv);
+    // Qt sees none of the arguments: if it took its own (-platform, -session, ...) out of them, the window would
+    // read another command line than the one checked above.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
     connecting.reset();
     TLanguageTranslator toolkitTexts;
     QApplication::installTranslator(&toolkitTexts);
     if (!headless)
         InstallErrorBox();
-    TForm1 window(QApplication::arguments().mid(1));
+    TForm1 window(ProgramArguments(argc, argv));
     PlaceWindow(window, line);
     // An automatic print ends the process inside the window's creation; a headless print that gets here could
     // not open its picture, and nobody would ever close its invisible window.

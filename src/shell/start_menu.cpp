@@ -1,10 +1,10 @@
 #include "shell/start_menu.h"
 
+#include "common/atomic_file.h"
 #include "common/paths.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -25,13 +25,11 @@ QString ExecArgument(const QString& path)
     return '"' + quoted + '"';
 }
 
+// By rename, so a link planted at the entry's name is replaced rather than written through.
 void WriteTextFile(const QString& path, const QString& text)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(text.toUtf8());
-    file.commit();
+    QString error;
+    WriteFileAtomically(path, [&](QIODevice& file) { return file.write(text.toUtf8()) >= 0; }, error);
 }
 
 }  // namespace

@@ -124,6 +124,33 @@ TEST(PathsFiles, CopyFileForcedCreatesTheTargetFolderAndReplaces)
     EXPECT_FALSE(QFileInfo::exists(base + "/x"));
 }
 
+TEST(PathsFiles, LinksAreRemovedOrReplacedNeverFollowed)
+{
+    TPaths p;
+    const QString folder = NewTestFolder();
+    const QString victim = folder + "/victim";
+    WriteFile(victim, "keep");
+    ASSERT_TRUE(QFile::setPermissions(victim, QFile::ReadOwner));
+    const QFile::Permissions before = QFile::permissions(victim);
+
+    // A planted link: the forced delete takes the link and leaves its target's mode alone.
+    ASSERT_TRUE(QFile::link(victim, folder + "/planted"));
+    EXPECT_TRUE(p.DeleteFileForced(folder + "/planted"));
+    EXPECT_FALSE(QFileInfo(folder + "/planted").isSymLink());
+    EXPECT_EQ(QFile::permissions(victim), before);
+
+    // A copy onto a link replaces the link; the file it pointed at keeps its bytes.
+    const QString source = folder + "/source";
+    WriteFile(source, "new");
+    ASSERT_TRUE(QFile::link(victim, folder + "/target"));
+    EXPECT_TRUE(p.CopyFileForced(source, folder + "/target"));
+    EXPECT_FALSE(QFileInfo(folder + "/target").isSymLink());
+    QFile kept(victim);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "keep");
+    EXPECT_EQ(QFile::permissions(victim), before);
+}
+
 TEST(PathsShell, OpensWithTheFolderOfTheTarget)
 {
     QString target, parameters, folder;

@@ -61,3 +61,16 @@ TEST(IconLoader, OverstatedPictureCountReadsWhatIsThere)
     ASSERT_TRUE(ok);
     EXPECT_EQ(target.size(), QSize(1, 1));
 }
+
+TEST(IconLoader, TwentyFourBitPicturesKeepTheirMask)
+{
+    QImage target;
+    bool ok = false;
+    OpenTestPicture("masked24.ico", target, 0x00FFFFFF, &ok);  // 4 x 4 red, left column masked out
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(target.size(), QSize(4, 4));
+    for (int y = 0; y < 4; ++y) {
+        EXPECT_EQ(target.pixelColor(0, y), QColor(255, 255, 255)) << y;
+        EXPECT_EQ(target.pixelColor(1, y), QColor(255, 0, 0)) << y;
+    }
+}

@@ -2,6 +2,8 @@
 // ink must go, and hostile records that must neither crash nor stop the good records around them.
 #include "formats/image_info.h"
 #include "formats/loaders.h"
+#include "formats/metafile_canvas.h"
+#include "formats/metafile_player.h"
 #include "testlib/test_env.h"
 
 #include <QFile>
@@ -68,6 +70,16 @@ public:
         Put32(bytes_, std::int32_t(8 + 4 * words.size()));
         for (std::int32_t v : words)
             Put32(bytes_, v);
+        return *this;
+    }
+
+    // A record whose body is given as bytes, padded to whole words.
+    TEmfWriter& AddBytes(std::int32_t type, QByteArray body)
+    {
+        body.append((4 - body.size() % 4) % 4, '\0');
+        Put32(bytes_, type);
+        Put32(bytes_, std::int32_t(8 + body.size()));
+        bytes_.append(body);
         return *this;
     }
 
@@ -182,6 +194,37 @@ TEST(MetafileMapping, WindowOriginAndWorldTransform)
     EXPECT_TRUE(Ink(image, 75, 75, Qt::red));  // back to identity
 }
 
+TEST(MetafileMapping, ExtentsOutsideTheScalableModesAreIgnored)
+{
+    // Extents given in text mode do nothing, and text mode forgets the ones set before it.
+    TEmfWriter emf;
+    emf.Add(kSetWindowExt, {1000, 1000}).Add(kSetViewportExt, {100, 100}).Add(kSetMapMode, {8});
+    emf.Add(kSelectObject, {kBlackBrush}).Rect(0, 0, 20, 20);
+    emf.Add(kSetWindowExt, {1000, 1000}).Add(kSetViewportExt, {100, 100}).Add(kSetMapMode, {1});
+    emf.Add(kSetMapMode, {8}).Rect(40, 0, 60, 20);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 15, 15));
+    EXPECT_TRUE(Ink(image, 55, 15));
+    EXPECT_TRUE(Paper(image, 5, 40));
+}
+
+TEST(MetafileMapping, HeaderSizesBehindADescriptionAreNotRead)
+{
+    // A description starting at byte 88, where longer headers keep their sizes in micrometres: its text must not
+    // be read as sizes (a drawing so mapped lands far off the picture).
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush}).Rect(10, 10, 90, 90);
+    QByteArray bytes = emf.Bytes();
+    qToLittleEndian<std::int32_t>(10, bytes.data() + 64);
+    qToLittleEndian<std::int32_t>(88, bytes.data() + 68);
+    for (int i = 88; i < 108; i += 2)
+        qToLittleEndian<std::int16_t>('x', bytes.data() + i);
+    const TResult result = Load("described.emf", bytes);
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_TRUE(Ink(result.image, 50, 50));
+    EXPECT_TRUE(Paper(result.image, 95, 95));
+}
+
 TEST(MetafileState, RestoreDcGoesBackRelativeOrAbsolute)
 {
     TEmfWriter emf;
@@ -256,6 +299,21 @@ TEST(MetafileObjects, DeletedUnknownAndOutOfTableIndexesChangeNothing)
     EXPECT_TRUE(Ink(image, 10, 10, Qt::red));
 }
 
+TEST(MetafileObjects, PaletteIndexColoursComeFromTheSelectedPalette)
+{
+    // 0x01000007 is entry 7 of the palette: light grey in the default one, not the red level 7.
+    TEmfWriter emf;
+    emf.Brush(1, 0x01000007).Add(kSelectObject, {1}).Rect(0, 0, 50, 50);
+    emf.Add(49, {2, 0x00020300, 0x000000FF, 0x0000FF00}).Add(48, {2});  // red, green
+    emf.Brush(3, 0x01000001).Add(kSelectObject, {3}).Rect(50, 0, 100, 50);
+    // A pattern style names the writer's own bitmap handle: no brush, the green one stays (not black).
+    emf.Add(kCreateBrush, {4, 3, 0, 0}).Add(kSelectObject, {4}).Rect(0, 50, 50, 100);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 25, 25, QColor(192, 192, 192)));
+    EXPECT_TRUE(Ink(image, 75, 25, Qt::green));
+    EXPECT_TRUE(Ink(image, 25, 75, Qt::green));
+}
+
 TEST(MetafileBitmaps, StretchDibitsCountsSourceRowsFromTheBottom)
 {
     // A bottom-up 2 x 2 DIB, blue row first in memory (the bottom), red row second (the top). The source
@@ -270,18 +328,41 @@ TEST(MetafileBitmaps, StretchDibitsCountsSourceRowsFromTheBottom)
     EXPECT_TRUE(Paper(image, 60, 60));
 }
 
+TEST(MetafileBitmaps, GradientsAndTransparentColour)
+{
+    TEmfWriter emf;
+    emf.Add(kSelectObject, {kBlackBrush}).Rect(0, 50, 100, 100);
+    // A horizontal gradient from red to blue over 0..100 x 0..50 (16-bit channels).
+    emf.Add(118, {0, 0, 0, 0, 2, 1, 0, 0, 0, 0x0000FF00, 0, 100, 50, 0, 0x0000FF00, 0, 1});
+    // TransparentBlt of a 2 x 2 bitmap, red in its top left, white elsewhere, white transparent: over 0..100 x
+    // 50..100 only the red quarter covers the black.
+    emf.Add(116, {0, 0, 0, 0, 0, 50, 100, 50, 0x00FFFFFF, 0, 0, FloatBits(1), 0, 0, FloatBits(1), 0, 0, 0, 0,
+                  108, 40, 148, 16, 2, 2, 40, 2, 2, 1 | (24 << 16), 0, 16, 0, 0, 0, 0,
+                  -1, 0x0000FFFF, std::int32_t(0xFFFF0000u), 0x0000FFFF});
+    const QImage image = Play(emf);
+    EXPECT_GT(image.pixelColor(5, 25).red(), 200);
+    EXPECT_LT(image.pixelColor(5, 25).blue(), 60);
+    EXPECT_GT(image.pixelColor(95, 25).blue(), 200);
+    EXPECT_TRUE(Ink(image, 25, 60, Qt::red));
+    EXPECT_TRUE(Ink(image, 75, 60));
+    EXPECT_TRUE(Ink(image, 25, 90));
+}
+
 TEST(MetafilePaths, FigureFilledAfterTheBracket)
 {
     TEmfWriter emf;
     emf.Add(kSelectObject, {kBlackBrush}).Add(kBeginPath, {});
     emf.Add(kMoveTo, {10, 10}).Add(kLineTo, {60, 10}).Add(kLineTo, {60, 60}).Add(kLineTo, {10, 60});
     emf.Add(kCloseFigure, {}).Add(kEndPath, {});
-    const QImage before = Play(emf);
-    EXPECT_TRUE(Paper(before, 30, 30));  // a path draws nothing until it is used
+    EXPECT_EQ(Load("unused.emf", emf.Bytes()).error, "Unknown format");  // a path draws nothing until it is used
     emf.Add(kFillPath, {0, 0, 0, 0});
     const QImage image = Play(emf);
     EXPECT_TRUE(Ink(image, 30, 30));
     EXPECT_TRUE(Paper(image, 70, 30));
+    // Some writers leave out the bounds no player reads; the fill is still meant.
+    emf.Add(kBeginPath, {}).Add(kMoveTo, {70, 70}).Add(kLineTo, {90, 70}).Add(kLineTo, {90, 90});
+    emf.Add(kEndPath, {}).Add(kFillPath, {});
+    EXPECT_TRUE(Ink(Play(emf), 85, 75));
 }
 
 int DarkPixels(const QImage& image, const QRect& area)
@@ -313,6 +394,23 @@ TEST(MetafileText, RightAlignedOnTheBaselineWithAnOpaqueBox)
     EXPECT_TRUE(Paper(image, 50, 65));
 }
 
+TEST(MetafileText, EscapementTurnsWithAWindowWhoseYAxisPointsUp)
+{
+    // A window with y up, as plots write it; a 90-degree title from 50,50 runs down the page, as the window
+    // sees it turning counter-clockwise.
+    TEmfWriter emf;
+    emf.Add(kSetMapMode, {8}).Add(kSetWindowExt, {100, -100}).Add(kSetWindowOrg, {0, 100});
+    emf.Add(kSetViewportExt, {100, 100});
+    emf.Add(kCreateFont, {1, -12, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    emf.Add(kSelectObject, {1}).Add(kSetTextAlign, {24}).Add(kSetBkMode, {1}).Add(kSetTextColor, {0});
+    emf.Add(kExtTextOutW, {0, 0, 0, 0, 1, 0, 0, 50, 50, 4, 76, 0, 0, 0, 0, 0, 0, 0x00490049, 0x00490049});
+    const QImage image = Play(emf);
+    EXPECT_GT(DarkPixels(image, QRect(30, 52, 40, 40)), 20);
+    EXPECT_EQ(DarkPixels(image, QRect(30, 0, 40, 48)), 0);
+}
+
 TEST(MetafilePaths, PolyDrawTypesBuildTheFigure)
 {
     const auto xy = [](int x, int y) { return (x & 0xFFFF) | (y << 16); };
@@ -325,6 +423,70 @@ TEST(MetafilePaths, PolyDrawTypesBuildTheFigure)
     EXPECT_TRUE(Ink(image, 25, 80));
     EXPECT_TRUE(Paper(image, 50, 80));
     EXPECT_TRUE(Paper(image, 25, 60));
+}
+
+TEST(MetafilePaths, FiguresOfOnePathAreNeverJoined)
+{
+    const auto xy = [](int x, int y) { return (x & 0xFFFF) | (y << 16); };
+    TEmfWriter emf;
+    emf.Add(kSetPolyFillMode, {2}).Add(kSelectObject, {kBlackBrush}).Add(kBeginPath, {});
+    // Two squares of one PolyDraw, the second after a move: no edge runs between them.
+    emf.Add(92, {0, 0, 0, 0, 8, xy(5, 5), xy(25, 5), xy(25, 25), xy(5, 25), xy(75, 75), xy(95, 75), xy(95, 95),
+                 xy(75, 95), 6 | (2 << 8) | (2 << 16) | (3 << 24), 6 | (2 << 8) | (2 << 16) | (3 << 24)});
+    // A closed figure, then lines with no move: they start a figure of their own where the last one ended.
+    emf.Add(kMoveTo, {5, 75}).Add(kLineTo, {25, 75}).Add(kLineTo, {25, 95}).Add(kCloseFigure, {});
+    emf.Add(kLineTo, {45, 95}).Add(kLineTo, {45, 75}).Add(kEndPath, {}).Add(kFillPath, {0, 0, 0, 0});
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 15, 10));
+    EXPECT_TRUE(Ink(image, 85, 90));
+    EXPECT_TRUE(Paper(image, 50, 50));  // between the squares
+    EXPECT_TRUE(Ink(image, 20, 85));
+    EXPECT_TRUE(Ink(image, 40, 88));
+    EXPECT_TRUE(Paper(image, 30, 78));  // what a line back to the first figure's start would have filled
+    EXPECT_TRUE(Paper(image, 2, 8));    // what a line from the start position would have filled
+}
+
+TEST(MetafilePaths, WidenedPathFillsThePensOutline)
+{
+    TEmfWriter emf;
+    emf.Add(95, {1, 0, 0, 0, 0, 0x10000, 10, 0, 0, 0, 0}).Add(kSelectObject, {1});  // geometric pen, 10 wide
+    emf.Add(kSelectObject, {kBlackBrush}).Add(kBeginPath, {}).Add(kMoveTo, {10, 50}).Add(kLineTo, {90, 50});
+    emf.Add(kEndPath, {}).Add(66, {}).Add(kSelectObject, {kNullPen}).Add(kFillPath, {0, 0, 0, 0});
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 50, 53));
+    EXPECT_TRUE(Paper(image, 50, 60));
+}
+
+// A file written with EMF+ records only (a comment of them) is drawn from those.
+TEST(MetafilePlus, RecordsOfAnEmfPlusOnlyFileDraw)
+{
+    const auto xy = [](int x, int y) { return (x & 0xFFFF) | (y << 16); };
+    QByteArray plus;
+    const auto record = [&](int type, int flags, std::initializer_list<std::int32_t> words) {
+        Put16(plus, type);
+        Put16(plus, flags);
+        Put32(plus, std::int32_t(12 + 4 * words.size()));
+        Put32(plus, std::int32_t(4 * words.size()));
+        for (std::int32_t w : words)
+            Put32(plus, w);
+    };
+    record(0x4001, 0, {std::int32_t(0xDBC01002u), 0, 96, 96});
+    record(0x400A, 0x8000, {std::int32_t(0xFFFF0000u), 1, FloatBits(10), FloatBits(10), FloatBits(20), FloatBits(20)});
+    // Path object 1: a square of 16-bit points, then filled blue.
+    record(0x4008, (3 << 8) | 1, {std::int32_t(0xDBC01002u), 4, 0x4000, xy(60, 60), xy(90, 60), xy(90, 90),
+                                 xy(60, 90), std::int32_t(0x81010100u)});
+    record(0x4014, 0x8000 | 1, {std::int32_t(0xFF0000FFu)});
+    record(0x4002, 0, {});
+    QByteArray comment;
+    Put32(comment, std::int32_t(4 + plus.size()));
+    Put32(comment, 0x2B464D45);
+    comment.append(plus);
+    TEmfWriter emf;
+    emf.AddBytes(70, comment);
+    const QImage image = Play(emf);
+    EXPECT_TRUE(Ink(image, 20, 20, Qt::red));
+    EXPECT_TRUE(Ink(image, 75, 75, Qt::blue));
+    EXPECT_TRUE(Paper(image, 50, 50));
 }
 
 TEST(MetafileHostile, LyingCountsAreSkippedAndLaterRecordsStillDraw)
@@ -341,13 +503,25 @@ TEST(MetafileHostile, LyingCountsAreSkippedAndLaterRecordsStillDraw)
     EXPECT_TRUE(Ink(image, 75, 75));
 }
 
-TEST(MetafileHostile, OnlyUnknownRecordsLoadBlank)
+// A picture whose records all draw nothing would print a blank page as if it were right; only a file with no
+// records between its header and its end is the empty drawing it says it is.
+TEST(MetafileHostile, RecordsThatDrawNothingAreNoPicture)
 {
     TEmfWriter emf;
     emf.Add(200, {}).Add(250, {7, 7}).Add(0x7FFFFFFF, {});
-    const QImage image = Play(emf);
-    EXPECT_EQ(image.size(), QSize(100, 100));
-    EXPECT_TRUE(Paper(image, 50, 50));
+    const TResult unknown = Load("unknown.emf", emf.Bytes());
+    EXPECT_FALSE(unknown.ok);
+    EXPECT_EQ(unknown.error, "Unknown format");
+    TEmfWriter plusOnly;  // a comment of EMF+ records (a header) and nothing a plain player draws
+    plusOnly.Add(70, {28, 0x2B464D45, 0x00014001, 28, 16, std::int32_t(0xDBC01002), 1, 96, 96});
+    EXPECT_EQ(Load("plus.emf", plusOnly.Bytes()).error, "Unknown format");
+
+    QByteArray empty = TEmfWriter().Bytes();
+    empty.remove(108, 12);  // the writer's own pen selection
+    qToLittleEndian<std::int32_t>(std::int32_t(empty.size()), empty.data() + 48);
+    const TResult blank = Load("empty.emf", empty);
+    ASSERT_TRUE(blank.ok) << blank.error.toStdString();
+    EXPECT_TRUE(Paper(blank.image, 50, 50));
 }
 
 TEST(MetafileHostile, RecordLengthPastTheFileEndsPlayback)
@@ -457,6 +631,138 @@ TEST(WindowsMetafile, WithoutWindowExtentTheSizeIsOnePixel)
     const TResult result = Load("empty.wmf", TWmfWriter().Bytes());
     ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.image.size(), QSize(1, 1));
+}
+
+TEST(WindowsMetafile, PaletteBitmapWithoutColourTableTakesTheSelectedPalette)
+{
+    TWmfWriter wmf;
+    wmf.Add(0x020C, {100, 100});
+    wmf.Add(0x00F7, {0x300, 2, 0x00FF, 0, 0xFF00, 0});  // a palette of red and green in slot 0, selected
+    wmf.Add(0x0234, {0});
+    // DIBSTRETCHBLT of a 2 x 1 8-bit bitmap, indices 0 and 1, whose bits follow its header at once.
+    wmf.Add(0x0B41, {0x0020, 0x00CC, 1, 2, 0, 0, 50, 100, 0, 0,
+                     40, 0, 2, 0, 1, 0, 1, 8, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0100, 0});
+    const TResult result = Load("palette.wmf", wmf.Bytes());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_TRUE(Ink(result.image, 25, 25, Qt::red));
+    EXPECT_TRUE(Ink(result.image, 75, 25, Qt::green));
+    EXPECT_TRUE(Paper(result.image, 50, 75));
+}
+
+TEST(WindowsMetafile, CarriedInAnEnhancedMetafileCommentItDraws)
+{
+    TWmfWriter wmf;
+    wmf.Add(0x020C, {100, 100}).Add(0x02FA, {5, 0, 0, 0, 0}).Add(0x012D, {0});
+    wmf.Brush(0).Add(0x012D, {1}).Add(0x041B, {50, 50, 0, 0});  // black rectangle 0,0 .. 50,50
+    const QByteArray inner = wmf.Bytes();
+    // The public comment of a converted Windows metafile: identifier, kind, version, checksum, flags, size.
+    QByteArray comment;
+    for (std::int32_t v : {std::int32_t(24 + inner.size()), 0x43494447, std::int32_t(0x80000001u), 0x0001, 0, 0,
+                           std::int32_t(inner.size())})
+        Put32(comment, v);
+    comment.append(inner);
+    TEmfWriter emf;
+    emf.AddBytes(70, comment);
+    const TResult result = Load("carrier.emf", emf.Bytes());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_TRUE(Ink(result.image, 25, 25));
+    EXPECT_TRUE(Paper(result.image, 75, 75));
+}
+
+TEST(WindowsMetafile, OldMonochromePatternBrushDrawsItsDither)
+{
+    TWmfWriter wmf;
+    wmf.Add(0x020C, {100, 100}).Add(0x02FA, {5, 0, 0, 0, 0}).Add(0x012D, {0});
+    // An 8 x 8 checker: set bits take the background colour (white), clear ones the text colour (black).
+    wmf.Add(0x01F9, {0, 8, 8, 2, 1 | (1 << 8), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                     0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55});
+    wmf.Add(0x012D, {1}).Add(0x041B, {100, 100, 0, 0});
+    const TResult result = Load("pattern.wmf", wmf.Bytes());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    const int dark = DarkPixels(result.image, QRect(20, 20, 16, 16));
+    EXPECT_GT(dark, 96);
+    EXPECT_LT(dark, 160);
+}
+
+// ---- files built to stall or to exhaust memory -----------------------------------------------------------------
+
+TPlayback PlayDirect(const QByteArray& bytes, QSize size, TPlayback (*play)(const QByteArray&, QImage&))
+{
+    QImage target(size, QImage::Format_RGB32);
+    target.fill(Qt::white);
+    return play(bytes, target);
+}
+
+TEST(HostileMetafile, OneTextRecordOfHugeOverlappingGlyphsLaysOutFew)
+{
+    TEmfWriter emf;
+    emf.Add(kCreateFont, {1, -2000, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    emf.Add(kSelectObject, {1});
+    // 8192 characters at zero advance: every glyph on the same spot.
+    QByteArray text;
+    constexpr std::int32_t kChars = 8192, kStringAt = 76, kDxAt = kStringAt + 2 * kChars;
+    for (std::int32_t word : {0, 0, 0, 0, 1, 0, 0, 10, 90, kChars, kStringAt, 0x100, 0, 0, 0, 0, kDxAt})
+        Put32(text, word);
+    for (int i = 0; i < kChars; ++i)
+        Put16(text, 'W');
+    for (int i = 0; i < kChars; ++i)
+        Put32(text, 0);
+    QByteArray bytes = emf.Bytes();
+    QByteArray record;
+    Put32(record, kExtTextOutW);
+    Put32(record, 8 + std::int32_t(text.size()));
+    bytes.insert(bytes.size() - 20, record + text);
+    qToLittleEndian<std::int32_t>(std::int32_t(bytes.size()), bytes.data() + 48);
+
+    const TPlayback played = PlayDirect(bytes, {100, 100}, PlayEmf);
+    EXPECT_GE(played.Glyphs, 1);
+    EXPECT_LE(played.Glyphs, 64);  // a 2000-pixel em allows only a handful
+}
+
+TEST(HostileMetafile, HundredsOfScatteredClipRectanglesKeepTheClipSmall)
+{
+    TEmfWriter emf(26460);  // 1000 x 1000 pixels
+    emf.Add(kSelectObject, {kBlackBrush});
+    for (int i = 0; i < 300; ++i) {  // unbounded, the clip would hold 1500 elements
+        const int x = i * 37 % 990, y = i * 53 % 990;
+        emf.Add(kExcludeClip, {x, y, x + 3, y + 3});
+    }
+    emf.Rect(0, 0, 1000, 1000);
+    const TPlayback played = PlayDirect(emf.Bytes(), {1000, 1000}, PlayEmf);
+    EXPECT_GT(played.LargestClip, 0);
+    EXPECT_LE(played.LargestClip, TMetafileCanvas::kMaxClipElements);
+
+    TWmfWriter wmf;
+    wmf.Add(0x020C, {1000, 1000});
+    for (int i = 0; i < 300; ++i) {
+        const int x = i * 37 % 990, y = i * 53 % 990;
+        wmf.Add(0x0415, {y + 3, x + 3, y, x});  // EXCLUDECLIPRECT: bottom, right, top, left
+    }
+    EXPECT_LE(PlayDirect(wmf.Bytes(), {1000, 1000}, PlayWmf).LargestClip, TMetafileCanvas::kMaxClipElements);
+}
+
+TEST(HostileMetafile, PlaybackStopsAtItsWorkBudgetWithWhatItDrew)
+{
+    TWmfWriter wmf;
+    wmf.Add(0x020C, {1000, 1000}).Add(0x02FA, {5, 0, 0, 0, 0}).Add(0x012D, {0});
+    wmf.Brush(0).Add(0x012D, {1});
+    for (int i = 0; i < 2000; ++i)
+        wmf.Add(0x041B, {1000, 1000, 0, 0});  // the whole picture, again and again
+    QImage target(1000, 1000, QImage::Format_RGB32);
+    target.fill(Qt::white);
+    const TPlayback played = PlayWmf(wmf.Bytes(), target);
+    EXPECT_TRUE(played.Stopped);
+    EXPECT_LE(played.Work, played.Budget + 1000 * 1000 + TMetafileCanvas::kRecordWork);
+    EXPECT_EQ(target.pixelColor(500, 500), QColor(Qt::black));  // what was drawn stays
+}
+
+TEST(HostileMetafile, AHugeDeclaredFrameIsRefusedBeforeAnyPixelIsAllocated)
+{
+    const TResult result = Load("huge.emf", TEmfWriter(476250).Bytes());  // 18000 x 18000 pixels
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, "Out of memory");
 }
 
 }  // namespace

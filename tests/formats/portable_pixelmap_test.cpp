@@ -117,12 +117,25 @@ TEST(PortableRead, HeaderLinesCommentsAndBreaks)
 {
     EXPECT_EQ(LoadPixels("P2 # magic\r\n#only a comment\r\n\r\n2 #w\n 1 # h\n255#max\n1 2"),
               (std::vector<QRgb>{0x010101, 0x020202}));
-    // Numbers on the magic line are not read: the size comes from the lines after it.
-    EXPECT_EQ(LoadPixels("P2 9 9 9\n1 1 255\n7"), (std::vector<QRgb>{0x070707}));
     // "p6" is a raw pixmap; "P9" reads as kind 6.
     TPortablePixelmap p9;
     EXPECT_EQ(Load(p9, Bytes("P9\n1 1\n255\n\x01\x02\x03")), "");
     EXPECT_EQ(p9.Kind, 6);
+}
+
+// Headers as netpbm and every other reader take them: numbers on the magic line, blanks of any kind, comments
+// between any two tokens; the data starts after the single character that ends the last number.
+TEST(PortableRead, HeadersAsNetpbmReadsThem)
+{
+    EXPECT_EQ(LoadPixels(Bytes("P6 1 1 255\n\x01\x02\x03")), (std::vector<QRgb>{0x010203}));
+    EXPECT_EQ(LoadPixels(Bytes("P6 2 1\n255\n\x01\x02\x03\x04\x05\x06")), (std::vector<QRgb>{0x010203, 0x040506}));
+    EXPECT_EQ(LoadPixels(Bytes("P5\t2\t1\t255\t\x0a\x0d")), (std::vector<QRgb>{0x0A0A0A, 0x0D0D0D}));
+    EXPECT_EQ(LoadPixels(Bytes("P5 1 1 15 \x0f")), (std::vector<QRgb>{W}));
+    EXPECT_EQ(LoadPixels(Bytes("P4 8 1\n\x81")), (std::vector<QRgb>{B, W, W, W, W, W, W, B}));
+    EXPECT_EQ(LoadPixels(Bytes("P4#c\n2#c\n1#c\n\x40")), (std::vector<QRgb>{W, B}));
+    EXPECT_EQ(LoadPixels("P2 2 1 255 7 8"), (std::vector<QRgb>{0x070707, 0x080808}));
+    EXPECT_EQ(LoadPixels("P3\f1\v1\r255\n1 2 3"), (std::vector<QRgb>{0x010203}));
+    EXPECT_EQ(LoadPixels("P1 3 1 0 1 0"), (std::vector<QRgb>{W, B, W}));
 }
 
 TEST(PortableRead, RawDataMayStartWithABreakByte)

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString Executable()
@@ -120,6 +122,22 @@ TEST(CommandLine, UnknownOptionsAndUnreadableValuesAreErrors)
         EXPECT_FALSE(ParseCommandLine(args).Error.isEmpty()) << args.join(' ').toStdString();
 }
 
+TEST(CommandLine, ValuesOutsideTheirRangeNameTheOptionAndTheRange)
+{
+    for (const auto& [argument, range] :
+         {std::pair{"/COPIES=100000", "1 to 99"}, std::pair{"/COPIES=0", "1 to 99"},
+          std::pair{"/ZOOMX=-999999", "-3200 to 3200"}, std::pair{"/ZOOMXY=2147483647", "-3200 to 3200"},
+          std::pair{"/X=99999999999999999999", "-1000000 to 1000000"}, std::pair{"/PRINTTO=page.ico", "PDF, PNG"},
+          std::pair{"/PRINTTO=page.cur", "TIFF or PPM"}}) {
+        const QString error = ParseCommandLine({"p", argument}).Error;
+        const QString option = QString(argument).section('=', 0, 0);
+        EXPECT_TRUE(error.contains(option) && error.contains(range)) << error.toStdString();
+    }
+    for (const char* argument : {"/COPIES=99", "/ZOOMX=-3200", "/ZOOMY=3200", "/PRINTTO=page.tif",
+                                 "/PRINTTO=page.ppm", "/PRINTTO=page.jpeg"})
+        EXPECT_TRUE(ParseCommandLine({"p", argument}).Error.isEmpty()) << argument;
+}
+
 TEST(CommandLine, HelpAndVersionAsFirstArgument)
 {
     EXPECT_TRUE(ParseCommandLine({"--help"}).Help);
@@ -175,6 +193,41 @@ TEST(CommandLineProgram, MissingPictureEndsWithStatusOneOnStandardError)
     EXPECT_TRUE(result.Err.contains("File not found")) << result.Err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(page));
     EXPECT_TRUE(run.SettingsFiles().isEmpty());
+}
+
+TEST(CommandLineProgram, TargetsThatCannotHoldAFileAreRefusedAtOnce)
+{
+    TRun run;
+    const QString pipe = run.Folder + "/page.png";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QDir(run.Folder).mkdir("folder.pdf");
+    for (const auto& [target, reason] :
+         {std::pair{pipe, QString("pipe")}, std::pair{run.Folder + "/folder.pdf", QString("folder")},
+          std::pair{run.Folder + "/missing/page.pdf", QString("The folder does not exist")}}) {
+        const TProcessResult result = run({Picture(run.Folder), "/PRINTTO=" + target});
+        EXPECT_EQ(result.Status, 1) << target.toStdString();
+        EXPECT_TRUE(result.Err.contains(target + ": ") && result.Err.contains(reason)) << result.Err.toStdString();
+    }
+    // A device has no page format's name, so it never gets as far as being opened.
+    EXPECT_EQ(run({Picture(run.Folder), "/PRINTTO=/dev/full"}).Status, 2);
+    const TProcessResult range = run({Picture(run.Folder), "/PRINTTO=" + run.Folder + "/p.png", "/COPIES=100000"});
+    EXPECT_EQ(range.Status, 2);
+    EXPECT_TRUE(range.Err.contains("/COPIES")) << range.Err.toStdString();
+}
+
+TEST(CommandLineProgram, QtsOwnOptionsAreArgumentsLikeAnyOther)
+{
+    TRun run;
+    const QString page = run.Folder + "/page.png";
+    // Read once: "-platform" is the picture here, not an option Qt takes away from the window's reading.
+    const TProcessResult platform = run({"-platform", "offscreen", Picture(run.Folder), "/PRINTTO=" + page});
+    EXPECT_EQ(platform.Status, 1);
+    EXPECT_TRUE(platform.Err.contains("-platform: File not found")) << platform.Err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(page));
+
+    const TProcessResult session = run({Picture(run.Folder), "-session", "/PRINTTO=" + page});
+    EXPECT_EQ(session.Status, 0) << session.Err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(page));
 }
 
 TEST(CommandLineProgram, PrintToImageWritesThePageBitmapAndNoSettings)

@@ -1,14 +1,18 @@
 // TPictavo's printing through a scripted printer port: budgets, quality, retries, copies, setup.
+#include "common/atomic_file.h"
 #include "common/translate.h"
 #include "engine/ui/pictavo.h"
 #include "printing/scripted_printer.h"
 #include "testlib/test_env.h"
 
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <memory>
 
@@ -287,4 +291,43 @@ TEST_F(EnginePrint, SetupReadsTheOrientationBackAndRelaysOut)
     };
     EXPECT_FALSE(Engine->PrinterSetup());
     EXPECT_EQ(Engine->Info()->Orientation, 1);
+}
+
+// Printing into a file on a disk that fills up: the job ends at the first failed write, with the reason and the
+// file's name, and the user's earlier file stays as it was.
+TEST(PrintToFile, AFullDiskEndsTheJobAtOnceAndKeepsTheEarlierFile)
+{
+    for (const char* name : {"page.pdf", "page.png", "page.bmp"}) {
+        SCOPED_TRACE(name);
+        const QString folder = NewTestFolder();
+        const QString target = folder + "/" + name;
+        {
+            QFile earlier(target);
+            ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+            earlier.write("the earlier page");
+        }
+        auto previous = platform::SetActivePrinter(platform::NewFilePrinter(target));
+        {
+            TPictavo engine;
+            engine.Form()->resize(600, 500);
+            ASSERT_TRUE(engine.OpenPicture(SavePicture(600, 300, Qt::red)));
+            int writes = 0;
+            const auto real = TAtomicFile::SetWriteCall([&writes](int, const char*, unsigned long) {
+                ++writes;
+                errno = ENOSPC;
+                return -1L;
+            });
+            EXPECT_FALSE(engine.Print());
+            TAtomicFile::SetWriteCall(real);
+            EXPECT_EQ(engine.LastError, "Out of disk space");
+            EXPECT_EQ(engine.LastErrorFile, target);
+            EXPECT_EQ(writes, 1);  // no second attempt
+            EXPECT_EQ(engine.Info()->PrintMemoryUsed, 15'000'000);
+        }
+        platform::SetActivePrinter(std::move(previous));
+        QFile kept(target);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), "the earlier page");
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{name});  // no temporary file left
+    }
 }

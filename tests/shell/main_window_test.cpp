@@ -332,7 +332,7 @@ TEST(CommandLine, AMissingFileShowsFileNotFoundAndTheWindowStillBuilds)
     CapturedErrors errors;
     auto window = MakeWindow({"/nonexistent/picture.bmp"});
     ASSERT_EQ(errors.Messages.size(), 1u);
-    EXPECT_EQ(errors.Messages[0], "File not found");
+    EXPECT_EQ(errors.Messages[0], "/nonexistent/picture.bmp: File not found");
     EXPECT_FALSE(window->Engine->HasPicture());
     EXPECT_EQ(window->windowTitle(), "Pictavo");
     EXPECT_EQ(window->Panels[5]->text(), "Ready");

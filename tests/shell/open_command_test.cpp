@@ -89,7 +89,7 @@ TEST(OpenCommand, AnUnreadableChoiceShowsTheLoadersReason)
     AnsweredDialog dialog(broken);
     window->Open1Click();
     ASSERT_EQ(errors.Messages.size(), 1u);
-    EXPECT_EQ(errors.Messages[0], bare.LastError);
+    EXPECT_EQ(errors.Messages[0], broken + ": " + bare.LastError);
     EXPECT_FALSE(window->IsBusy());
 }
 

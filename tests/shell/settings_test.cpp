@@ -69,7 +69,7 @@ TEST_F(Settings, WithoutAFileTheDefaultsStay)
     EXPECT_EQ(engine.Info()->Position, kPositionCenter);
     EXPECT_EQ(engine.BackColor(), 0xFF0000);
     EXPECT_FALSE(engine.UseBackColor());
-    EXPECT_EQ(window->size(), QSize(430, 374));
+    EXPECT_EQ(window->size(), QSize(window->minimumWidth(), 374));
     EXPECT_TRUE(window->AutoRotate);
     EXPECT_FALSE(QFileInfo::exists(SettingsPath()));
 }
@@ -85,7 +85,7 @@ TEST_F(Settings, AFileWithOnlyTheSectionReadsEveryKeyAsZeroOrOff)
     EXPECT_EQ(engine.BackColor(), 0);
     EXPECT_FALSE(engine.UseBackColor());
     EXPECT_EQ(engine.Copies(), 1);
-    EXPECT_EQ(window->size(), QSize(430, 300));
+    EXPECT_EQ(window->size(), QSize(window->minimumWidth(), 300));
     // A key newer than the file keeps its default.
     EXPECT_TRUE(window->AutoRotate);
 }
@@ -102,7 +102,7 @@ TEST_F(Settings, ValuesAreReadByTheFilesRules)
         EXPECT_EQ(engine.Copies(), 99);
         EXPECT_EQ(engine.Info()->Quality, 2);   // 255, clamped
         EXPECT_EQ(engine.Info()->Position, 4);  // the low 8 bits of 260
-        EXPECT_EQ(window->size(), QSize(430, 300));
+        EXPECT_EQ(window->size(), QSize(window->minimumWidth(), 300));
         EXPECT_EQ(engine.ViewSize(), 1);
         EXPECT_FALSE(window->AutoRotate);
     }

@@ -63,9 +63,10 @@ TEST(Translation, WithTheGermanFileEveryCaptionTheWindowBuildsIsGerman)
     GermanInstalled german;
     auto window = MakeWindow();
     EXPECT_EQ(window->File1->text(), "&Datei");
-    EXPECT_EQ(window->Exit1->text(), "&Beenden");
+    // The key shown after a tab is no part of the caption.
+    EXPECT_EQ(window->Exit1->text().section(u'\t', 0, 0), "&Beenden");
     EXPECT_EQ(window->findChild<QAction*>("Rotate1")->text(), "Nach rechts &drehen");
-    EXPECT_EQ(window->findChild<QAction*>("N901")->text(), "&90");
+    EXPECT_EQ(window->findChild<QAction*>("N901")->text().section(u'\t', 0, 0), "&90");
     EXPECT_EQ(window->findChild<QMenu*>("File1")->title(), "&Datei");
     EXPECT_EQ(window->Buttons[0]->toolTip(), "Drucken");
     EXPECT_EQ(window->Buttons[1]->toolTip(), QString::fromUtf8("Druckereinrichtung..."));

@@ -3,6 +3,10 @@
 #include "common/translate.h"
 #include "platform/printer.h"
 
+#include <QRegularExpression>
+
+#include <limits>
+
 namespace {
 
 int gExitStatus = 0;
@@ -21,25 +25,19 @@ QString AsciiUpper(QString text)
     return text;
 }
 
-// A whole decimal number: an optional sign and digits, nothing else.
-std::optional<std::int32_t> ReadInteger(const QString& value)
+// A whole decimal number: an optional minus and digits, nothing else. Digits beyond 64 bits still read, as a
+// number no range takes.
+std::optional<std::int64_t> ReadInteger(const QString& value)
 {
-    bool ok = false;
-    const int number = value.toInt(&ok, 10);
-    if (!ok || value.trimmed() != value || value.startsWith(u'+'))
+    static const QRegularExpression kWhole(QStringLiteral("^-?[0-9]+$"));
+    if (!kWhole.match(value).hasMatch())
         return std::nullopt;
+    bool ok = false;
+    const qlonglong number = value.toLongLong(&ok, 10);
+    if (!ok)
+        return value.startsWith(u'-') ? std::numeric_limits<std::int64_t>::min()
+                                      : std::numeric_limits<std::int64_t>::max();
     return number;
-}
-
-// The code of a settings value: its number, or its English caption without blanks in any letter case.
-std::optional<std::uint8_t> ReadCode(const QString& value, const QStringList& captions)
-{
-    if (const std::optional<std::int32_t> code = ReadInteger(value))
-        return *code >= 0 && *code < captions.size() ? std::optional<std::uint8_t>(std::uint8_t(*code)) : std::nullopt;
-    for (qsizetype i = 0; i < captions.size(); ++i)
-        if (QString(captions.at(i)).remove(u' ').compare(value, Qt::CaseInsensitive) == 0)
-            return std::uint8_t(i);
-    return std::nullopt;
 }
 
 // "x,y": two whole numbers.
@@ -66,48 +64,106 @@ bool IsWindowOption(const QString& argument)
     return AsciiUpper(argument.left(8)) == QLatin1String("/WINDOW=");
 }
 
-// Stores one option; false when its value does not read.
+QString CaptionList(const QStringList& captions)
+{
+    QStringList names;
+    for (const QString& caption : captions)
+        names << QString(caption).remove(u' ');
+    return names.join(", ");
+}
+
+// Options whose value is one of the settings' codes: its number or its English caption without blanks.
+struct TCodeOption {
+    const char* Name;
+    std::optional<std::uint8_t> TCommandLine::*Field;
+    const QStringList* Captions;
+};
+
+// Options whose value is a whole number within what the option documents.
+struct TNumberOption {
+    const char* Name;
+    std::optional<std::int32_t> TCommandLine::*Field;
+    std::int32_t Min;
+    std::int32_t Max;
+};
+
+constexpr std::int32_t kMaxPercent = 3200;       // the toolbar's bars reach this far
+constexpr std::int32_t kMaxPosition = 1'000'000;  // page pixels: beyond any printer's page
+
+const TCodeOption kCodeOptions[] = {
+    {"SCALE", &TCommandLine::Scale, &kScales},
+    {"POSITION", &TCommandLine::Position, &kPositions},
+    {"ORIENTATION", &TCommandLine::Orientation, &kOrientations},
+    {"QUALITY", &TCommandLine::Quality, &kQualities},
+};
+
+const TNumberOption kNumberOptions[] = {
+    {"COPIES", &TCommandLine::Copies, 1, 99},
+    {"X", &TCommandLine::X, -kMaxPosition, kMaxPosition},
+    {"Y", &TCommandLine::Y, -kMaxPosition, kMaxPosition},
+    {"ZOOMX", &TCommandLine::ZoomX, -kMaxPercent, kMaxPercent},
+    {"ZOOMY", &TCommandLine::ZoomY, -kMaxPercent, kMaxPercent},
+    {"ZOOMXY", &TCommandLine::ZoomXY, -kMaxPercent, kMaxPercent},
+};
+
+QString Invalid(const QString& name, const QString& value, const QString& takes)
+{
+    return Translate("Invalid value for") + " /" + name + ": \"" + value + "\"; /" + name + " takes " + takes;
+}
+
+// Stores one option; false with line.Error when the name is unknown or the value is not one the option takes.
 bool ApplyOption(TCommandLine& line, const QString& name, const QString& value)
 {
-    const auto code = [&](std::optional<std::uint8_t>& field, const QStringList& captions) {
-        field = ReadCode(value, captions);
-        return field.has_value();
-    };
-    const auto integer = [&](std::optional<std::int32_t>& field) {
-        field = ReadInteger(value);
-        return field.has_value();
-    };
+    for (const TCodeOption& option : kCodeOptions) {
+        if (name != QLatin1String(option.Name))
+            continue;
+        const QStringList& captions = *option.Captions;
+        const std::optional<std::int64_t> number = ReadInteger(value);
+        std::optional<std::uint8_t> code;
+        if (number && *number >= 0 && *number < captions.size())
+            code = std::uint8_t(*number);
+        for (qsizetype i = 0; !number && i < captions.size(); ++i)
+            if (QString(captions.at(i)).remove(u' ').compare(value, Qt::CaseInsensitive) == 0)
+                code = std::uint8_t(i);
+        if (!code) {
+            line.Error = Invalid(name, value,
+                                 QString("0 to %1 or %2").arg(captions.size() - 1).arg(CaptionList(captions)));
+            return false;
+        }
+        line.*option.Field = code;
+        return true;
+    }
+    for (const TNumberOption& option : kNumberOptions) {
+        if (name != QLatin1String(option.Name))
+            continue;
+        const std::optional<std::int64_t> number = ReadInteger(value);
+        if (!number || *number < option.Min || *number > option.Max) {
+            line.Error = Invalid(name, value, QString("a whole number from %1 to %2").arg(option.Min).arg(option.Max));
+            return false;
+        }
+        line.*option.Field = std::int32_t(*number);
+        return true;
+    }
     if (name == "PRINTTO") {
         line.PrintTo = value;
-        return platform::CanPrintToFile(value);
+        if (platform::CanPrintToFile(value))
+            return true;
+        line.Error = Invalid(name, value, "the name of a " + platform::PrintFileExtensions() + " file");
+        return false;
     }
     if (name == "PRINTER") {
         line.Printer = value;
-        return !value.isEmpty();
+        if (!value.isEmpty())
+            return true;
+        line.Error = Invalid(name, value, "the name of a printer queue");
+        return false;
     }
-    if (name == "SCALE")
-        return code(line.Scale, kScales);
-    if (name == "POSITION")
-        return code(line.Position, kPositions);
-    if (name == "ORIENTATION")
-        return code(line.Orientation, kOrientations);
-    if (name == "QUALITY")
-        return code(line.Quality, kQualities);
-    if (name == "COPIES")
-        return integer(line.Copies);
-    if (name == "X")
-        return integer(line.X);
-    if (name == "Y")
-        return integer(line.Y);
-    if (name == "ZOOMX")
-        return integer(line.ZoomX);
-    if (name == "ZOOMY")
-        return integer(line.ZoomY);
-    if (name == "ZOOMXY")
-        return integer(line.ZoomXY);
     if (name == "WINDOW") {
         line.Window = ReadPoint(value);
-        return line.Window.has_value();
+        if (line.Window)
+            return true;
+        line.Error = Invalid(name, value, "two whole numbers x,y");
+        return false;
     }
     line.Error = Translate("Unknown option") + ": /" + name;
     return false;
@@ -153,11 +209,8 @@ TCommandLine ParseCommandLine(const QStringList& args)
         const qsizetype eq = argument.indexOf(u'=');
         const QString name = AsciiUpper(argument.mid(1, eq - 1));
         const QString value = argument.mid(eq + 1);
-        if (!ApplyOption(line, name, value)) {
-            if (line.Error.isEmpty())
-                line.Error = Translate("Invalid value for") + " /" + name + ": \"" + value + "\"";
+        if (!ApplyOption(line, name, value))
             break;
-        }
     }
     return line;
 }
@@ -172,15 +225,15 @@ QString CommandLineUsage()
         "\n"
         "Options, anywhere after the picture:\n"
         "  /PRINTTO=file       print into a file instead of a printer (implies /AUTOPRINT); a .pdf name gets a\n"
-        "                      PDF page, an image name (.png, .bmp, .jpg) the page bitmap itself\n"
+        "                      PDF page, an image name (.png, .bmp, .jpg, .tif, .ppm) the page bitmap itself\n"
         "  /PRINTER=queue      print on that CUPS queue instead of the default one\n"
         "  /SCALE=value        0-5 or ActualSize, ScaleToPage, FitToPage, AsIs, Custom, CustomFixed\n"
         "  /POSITION=value     0-5 or TopLeft, TopRight, BottomLeft, BottomRight, Center, Custom\n"
         "  /ORIENTATION=value  0-1 or Portrait, Landscape\n"
         "  /QUALITY=value      0-2 or Low, Medium, High\n"
         "  /COPIES=n           number of copies, 1 to 99\n"
-        "  /X=n /Y=n           top-left corner in page pixels for position Custom\n"
-        "  /ZOOMX=n /ZOOMY=n   percentages of scale Custom; /ZOOMXY=n of scale CustomFixed\n"
+        "  /X=n /Y=n           top-left corner in page pixels for position Custom, -1000000 to 1000000\n"
+        "  /ZOOMX=n /ZOOMY=n   percentages of scale Custom; /ZOOMXY=n of scale CustomFixed; -3200 to 3200\n"
         "  /VERBOSE            a print run writes the picture's size on paper and its resolution to standard\n"
         "                      error, e.g. \"printed size 127 x 85 mm at 300 ppi\"\n"
         "These options apply to this run only; the settings file is not written.\n"
@@ -190,7 +243,7 @@ QString CommandLineUsage()
         "  --version           show the version\n"
         "\n"
         "Exit status: 0 printed (or window closed), 1 the picture could not be opened or printed,\n"
-        "2 an unknown option or a value that does not read.\n");
+        "2 an unknown option or a value that does not read or is out of range.\n");
 }
 
 int CommandLineExitStatus()

@@ -1,6 +1,8 @@
 #include "engine/ui/pictavo.h"
 
+#include "common/file_problems.h"
 #include "common/general.h"
+#include "common/translate.h"
 #include "engine/layout.h"
 #include "engine/stretch.h"
 #include "engine/ui/depth_guard.h"
@@ -213,9 +215,11 @@ void TPictavo::ClearPicture()
 
 bool TPictavo::OpenPicture(const QString& fileName)
 {
-    LastError = "File not found";
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
+    LastErrorFile.clear();
+    if (const QString problem = InputFileProblem(fileName); !problem.isEmpty()) {
+        SetFileError(fileName, problem);
         return false;
+    }
     LastError = "Unknown format";
     bool result = false;
     try {
@@ -233,8 +237,10 @@ bool TPictavo::OpenPicture(const QString& fileName)
             result = true;
             NamePicture(fileName);
         } else {
-            if (!info.ErrorText.isEmpty())
-                LastError = info.ErrorText;
+            // The registry's answer for a name it has no reader for is its table's; a person needs another.
+            const bool unread = info.ErrorText == "Index out of range";
+            const QString reason = unread ? QStringLiteral("No reader for this kind of file") : info.ErrorText;
+            SetFileError(fileName, reason.isEmpty() ? LastError : reason);
             // A reader that failed half-way must not leave a picture that cannot be drawn.
             if (!FEmpty && (FPicture.isNull() || !SetPixelFormat24(FPicture)))
                 ClearPicture();
@@ -519,7 +525,10 @@ void TPictavo::SetAutoClose(bool flag)
 
 void TPictavo::ShowLastError() const
 {
-    GetGeneral()->ShowError(LastError);
+    if (LastErrorFile.isEmpty() || LastError != LastFileReason)
+        GetGeneral()->ShowError(LastError);
+    else
+        GetGeneral()->ShowError(FileMessage(LastErrorFile, Translate(LastError)));
 }
 
 // ---- Events ------------------------------------------------------------------------------------------------------------

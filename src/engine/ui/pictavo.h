@@ -156,6 +156,15 @@ public:
     TPictavoEvent OnChange;       // whenever settings, derived values or flags change
 
     QString LastError;
+    // The file LastError is about (the picture that did not open, the file that could not be written), and the
+    // reason given for it: a later error of another operation no longer names that file.
+    QString LastErrorFile;
+    QString LastFileReason;
+    void SetFileError(const QString& file, const QString& reason)
+    {
+        LastError = LastFileReason = reason;
+        LastErrorFile = file;
+    }
 
     // ---- Run by the sheet widget ------------------------------------------------------------------------------
 

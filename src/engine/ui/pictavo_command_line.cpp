@@ -1,4 +1,5 @@
 // The command line: open, title, settings for this run, printer choice and the automatic print.
+#include "common/file_problems.h"
 #include "engine/ui/command_line.h"
 #include "engine/ui/pictavo.h"
 #include "platform/printer.h"
@@ -63,6 +64,15 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
     }
     if (line.Argument(0).isEmpty())
         return true;
+    // A file that could never be written is refused before any work, and a pipe is never opened to wait on.
+    if (!line.PrintTo.isEmpty()) {
+        if (const QString problem = OutputFileProblem(line.PrintTo); !problem.isEmpty()) {
+            SetFileError(line.PrintTo, problem);
+            MarkTemporary(*this);
+            SetCommandLineExitStatus(1);
+            return false;
+        }
+    }
     UseCommandLinePrinter(*this, line);
     if (!OpenPicture(line.Argument(0))) {
         if (line.PrintRequested()) {

@@ -82,7 +82,9 @@ bool TPictavo::Print()
             FInfo.PrintMemoryUsed = budget;
             if (page.isNull())
                 return TTransferResult::Failed;
-            return printer.Transfer(page) ? TTransferResult::Accepted : TTransferResult::Refused;
+            if (printer.Transfer(page))
+                return TTransferResult::Accepted;
+            return printer.Failure().Reason.isEmpty() ? TTransferResult::Refused : TTransferResult::Broken;
         };
         const TPrintAttemptsResult run = RunPrintAttempts(first, FPrintMemory, sizeForBudget, attempt);
         // A job without a good page is dropped rather than sent as a blank sheet.
@@ -94,6 +96,9 @@ bool TPictavo::Print()
             printer.AbortDocument();
         }
         FInfo.PrintPercent = PrintPercent(run.Budget, FPrintMemory);
+        if (const platform::PortFailure failure = printer.Failure(); !success && !failure.Reason.isEmpty()) {
+            SetFileError(failure.File, failure.Reason);
+        }
     } catch (...) {
         success = false;
     }
