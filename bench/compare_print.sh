@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=${PICTAVO:-}
-for candidate in "$root/build/bench/src/pictavo" "$root/build/release/src/pictavo"; do
+for candidate in "$root/build/bench/pictavo" "$root/build/release/pictavo"; do
   [ -z "$exe" ] && [ -x "$candidate" ] && exe=$candidate
 done
 [ -n "$exe" ] || { echo "build pictavo first: scripts/build bench" >&2; exit 1; }

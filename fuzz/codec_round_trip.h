@@ -8,9 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 
-// worthChecking decides which read pictures take the round trip (huge ones only cost time).
-template <class Picture, class Filter>
-int FuzzRoundTrip(const std::uint8_t* data, std::size_t size, Filter worthChecking)
+// worthChecking decides which read pictures take the round trip (huge ones only cost time); beforeSaving may set
+// the writer's options, which must not change the picture that reads back.
+template <class Picture, class Filter, class Prepare = void (*)(Picture&)>
+int FuzzRoundTrip(const std::uint8_t* data, std::size_t size, Filter worthChecking,
+                  Prepare beforeSaving = [](Picture&) {})
 {
     QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     QBuffer buffer(&bytes);
@@ -23,6 +25,7 @@ int FuzzRoundTrip(const std::uint8_t* data, std::size_t size, Filter worthChecki
     }
     if (picture.GetWidth() * qint64(picture.GetHeight()) > 100000 || !worthChecking(picture))
         return 0;
+    beforeSaving(picture);
     QByteArray saved;
     QBuffer out(&saved);
     out.open(QIODevice::WriteOnly);

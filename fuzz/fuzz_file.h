@@ -3,6 +3,7 @@
 // The loaders read files: each input is written to one scratch file per fuzzing process first.
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QString>
 
 #include <cstddef>
@@ -13,6 +14,11 @@
 inline QString WriteFuzzFile(const std::uint8_t* data, std::size_t size, const char* extension)
 {
     const QString path = QDir::tempPath() + QString("/pictavo-fuzz-%1%2").arg(::getpid()).arg(extension);
+    // Removed when the process ends, so replays in the test suite leave no files behind.
+    static struct Scratch {
+        QString Path;
+        ~Scratch() { QFile::remove(Path); }
+    } scratch{path};
     std::FILE* file = std::fopen(path.toLocal8Bit().constData(), "wb");
     if (!file)
         return {};

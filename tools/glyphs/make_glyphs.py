@@ -2,10 +2,12 @@
 """Draws the 11 button glyphs and writes them as Text Picture strings into src/shell/button_glyphs.cpp.
 
 Run from the repository root: python3 tools/glyphs/make_glyphs.py
+With --check it writes nothing and fails when the committed file differs from what the drawings give (a test).
 The bottom-left pixel of every glyph is the face colour; the button bar makes it transparent.
 """
 import math
 import pathlib
+import sys
 
 SIZE = 16
 ALPHABET = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz()"
@@ -239,8 +241,17 @@ def main():
             "        return {};",
             "    return QString::fromLatin1(kGlyphs[index - 1]);",
             "}", ""]
-    (root / "src/shell/button_glyphs.cpp").write_text("\n".join(out))
+    target = root / "src/shell/button_glyphs.cpp"
+    text = "\n".join(out)
+    if "--check" in sys.argv[1:]:
+        if target.read_text() != text:
+            print(f"{target} differs from the drawings: run python3 tools/glyphs/make_glyphs.py and commit the result")
+            return 1
+        print(f"{target} matches the drawings")
+        return 0
+    target.write_text(text)
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
