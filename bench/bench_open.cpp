@@ -18,6 +18,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qPrintable(info.ErrorText));
         return 1;
     }
+    if (!info.Warning.isEmpty())
+        std::fprintf(stderr, "partly read: %s\n", qPrintable(info.Warning));
     FreeOpenImage();
     return 0;
 }

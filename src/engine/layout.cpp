@@ -219,6 +219,15 @@ TPictavoInfo ValidatedInfo(TPictavoInfo info)
     return info;
 }
 
+std::int32_t PercentForResolution(std::int32_t printerDpi, double pictureDpi)
+{
+    if (printerDpi <= 0 || !(pictureDpi > 0))
+        return 0;
+    // Bounded so that a picture claiming a tiny resolution cannot ask for an absurd percentage.
+    constexpr Extended kMaxPercent = 100000;
+    return RoundEven(std::clamp<Extended>(Extended(printerDpi) * 100 / Extended(pictureDpi), 1, kMaxPercent));
+}
+
 QSize LayoutPictureSize(QSize delivered, QSize full)
 {
     if (full.isEmpty() || full == delivered)

@@ -19,6 +19,9 @@ std::int32_t Half(std::int64_t value);
 Extended PercentFactor(std::int32_t percent);
 // size unchanged for 0 percent, else round(size x PercentFactor(percent)).
 std::int32_t ScaleByPercent(std::int32_t size, std::int32_t percent);
+// The "Custom Fixed" percentage that prints a picture of pictureDpi pixels per inch at its own size on a printer
+// of printerDpi; 0 when either is not positive.
+std::int32_t PercentForResolution(std::int32_t printerDpi, double pictureDpi);
 
 // What ComputeLayout needs from the engine besides the settings record.
 struct TLayoutDevice {

@@ -54,6 +54,8 @@ std::optional<TBmpHeader> ReadBmpHeader(const QByteArray& start)
         header.Height = S32(start, at + 8);
         header.BitCount = U16(start, at + 14);
         header.Compression = U32(start, at + 16);
+        header.XPelsPerMeter = S32(start, at + 24);
+        header.YPelsPerMeter = S32(start, at + 28);
         // The masks sit inside the longer headers, or right after the 40-byte one.
         const int masksAt = at + kInfoHeader;
         if (header.Compression == kBiBitfields && start.size() >= masksAt + 12) {

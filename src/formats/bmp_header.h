@@ -17,6 +17,8 @@ struct TBmpHeader {
     std::uint32_t GreenMask = 0;
     std::uint32_t BlueMask = 0;
     std::int64_t PixelOffset = 0;
+    std::int32_t XPelsPerMeter = 0;  // the picture's resolution; 0 when the header has none
+    std::int32_t YPelsPerMeter = 0;
 };
 
 inline constexpr std::uint32_t kBiRgb = 0;

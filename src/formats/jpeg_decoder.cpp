@@ -7,6 +7,8 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include <jpeglib.h>
@@ -19,6 +21,7 @@ namespace {
 struct TJpegError {
     jpeg_error_mgr Manager;
     std::jmp_buf Resume;
+    char Warning[JMSG_LENGTH_MAX];  // the first warning, for the status of a partly read picture
 };
 
 extern "C" void JpegErrorExit(j_common_ptr cinfo)
@@ -26,14 +29,55 @@ extern "C" void JpegErrorExit(j_common_ptr cinfo)
     std::longjmp(reinterpret_cast<TJpegError*>(cinfo->err)->Resume, 1);
 }
 
-// Warnings (damaged data the library can step over) and traces stay quiet: there is no log.
-extern "C" void JpegOutputMessage(j_common_ptr) {}
+// Warnings (damaged data the library can step over) are kept, not printed: there is no log. The library passes
+// only the first one here.
+extern "C" void JpegOutputMessage(j_common_ptr cinfo)
+{
+    auto* error = reinterpret_cast<TJpegError*>(cinfo->err);
+    if (error->Warning[0] == 0)
+        error->Manager.format_message(cinfo, error->Warning);
+}
 
+// The markers that carry EXIF (APP1) and ICC profiles (APP2) are kept while the header is read.
 bool GuardedReadHeader(j_decompress_ptr cinfo, TJpegError& error)
 {
     if (setjmp(error.Resume))
         return false;
+    jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xFFFF);
     return jpeg_read_header(cinfo, TRUE) == JPEG_HEADER_OK;
+}
+
+QByteArray GuardedIccProfile(j_decompress_ptr cinfo, TJpegError& error)
+{
+    JOCTET* data = nullptr;
+    unsigned int size = 0;
+    if (setjmp(error.Resume))
+        return {};
+    if (!jpeg_read_icc_profile(cinfo, &data, &size))
+        return {};
+    QByteArray profile(reinterpret_cast<const char*>(data), qsizetype(size));
+    std::free(data);
+    return profile;
+}
+
+// JFIF density first (it is the file's own statement), else what the EXIF block says.
+TPhotoMetadata MetadataOf(j_decompress_ptr cinfo, TJpegError& error)
+{
+    TPhotoMetadata metadata;
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+            ReadExifBlock(QByteArray(reinterpret_cast<const char*>(m->data), qsizetype(m->data_length)), metadata);
+            break;
+        }
+    if (cinfo->saw_JFIF_marker && (cinfo->density_unit == 1 || cinfo->density_unit == 2) && cinfo->X_density > 0 &&
+        cinfo->Y_density > 0) {
+        const double perInch = cinfo->density_unit == 2 ? 2.54 : 1.0;
+        metadata.DpiX = cinfo->X_density * perInch;
+        metadata.DpiY = cinfo->Y_density * perInch;
+    }
+    metadata.IccProfile = GuardedIccProfile(cinfo, error);
+    return metadata;
 }
 
 bool GuardedOutputSize(j_decompress_ptr cinfo, TJpegError& error)
@@ -100,6 +144,7 @@ struct TJpegDecoder::TState {
     std::FILE* File = nullptr;
     bool Created = false;
     bool HeaderRead = false;
+    TPhotoMetadata Metadata;
     int OutputWidth = 0;   // what DecodeInto delivers
     int OutputHeight = 0;
 
@@ -129,6 +174,8 @@ struct TJpegDecoder::TState {
     bool ReadHeader()
     {
         HeaderRead = GuardedReadHeader(&Info, Error);
+        if (HeaderRead)
+            Metadata = MetadataOf(&Info, Error);
         OutputWidth = HeaderRead ? int(Info.image_width) : 0;
         OutputHeight = HeaderRead ? int(Info.image_height) : 0;
         return HeaderRead;
@@ -171,6 +218,16 @@ int TJpegDecoder::Width() const
 int TJpegDecoder::Height() const
 {
     return FState->HeaderRead ? int(FState->Info.image_height) : 0;
+}
+
+const TPhotoMetadata& TJpegDecoder::Metadata() const
+{
+    return FState->Metadata;
+}
+
+QString TJpegDecoder::Warning() const
+{
+    return QString::fromLocal8Bit(FState->Error.Warning);
 }
 
 bool TJpegDecoder::ScaleToAtLeast(int minWidth, int minHeight)
@@ -227,8 +284,13 @@ bool TJpegDecoder::DecodeInto(QImage& picture)
         return false;
 
     std::vector<JSAMPLE> cmykRows;
-    if (cmyk)
+    std::unique_ptr<TCmykToSrgb> profile;
+    if (cmyk) {
         cmykRows.resize(std::size_t(info.output_width) * 4 * kRowsPerCall);
+        profile = std::make_unique<TCmykToSrgb>(FState->Metadata.IccProfile, inverted);
+        if (!profile->IsValid())
+            profile.reset();
+    }
     JSAMPROW rows[kRowsPerCall];
     while (info.output_scanline < info.output_height) {
         const JDIMENSION first = info.output_scanline;
@@ -238,8 +300,12 @@ bool TJpegDecoder::DecodeInto(QImage& picture)
         JDIMENSION read = 0;
         if (!GuardedReadRows(&info, FState->Error, rows, count, &read) || read == 0)
             return false;
-        for (JDIMENSION i = 0; cmyk && i < read; ++i)
-            CmykToBgr(rows[i], picture.scanLine(int(first + i)), picture.width(), inverted);
+        for (JDIMENSION i = 0; cmyk && i < read; ++i) {
+            if (profile)
+                profile->Convert(rows[i], picture.scanLine(int(first + i)), picture.width());
+            else
+                CmykToBgr(rows[i], picture.scanLine(int(first + i)), picture.width(), inverted);
+        }
     }
     GuardedFinish(&info, FState->Error);  // damage after the last row changes nothing already decoded
     return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "formats/photo_metadata.h"
+
 #include <QImage>
 #include <QString>
 
@@ -27,6 +29,10 @@ public:
 
     int Width() const;
     int Height() const;
+    // What the header's markers carry: JFIF density or EXIF resolution, EXIF orientation, the ICC profile.
+    const TPhotoMetadata& Metadata() const;
+    // The library's first warning about damaged data; empty when it had none.
+    QString Warning() const;
 
     // Asks for the picture reduced by the library's DCT scaling (steps of 1/8) to the smallest size that is at
     // least minWidth x minHeight, which is much faster than decoding it whole; at most the full size. After a
@@ -37,7 +43,8 @@ public:
     int OutputHeight() const;
 
     // Decodes the opened picture into picture, a 24-bit picture of OutputWidth x OutputHeight. Damaged scan data gives what
-    // could be decoded (the library fills the rest); false on a fatal error, with picture partly written.
+    // could be decoded (the library fills the rest); false on a fatal error, with picture partly written. CMYK
+    // pictures with a CMYK profile are converted through it.
     bool DecodeInto(QImage& picture);
 
 private:

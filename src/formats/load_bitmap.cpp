@@ -134,6 +134,10 @@ bool LoadBitmapFile(TImageInfoRec& info)
         }
 
         info.BitsPerPixel = BmpBitsPerPixel(header);
+        if (header.XPelsPerMeter > 0 && header.YPelsPerMeter > 0) {
+            info.DpiX = header.XPelsPerMeter * 0.0254;
+            info.DpiY = header.YPelsPerMeter * 0.0254;
+        }
         return DrawIntoTarget(info, Opaque(std::move(source)));
     } catch (...) {
         return false;

@@ -1,6 +1,7 @@
 #include "formats/jpeg_decoder.h"
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
+#include "formats/photo_metadata.h"
 
 #include "common/bitmap.h"
 #include "common/limits.h"
@@ -30,7 +31,8 @@ bool LoadJpegFile(TImageInfoRec& info)
             return false;
 
         info.BitsPerPixel = 24;
-        return DrawIntoTarget(info, picture);
+        info.Warning = decoder.Warning();
+        return FinishPhoto(info, picture, decoder.Metadata());
     } catch (...) {
         return false;
     }

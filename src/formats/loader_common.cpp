@@ -10,6 +10,8 @@
 bool PrepareInfo(TImageInfoRec& info)
 {
     info.BitsPerPixel = 24;
+    info.DpiX = info.DpiY = 0;
+    info.Warning.clear();
     if (!info.Bitmap) {
         info.ErrorText = "Index out of range";
         return false;

@@ -6,7 +6,7 @@
 
 class QImageReader;
 
-// First step of every loader: BitsPerPixel back to 24; false with "Index out of range" without a target and
+// First step of every loader: BitsPerPixel back to 24, no resolution and no warning; false with "Index out of range" without a target and
 // with "File not found" when the file does not exist.
 bool PrepareInfo(TImageInfoRec& info);
 

@@ -170,9 +170,20 @@ void TOpenImage::RegisterFormats()
         {".PBM", Translate("Portable Bitmap") + monochrome, LoadPortableFile, "TPortablePixelmap"},
         {".XBM", Translate("X Bitmap") + monochrome, LoadXBitmapFile, "TXBitmap"},
         {".TEP", Translate("Text Picture"), LoadTextPictureFile, "TTextPicture"},
+        // Photos as cameras, phones, browsers and scanners write them, after the program's own table.
+        {".JPEG", Translate("Jpeg"), LoadJpegFile, "TJPEGImage"},
+        {".JPE", Translate("Jpeg"), LoadJpegFile, "TJPEGImage"},
+        {".PNG", Translate("Portable Network Graphics"), LoadPngFile, nullptr},
+        {".GIF", Translate("Graphics Interchange Format"), LoadGifFile, nullptr},
+        {".TIF", Translate("Tagged Image File"), LoadTiffFile, nullptr},
+        {".TIFF", Translate("Tagged Image File"), LoadTiffFile, nullptr},
+        {".WEBP", Translate("WebP"), LoadWebpFile, nullptr},
+        {".HEIC", Translate("High Efficiency Image"), LoadHeifFile, nullptr},
+        {".HEIF", Translate("High Efficiency Image"), LoadHeifFile, nullptr},
+        {".AVIF", Translate("AV1 Image"), LoadHeifFile, nullptr},
     };
     for (const Format& f : formats)
-        Collection->Register({f.extension, f.description, f.loader, {}, f.graphicClass});
+        Collection->Register({f.extension, f.description, f.loader, {}, f.graphicClass ? f.graphicClass : ""});
 }
 
 bool TOpenImage::OpenFile(TImageInfoRec& info) const

@@ -104,8 +104,10 @@ void TForm1::BuildOptionsMenu()
     Options1 = m.AddSubmenu(nullptr, "Options1", "&Options", [this] { Options1Click(); });
     AutoClose1 = m.AddItem(Options1, "AutoClose1", "&Auto Close", [this] { AutoClose1Click(); });
     AutoPrint1 = m.AddItem(Options1, "AutoPrint1", "Auto &Print", [this] { AutoPrint1Click(); });
+    AutoRotate1 = m.AddItem(Options1, "AutoRotate1", "Auto &Rotate", [this] { AutoRotate1Click(); });
     TMenuTree::MakeCheckItem(AutoClose1);
     TMenuTree::MakeCheckItem(AutoPrint1);
+    TMenuTree::MakeCheckItem(AutoRotate1);
     m.AddSeparator(Options1, "N4");
     None1 = m.AddItem(Options1, "None1", "&None", [this] { ZoomClick(0); });
     for (size_t i = 0; i < kZoomPercents.size(); ++i) {
@@ -119,6 +121,8 @@ void TForm1::BuildOptionsMenu()
     }
     m.AddSeparator(Options1, "N7");
     Center1 = m.AddItem(Options1, "Center1", "&Center", [this] { Center1Click(); });
+    PrintAtPictureResolution1 = m.AddItem(Options1, "PrintAtPictureResolution1", "Print at Picture's Re&solution",
+                                          [this] { PrintAtPictureResolution1Click(); });
 }
 
 void TForm1::BuildViewMenu()
@@ -188,6 +192,8 @@ void TForm1::Options1Click()
 {
     AutoClose1->setChecked(Engine->AutoClose());
     AutoPrint1->setChecked(Engine->AutoPrint());
+    AutoRotate1->setChecked(AutoRotate);
+    PrintAtPictureResolution1->setEnabled(Engine->HasPictureResolution());
     const bool canZoom = Engine->CanZoom();
     None1->setEnabled(canZoom);
     for (QAction* item : ZoomItems)
@@ -310,6 +316,24 @@ void TForm1::OpenWithDialog(TOpenInfo& settings, const QString& folder)
 void TForm1::OpenChosenFile(const QString& fileName)
 {
     RunGuarded([this, &fileName] { return Engine->OpenPicture(fileName); });
+    ShowOpenWarning();
+}
+
+void TForm1::ShowOpenWarning()
+{
+    if (Engine && Engine->HasPicture() && !Engine->OpenWarning().isEmpty())
+        SetStatusText(Translate("Picture only partly read") + ": " + Engine->OpenWarning());
+}
+
+void TForm1::AutoRotate1Click()
+{
+    AutoRotate = !AutoRotate;
+    Engine->SetAutoRotate(AutoRotate);
+}
+
+void TForm1::PrintAtPictureResolution1Click()
+{
+    Engine->PrintAtPictureResolution();
 }
 
 void TForm1::Print1Click()

@@ -162,10 +162,12 @@ void TForm1::FormCreate()
         AssignEngineEvents();
         SetStatusText("");
         LoadSettings();
+        Engine->SetAutoRotate(AutoRotate);
         GetGeneral()->CentreForm(this);
         Timer1Timer();
         if (!Engine->ProcessCommandLine(FArguments))
             Engine->ShowLastError();
+        ShowOpenWarning();
         HideSplashAfterStart();
     } catch (...) {
         GetGeneral()->FatalOutOfMemory();

@@ -59,6 +59,8 @@ public:
     void RunShortcut(QAction* item);
     // Opens a file as the Open command does once the dialog has chosen it.
     void OpenChosenFile(const QString& fileName);
+    // After an open: the status bar says when the picture could only partly be read.
+    void ShowOpenWarning();
 
     // Menu OnClick handlers: they refresh the enabled and checked states of their submenu.
     void File1Click();
@@ -93,6 +95,8 @@ public:
     void Invert1Click();
     void AutoClose1Click();
     void AutoPrint1Click();
+    void AutoRotate1Click();
+    void PrintAtPictureResolution1Click();
     void ZoomClick(int percent);
     void Center1Click();
     void ButtonBar1Click();
@@ -151,6 +155,8 @@ public:
     QAction* Options1 = nullptr;
     QAction* AutoClose1 = nullptr;
     QAction* AutoPrint1 = nullptr;
+    QAction* AutoRotate1 = nullptr;
+    QAction* PrintAtPictureResolution1 = nullptr;
     QAction* None1 = nullptr;
     std::array<QAction*, 8> ZoomItems{};  // N1001 ... N8001, N251, N501, N751
     QAction* Center1 = nullptr;

@@ -67,6 +67,11 @@ TEST(Percent, FactorsAndScaledSizes)
     EXPECT_EQ(ScaleByPercent(10, 800), 90);
     EXPECT_EQ(ScaleByPercent(123, 0), 123);
     EXPECT_EQ(ScaleByPercent(3201, -1600), 1601);  // about half
+    // The percentage that prints a picture at its own resolution, bounded.
+    EXPECT_EQ(PercentForResolution(300, 150), 200);
+    EXPECT_EQ(PercentForResolution(600, 72), 833);
+    EXPECT_EQ(PercentForResolution(300, 0), 0);
+    EXPECT_EQ(PercentForResolution(300, 1e-9), 100000);
     EXPECT_EQ(ScaleByPercent(3201, -3200), 1);     // 1/3201 of the size, still positive
     EXPECT_EQ(ScaleByPercent(0, -50), 0);
     EXPECT_THROW(ScaleByPercent(2000000000, 3200), std::range_error);

@@ -8,8 +8,10 @@
 
 namespace {
 
-const char* const kCompleteFilter =
-    "All Pictures|*.BMP;*.DIB;*.RLE;*.JPG;*.JIF;*.ICO;*.WMF;*.EMF;*.PPM;*.PGM;*.PBM;*.XBM;*.TEP;|"
+// The first thirteen formats keep their places, texts and dialog indexes; photos follow them.
+const char* const kAllPatterns = "*.BMP;*.DIB;*.RLE;*.JPG;*.JIF;*.ICO;*.WMF;*.EMF;*.PPM;*.PGM;*.PBM;*.XBM;*.TEP;"
+                                 "*.JPEG;*.JPE;*.PNG;*.GIF;*.TIF;*.TIFF;*.WEBP;*.HEIC;*.HEIF;*.AVIF;";
+const char* const kFirstItems =
     "Bitmap (*.bmp)|*.BMP;|"
     "Device Independant Bitmap (*.dib)|*.DIB;|"
     "Windows RLE (*.rle)|*.RLE;|"
@@ -23,6 +25,11 @@ const char* const kCompleteFilter =
     "Portable Bitmap (Monochrome) (*.pbm)|*.PBM;|"
     "X Bitmap (Monochrome) (*.xbm)|*.XBM;|"
     "Text Picture (*.tep)|*.TEP;|";
+const char* const kPhotoItems =
+    "Jpeg (*.jpeg)|*.JPEG;|Jpeg (*.jpe)|*.JPE;|Portable Network Graphics (*.png)|*.PNG;|"
+    "Graphics Interchange Format (*.gif)|*.GIF;|Tagged Image File (*.tif)|*.TIF;|Tagged Image File (*.tiff)|*.TIFF;|"
+    "WebP (*.webp)|*.WEBP;|High Efficiency Image (*.heic)|*.HEIC;|High Efficiency Image (*.heif)|*.HEIF;|"
+    "AV1 Image (*.avif)|*.AVIF;|";
 
 TOpenImageEventHandler Handler(const QString& extension, TOpenImageEvent load = {})
 {
@@ -31,14 +38,15 @@ TOpenImageEventHandler Handler(const QString& extension, TOpenImageEvent load = 
 
 }  // namespace
 
-TEST(OpenImageRegistry, RegistersThirteenFormatsInOrder)
+TEST(OpenImageRegistry, RegistersTheFormatsInOrder)
 {
     TOpenImage registry;
     const TOpenImageEventCollection& c = *registry.Collection;
-    ASSERT_EQ(c.Count(), 13);
-    const QStringList extensions{".BMP", ".DIB", ".RLE", ".JPG", ".JIF", ".ICO", ".WMF",
-                                 ".EMF", ".PPM", ".PGM", ".PBM", ".XBM", ".TEP"};
-    for (int i = 0; i < 13; ++i) {
+    ASSERT_EQ(c.Count(), 23);
+    const QStringList extensions{".BMP", ".DIB", ".RLE",  ".JPG", ".JIF", ".ICO",  ".WMF",  ".EMF",
+                                 ".PPM", ".PGM", ".PBM",  ".XBM", ".TEP", ".JPEG", ".JPE",  ".PNG",
+                                 ".GIF", ".TIF", ".TIFF", ".WEBP", ".HEIC", ".HEIF", ".AVIF"};
+    for (int i = 0; i < 23; ++i) {
         EXPECT_EQ(c.Handlers.Items[i].Extension, extensions[i]);
         EXPECT_TRUE(c.Handlers.Items[i].OnLoad);
         EXPECT_FALSE(c.Handlers.Items[i].OnLoadCustom);
@@ -51,17 +59,17 @@ TEST(OpenImageRegistry, FilterTexts)
 {
     TOpenImage registry;
     const TOpenImageEventCollection& c = *registry.Collection;
-    EXPECT_EQ(c.GetFilter(-2, 0), kCompleteFilter);
-    EXPECT_EQ(c.GetFilter(-2, 1), "*.BMP;*.DIB;*.RLE;*.JPG;*.JIF;*.ICO;*.WMF;*.EMF;*.PPM;*.PGM;*.PBM;*.XBM;*.TEP;"
-                                  "*.BMP;*.DIB;*.RLE;*.JPG;*.JIF;*.ICO;*.WMF;*.EMF;*.PPM;*.PGM;*.PBM;*.XBM;*.TEP;");
-    EXPECT_EQ(c.GetFilter(-1, 1), "*.BMP;*.DIB;*.RLE;*.JPG;*.JIF;*.ICO;*.WMF;*.EMF;*.PPM;*.PGM;*.PBM;*.XBM;*.TEP;");
-    EXPECT_EQ(c.GetFilter(-3, 0), QString(kCompleteFilter).section('|', 2));
+    EXPECT_EQ(c.GetFilter(-2, 0), QString("All Pictures|") + kAllPatterns + "|" + kFirstItems + kPhotoItems);
+    EXPECT_EQ(c.GetFilter(-2, 1), QString(kAllPatterns) + kAllPatterns);
+    EXPECT_EQ(c.GetFilter(-1, 1), kAllPatterns);
+    EXPECT_EQ(c.GetFilter(-3, 0), QString(kFirstItems) + kPhotoItems);
     // A single item keeps the upper case in its label and has no ";".
     EXPECT_EQ(c.GetFilter(0, 0), "Bitmap (*.BMP)|*.BMP|");
     EXPECT_EQ(c.GetFilter(12, 0), "Text Picture (*.TEP)|*.TEP|");
     EXPECT_EQ(c.GetFilter(1, 1), "*.DIB");
-    EXPECT_EQ(c.GetFilter(13, 1), "");
-    EXPECT_EQ(c.GetFilter(13, 0), "");
+    EXPECT_EQ(c.GetFilter(13, 1), "*.JPEG");
+    EXPECT_EQ(c.GetFilter(23, 1), "");
+    EXPECT_EQ(c.GetFilter(23, 0), "");
     EXPECT_EQ(c.GetFilter(-4, 1), "");
 }
 
@@ -84,7 +92,10 @@ TEST(OpenImageRegistry, ChoosesByExtensionOfTheNamePart)
     EXPECT_EQ(c.IndexOfFile("/home/user/Pics/photo.bmp"), 0);
     EXPECT_EQ(c.IndexOfFile("photo.Jif"), 4);
     EXPECT_EQ(c.IndexOfFile("archive.tar.tep"), 12);
-    EXPECT_EQ(c.IndexOfFile("photo.jpeg"), -1);
+    EXPECT_EQ(c.IndexOfFile("photo.jpeg"), 13);
+    EXPECT_EQ(c.IndexOfFile("PHOTO.JPE"), 14);
+    EXPECT_EQ(c.IndexOfFile("photo.heic"), 20);
+    EXPECT_EQ(c.IndexOfFile("photo.jpg2"), -1);
     EXPECT_EQ(c.IndexOfFile("photo"), -1);
     EXPECT_EQ(c.IndexOfFile("/home/my.pics/photo"), -1);  // a dot in a folder is no extension
     EXPECT_EQ(c.IndexOfFile("photo."), -1);
@@ -96,7 +107,7 @@ TEST(OpenImageRegistry, UnregisteredNamesFailWithoutReadingTheFile)
     TOpenImage registry;
     QImage target(2, 2, QImage::Format_BGR888);
     target.fill(Qt::red);
-    for (const QString& name : {TestDataPath("photo.jpeg"), TestDataPath("photo"), TestDataPath("baseline")}) {
+    for (const QString& name : {TestDataPath("photo.xyz"), TestDataPath("photo"), TestDataPath("baseline")}) {
         TImageInfoRec info{name, 24, -1, {}, &target};
         EXPECT_FALSE(registry.OpenFile(info));
         EXPECT_EQ(info.ErrorText, "Index out of range");
@@ -123,11 +134,11 @@ TEST(OpenImageCollection, ReRegisteringReplacesInPlace)
     TOpenImage registry;
     TOpenImageEventCollection& c = *registry.Collection;
     EXPECT_EQ(c.Register(Handler(".bmp")), 0);
-    EXPECT_EQ(c.Count(), 13);
+    EXPECT_EQ(c.Count(), 23);
     EXPECT_EQ(c.Handlers.Items[0].Extension, ".BMP");
     EXPECT_EQ(c.Handlers.Items[0].Description, "Test .bmp");
     EXPECT_EQ(c.Add(Handler(".Tep")), 12);
-    EXPECT_EQ(c.Count(), 13);
+    EXPECT_EQ(c.Count(), 23);
 }
 
 TEST(OpenImageCollection, FullTableRefusesMore)
@@ -187,10 +198,10 @@ TEST(OpenImageGlobal, CreatedOnFirstUseAndFreed)
     TOpenImage* first = GetOpenImage();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(GetOpenImage(), first);
-    EXPECT_EQ(first->Collection->Count(), 13);
+    EXPECT_EQ(first->Collection->Count(), 23);
     FreeOpenImage();
     TOpenImage* second = GetOpenImage();
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(second->Collection->Count(), 13);
+    EXPECT_EQ(second->Collection->Count(), 23);
     FreeOpenImage();
 }

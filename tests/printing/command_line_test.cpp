@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -110,6 +111,8 @@ TEST(CommandLine, SettingsReadAsCodesOrEnglishCaptions)
     EXPECT_EQ(ParseCommandLine({"p", "/SCALE=Scale to Page"}).Error.isEmpty(), false);
     EXPECT_EQ(ParseCommandLine({"p", "/SCALE=ScaleToPage"}).Scale, 1);
     EXPECT_EQ(ParseCommandLine({"p", "/SCALE=CUSTOMFIXED"}).Scale, 5);
+    EXPECT_TRUE(ParseCommandLine({"p", "/SCALE=picture"}).ScaleToPictureResolution);
+    EXPECT_TRUE(ParseCommandLine({"p", "/SCALE=picture"}).HasOverrides());
 }
 
 TEST(CommandLine, UnknownOptionsAndUnreadableValuesAreErrors)
@@ -284,6 +287,47 @@ TEST(CommandLineProgram, PrintToPdfFillsThePage)
     EXPECT_TRUE(Near(sheet.pixel(sheet.width() / 2, sheet.height() / 2), qRgb(255, 0, 0)));
     EXPECT_TRUE(Near(sheet.pixel(40, 40), qRgb(255, 0, 0)));
     EXPECT_TRUE(Near(sheet.pixel(sheet.width() - 40, sheet.height() - 40), qRgb(255, 0, 0)));
+}
+
+// The box of blue a rasterised page shows.
+QRect BlueBox(const QString& pdf)
+{
+    const QImage sheet = RasterisePdf(pdf, 72);
+    QRect box;
+    for (int y = 0; y < sheet.height(); ++y)
+        for (int x = 0; x < sheet.width(); ++x)
+            if (Near(sheet.pixel(x, y), qRgb(0, 0, 255)))
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// A phone's photo: stored sideways with its orientation and resolution in EXIF. /SCALE=Picture prints it upright
+// at its own size: 150 x 75 pixels at 150 pixels per inch on the PDF page's 1200 are 800% of a picture standing
+// 75 x 150.
+TEST(CommandLineProgram, PhotoPrintsUprightAtItsOwnResolution)
+{
+    for (const char* tool : {"convert", "exiftool"})
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+    TRun run;
+    const QString photo = run.Folder + "/phone.jpeg";
+    ASSERT_EQ(RunProgram("convert", {"-size", "150x75", "xc:blue", photo}, {}).Status, 0);
+    ASSERT_EQ(RunProgram("exiftool", {"-q", "-overwrite_original", "-Orientation#=6", "-XResolution=150",
+                                      "-YResolution=150", "-ResolutionUnit=inches", photo}, {}).Status, 0);
+    QImage upright(75, 150, QImage::Format_RGB32);
+    upright.fill(Qt::blue);
+    const QString reference = run.Folder + "/upright.bmp";
+    ASSERT_TRUE(upright.save(reference));
+
+    const QString pdf = run.Folder + "/page.pdf";
+    const QString expected = run.Folder + "/expected.pdf";
+    TProcessResult result = run({photo, "/PRINTTO=" + pdf, "/SCALE=Picture", "/POSITION=TopLeft"});
+    ASSERT_EQ(result.Status, 0) << result.Err.toStdString();
+    result = run({reference, "/PRINTTO=" + expected, "/SCALE=CustomFixed", "/ZOOMXY=800", "/POSITION=TopLeft"});
+    ASSERT_EQ(result.Status, 0) << result.Err.toStdString();
+    const QRect printed = BlueBox(pdf);
+    EXPECT_GT(printed.height(), printed.width() * 3 / 2);
+    EXPECT_EQ(printed, BlueBox(expected));
 }
 
 TEST(CommandLineProgram, AutoPrintOnTheDefaultQueue)

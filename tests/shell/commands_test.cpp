@@ -6,6 +6,7 @@
 #include "platform/color_dialog.h"
 #include "platform/printer.h"
 #include "shell/menu_tree.h"
+#include "testlib/test_env.h"
 
 #include <QAction>
 #include <QApplication>
@@ -123,6 +124,33 @@ TEST(MenuStates, PercentItemsFollowTheCustomScaleModes)
     for (QAction* item : window->ZoomItems)
         EXPECT_TRUE(item->isEnabled()) << item->objectName().toStdString();
     EXPECT_FALSE(window->Center1->isEnabled());  // the position is not Custom
+}
+
+TEST(MenuStates, AutoRotateAndThePicturesOwnResolution)
+{
+    auto window = MakeWindow();
+    OpenMenu(*window, "Options1");
+    EXPECT_TRUE(window->AutoRotate1->isChecked());
+    EXPECT_FALSE(window->PrintAtPictureResolution1->isEnabled());  // no picture
+    window->AutoRotate1Click();
+    EXPECT_FALSE(window->AutoRotate);
+    EXPECT_FALSE(window->Engine->AutoRotate());
+    OpenMenu(*window, "Options1");
+    EXPECT_FALSE(window->AutoRotate1->isChecked());
+
+    // A 150 pixels per inch bitmap on the 300 dpi page prints at 200%.
+    const QString picture = NewTestFolder() + "/dense.bmp";
+    QImage dense(30, 20, QImage::Format_RGB888);
+    dense.fill(Qt::green);
+    dense.setDotsPerMeterX(5906);
+    dense.setDotsPerMeterY(5906);
+    ASSERT_TRUE(dense.save(picture, "BMP"));
+    ASSERT_TRUE(window->Engine->OpenPicture(picture));
+    OpenMenu(*window, "Options1");
+    ASSERT_TRUE(window->PrintAtPictureResolution1->isEnabled());
+    window->PrintAtPictureResolution1Click();
+    EXPECT_EQ(window->Engine->Info()->Scale, kScaleCustomFixed);
+    EXPECT_NEAR(window->Engine->Info()->ZoomXY, window->Engine->DpiX() * 100 / 150.0, 1.0);
 }
 
 TEST(MenuStates, ViewAndToolbarChecksFollowTheEngine)

@@ -93,6 +93,36 @@ TEST(OpenCommand, AnUnreadableChoiceShowsTheLoadersReason)
     EXPECT_FALSE(window->IsBusy());
 }
 
+// Every failed open names the file; an extension nobody reads is named too.
+TEST(OpenCommand, FailuresNameTheFileAndAnUnknownExtension)
+{
+    const QString folder = NewTestFolder();
+    const QString movie = folder + "/holiday.mkv";
+    QFile::copy(HolidayPicture(), movie);
+    CapturedErrors errors;
+    auto window = MakeWindow();
+    window->OpenChosenFile(movie);
+    ASSERT_EQ(errors.Messages.size(), 1u);
+    EXPECT_EQ(errors.Messages[0], movie + ": Unsupported format (.mkv)");
+    // The next failure is about something else and names no file.
+    window->Engine->LastError = "Task failed";
+    window->Engine->ShowLastError();
+    EXPECT_EQ(errors.Messages.back(), "Task failed");
+}
+
+// A picture that could only partly be read opens, and the status bar says so.
+TEST(OpenCommand, PartlyReadPictureOpensAndTheStatusBarSaysSo)
+{
+    CapturedErrors errors;
+    auto window = MakeWindow();
+    window->OpenChosenFile(TestDataPath("truncated.jpg"));
+    EXPECT_TRUE(errors.Messages.empty());
+    EXPECT_TRUE(window->Engine->HasPicture());
+    EXPECT_TRUE(window->Panels[5]->text().startsWith("Picture only partly read: ")) << window->Panels[5]->text().toStdString();
+    window->OpenChosenFile(HolidayPicture());
+    EXPECT_EQ(window->Panels[5]->text(), "Ready");
+}
+
 TEST(OpenCommand, OpenFromStartButtonStartsInThePicturesFolder)
 {
     auto window = MakeWindow();

@@ -114,6 +114,14 @@ QString Invalid(const QString& name, const QString& value, const QString& takes)
 // Stores one option; false with line.Error when the name is unknown or the value is not one the option takes.
 bool ApplyOption(TCommandLine& line, const QString& name, const QString& value)
 {
+    // /SCALE=Picture: "Custom Fixed" at the picture's own resolution, known once the picture is open.
+    if (name == "SCALE") {
+        line.ScaleToPictureResolution = value.compare("Picture", Qt::CaseInsensitive) == 0;
+        if (line.ScaleToPictureResolution) {
+            line.Scale.reset();
+            return true;
+        }
+    }
     for (const TCodeOption& option : kCodeOptions) {
         if (name != QLatin1String(option.Name))
             continue;
@@ -184,7 +192,8 @@ bool TCommandLine::AutoPrintSwitch() const
 
 bool TCommandLine::HasOverrides() const
 {
-    return Scale || Position || Orientation || Quality || Copies || X || Y || ZoomX || ZoomY || ZoomXY;
+    return Scale || ScaleToPictureResolution || Position || Orientation || Quality || Copies || X || Y || ZoomX ||
+           ZoomY || ZoomXY;
 }
 
 TCommandLine ParseCommandLine(const QStringList& args)
@@ -227,7 +236,8 @@ QString CommandLineUsage()
         "  /PRINTTO=file       print into a file instead of a printer (implies /AUTOPRINT); a .pdf name gets a\n"
         "                      PDF page, an image name (.png, .bmp, .jpg, .tif, .ppm) the page bitmap itself\n"
         "  /PRINTER=queue      print on that CUPS queue instead of the default one\n"
-        "  /SCALE=value        0-5 or ActualSize, ScaleToPage, FitToPage, AsIs, Custom, CustomFixed\n"
+        "  /SCALE=value        0-5 or ActualSize, ScaleToPage, FitToPage, AsIs, Custom, CustomFixed, or Picture\n"
+        "                      (CustomFixed at the picture's own resolution, where its file has one)\n"
         "  /POSITION=value     0-5 or TopLeft, TopRight, BottomLeft, BottomRight, Center, Custom\n"
         "  /ORIENTATION=value  0-1 or Portrait, Landscape\n"
         "  /QUALITY=value      0-2 or Low, Medium, High\n"

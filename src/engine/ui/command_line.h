@@ -14,6 +14,7 @@ struct TCommandLine {
     QString PrintTo;        // /PRINTTO=<file>: print into this file instead of a printer
     QString Printer;        // /PRINTER=<queue>: print on this queue instead of the default one
     std::optional<std::uint8_t> Scale;
+    bool ScaleToPictureResolution = false;  // /SCALE=Picture: "Custom Fixed" at the picture's own resolution
     std::optional<std::uint8_t> Position;
     std::optional<std::uint8_t> Orientation;
     std::optional<std::uint8_t> Quality;

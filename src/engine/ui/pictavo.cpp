@@ -25,6 +25,7 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 // The white sheet: it paints and handles the mouse through the engine, which holds the picture and layout.
 class TPictavoPage : public QWidget {
@@ -211,6 +212,7 @@ void TPictavo::ClearPicture()
     FFullSize = QSize();
     FPicture = NewBitmap24(1, 1);
     FPicture.fill(Qt::white);
+    FPictureDpiX = FPictureDpiY = 0;
     Refresh();
 }
 
@@ -221,6 +223,7 @@ bool TPictavo::OpenPicture(const QString& fileName)
 
 bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
 {
+    FOpenWarning.clear();
     LastErrorFile.clear();
     if (const QString problem = InputFileProblem(fileName); !problem.isEmpty()) {
         SetFileError(fileName, problem);
@@ -233,6 +236,7 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
         info.FileName = fileName;
         info.BackColor = kWhite;
         info.Bitmap = &FPicture;
+        info.AutoRotate = FAutoRotate;
         if (printOnly)
             info.NeededSize = [this](QSize full) {
                 try {
@@ -245,19 +249,22 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
         const TOpenImage* registry = GetOpenImage();
         if (!registry)
             throw std::bad_alloc();
-        if (registry->OpenFile(info)) {
+        if (registry->Collection->IndexOfFile(fileName) == -1) {
+            // The registry's own text for a name it has no reader for is its table's; a person needs another.
+            SetFileError(fileName, "Unsupported format");
+        } else if (registry->OpenFile(info)) {
             if (!SetPixelFormat24(FPicture))
                 throw std::bad_alloc();
             if (info.FullSize.isValid() && info.FullSize != FPicture.size())
                 FFullSize = info.FullSize;
             FEmpty = false;
+            FPictureDpiX = info.DpiX;
+            FPictureDpiY = info.DpiY;
+            FOpenWarning = info.Warning;
             result = true;
             NamePicture(fileName);
         } else {
-            // The registry's answer for a name it has no reader for is its table's; a person needs another.
-            const bool unread = info.ErrorText == "Index out of range";
-            const QString reason = unread ? QStringLiteral("No reader for this kind of file") : info.ErrorText;
-            SetFileError(fileName, reason.isEmpty() ? LastError : reason);
+            SetFileError(fileName, info.ErrorText.isEmpty() ? LastError : info.ErrorText);
             // A reader that failed half-way must not leave a picture that cannot be drawn.
             if (!FEmpty && (FPicture.isNull() || !SetPixelFormat24(FPicture)))
                 ClearPicture();
@@ -269,6 +276,19 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
     Refresh();
     ClearUndo();
     return result;
+}
+
+void TPictavo::PrintAtPictureResolution()
+{
+    if (!HasPictureResolution())
+        return;
+    const std::int32_t percent = PercentForResolution(FDpiX, FPictureDpiX);
+    if (percent <= 0)
+        return;
+    TPictavoInfo info = FInfo;
+    info.Scale = kScaleCustomFixed;
+    info.ZoomXY = percent;
+    SetInfo(info);
 }
 
 // ---- Layout ----------------------------------------------------------------------------------------------------------
@@ -547,10 +567,19 @@ void TPictavo::SetAutoClose(bool flag)
 
 void TPictavo::ShowLastError() const
 {
-    if (LastErrorFile.isEmpty() || LastError != LastFileReason)
+    if (LastErrorFile.isEmpty() || LastError != LastFileReason) {
         GetGeneral()->ShowError(LastError);
-    else
-        GetGeneral()->ShowError(FileMessage(LastErrorFile, Translate(LastError)));
+        return;
+    }
+    QString reason = Translate(LastError);
+    // A name no reader is registered for: say which extension that is.
+    if (LastError == "Unsupported format") {
+        const QString name = QFileInfo(LastErrorFile).fileName();
+        const qsizetype dot = name.lastIndexOf(u'.');
+        if (dot >= 0)
+            reason += " (" + name.mid(dot) + ")";
+    }
+    GetGeneral()->ShowError(FileMessage(LastErrorFile, reason));
 }
 
 // ---- Events ------------------------------------------------------------------------------------------------------------

@@ -46,8 +46,20 @@ public:
     QWidget* Form() const { return FForm; }  // the form the host docks
     void HidePanel();                         // hides the form and takes it out of its parent
 
+    // On false, LastError tells why and LastErrorFile names the file.
     bool OpenPicture(const QString& fileName);
     void ClearPicture();
+    // Photos are stood upright by their camera's orientation when they open (on by default).
+    bool AutoRotate() const { return FAutoRotate; }
+    void SetAutoRotate(bool flag) { FAutoRotate = flag; }
+    // Why the last picture opened only in part; empty when it opened whole.
+    const QString& OpenWarning() const { return FOpenWarning; }
+    // The picture's own resolution in pixels per inch (from its file); 0 when it has none.
+    double PictureDpiX() const { return FPictureDpiX; }
+    double PictureDpiY() const { return FPictureDpiY; }
+    bool HasPictureResolution() const { return !FEmpty && FPictureDpiX > 0; }
+    // "Custom Fixed" at the percentage that prints the picture at its own resolution; nothing without one.
+    void PrintAtPictureResolution();
     bool HasPicture() const { return !FEmpty; }
     // The file the picture was opened from; empty for a pasted picture or none.
     const QString& FileName() const { return FFileName; }
@@ -202,6 +214,10 @@ private:
 
     bool FEmpty = true;
     QString FFileName;
+    bool FAutoRotate = true;
+    QString FOpenWarning;
+    double FPictureDpiX = 0;
+    double FPictureDpiY = 0;
     TPictavoUndoInfo FUndo;
     bool FPrinting = false;
     std::uint8_t FPaintFailed = 0;

@@ -79,7 +79,8 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
     const bool printOnly = (line.PrintRequested() || FAutoPrint) && OnAutoPrinted;
     if (printOnly)
         ApplyCommandLineSettings(*this, line);
-    if (!OpenPicture(line.Argument(0), printOnly)) {
+    // The picture's own resolution is known only once it is open, so /SCALE=Picture decodes it whole.
+    if (!OpenPicture(line.Argument(0), printOnly && !line.ScaleToPictureResolution)) {
         if (line.PrintRequested()) {
             // A script's run that could not print leaves the settings as they were.
             MarkTemporary(*this);
@@ -94,6 +95,8 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
     }
     if (!printOnly)
         ApplyCommandLineSettings(*this, line);
+    if (line.ScaleToPictureResolution)
+        PrintAtPictureResolution();
     if (line.PrintRequested())
         SetAutoPrint(true);
     if (!FAutoPrint)

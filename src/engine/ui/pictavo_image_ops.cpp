@@ -62,6 +62,8 @@ bool TPictavo::Rotate(int angle)
             return false;
         }
         SetUndo(kUndoRotate, angle);
+        if (angle % 180 != 0)
+            std::swap(FPictureDpiX, FPictureDpiY);
         result = true;
     } catch (...) {
         result = false;
@@ -204,6 +206,7 @@ bool TPictavo::PasteFromClipboard()
         if (image.isNull())
             throw std::bad_alloc();  // offered, but it could not be read
         FPicture = PictureFromImage(image);
+        FPictureDpiX = FPictureDpiY = 0;  // the clipboard's resolution is the screen's, not the picture's
         FFullSize = QSize();
         FEmpty = false;
         NamePicture(QString());  // a pasted picture has no file and no name

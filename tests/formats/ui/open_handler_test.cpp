@@ -44,9 +44,11 @@ QString PictureFolder()
 TEST(NameFilters, FromTheRegistryFilterWithLowerCasePatterns)
 {
     const QStringList filters = NameFiltersFromFilter(GetOpenImage()->Collection->GetFilter(-2, 0));
-    ASSERT_EQ(filters.size(), 14);
+    ASSERT_EQ(filters.size(), 24);
     EXPECT_EQ(filters[0], "All Pictures (*.BMP *.DIB *.RLE *.JPG *.JIF *.ICO *.WMF *.EMF *.PPM *.PGM *.PBM *.XBM *.TEP "
-                          "*.bmp *.dib *.rle *.jpg *.jif *.ico *.wmf *.emf *.ppm *.pgm *.pbm *.xbm *.tep)");
+                          "*.JPEG *.JPE *.PNG *.GIF *.TIF *.TIFF *.WEBP *.HEIC *.HEIF *.AVIF "
+                          "*.bmp *.dib *.rle *.jpg *.jif *.ico *.wmf *.emf *.ppm *.pgm *.pbm *.xbm *.tep "
+                          "*.jpeg *.jpe *.png *.gif *.tif *.tiff *.webp *.heic *.heif *.avif)");
     EXPECT_EQ(filters[1], "Bitmap (*.bmp) (*.BMP *.bmp)");
     EXPECT_EQ(filters[13], "Text Picture (*.tep) (*.TEP *.tep)");
     EXPECT_EQ(NameFiltersFromFilter("Text|*.txt;*.TXT|All|*|"), (QStringList{"Text (*.txt *.TXT)", "All (*)"}));
@@ -81,7 +83,7 @@ TEST(ConfigureDialog, OpenDialogFromTheInfo)
     EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
     EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
-    EXPECT_EQ(dialog.nameFilters().size(), 14);
+    EXPECT_EQ(dialog.nameFilters().size(), 24);
     EXPECT_EQ(dialog.selectedNameFilter(), "Device Independant Bitmap (*.dib)");  // pattern list hidden
     EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(folder).canonicalPath());
     EXPECT_EQ(dialog.findChild<TPicturePreview*>(), nullptr);

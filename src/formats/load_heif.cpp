@@ -1,0 +1,20 @@
+#include "formats/heif_decoder.h"
+#include "formats/loader_common.h"
+#include "formats/loaders.h"
+#include "formats/photo_metadata.h"
+
+bool LoadHeifFile(TImageInfoRec& info)
+{
+    if (!PrepareInfo(info))
+        return false;
+    try {
+        THeifResult heif;
+        if (!DecodeHeifFile(info.FileName, info.AutoRotate, heif, info.ErrorText))
+            return false;
+        info.BitsPerPixel = heif.Picture.hasAlphaChannel() ? 32 : 24;
+        info.Warning = heif.Warning;
+        return FinishPhoto(info, heif.Picture, heif.Metadata);
+    } catch (...) {
+        return false;
+    }
+}
