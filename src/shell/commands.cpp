@@ -198,8 +198,8 @@ void TForm1::Options1Click()
 void TForm1::View1Click()
 {
     ButtonBar1->setChecked(ButtonBarVisible());
-    Overall1->setChecked(Engine->ViewSize() == 0);
-    CloseUp1->setChecked(Engine->ViewSize() == 1);
+    Overall1->setChecked(Engine->ViewSize() == kViewOverall);
+    CloseUp1->setChecked(Engine->ViewSize() == kViewCloseUp);
     U1->setChecked(Engine->UseBackColor());
 }
 
@@ -444,7 +444,7 @@ void TForm1::Bottom1Click()
 void TForm1::Overall1Click()
 {
     try {
-        Engine->SetViewSize(0);
+        Engine->SetViewSize(kViewOverall);
     } catch (...) {
     }
 }
@@ -452,7 +452,7 @@ void TForm1::Overall1Click()
 void TForm1::CloseUp1Click()
 {
     try {
-        Engine->SetViewSize(1);
+        Engine->SetViewSize(kViewCloseUp);
     } catch (...) {
     }
 }

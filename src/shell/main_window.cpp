@@ -283,7 +283,7 @@ void TForm1::CreateEngine()
     view->setParent(FClient);
     static_cast<QVBoxLayout*>(FClient->layout())->addWidget(view, 1);
     view->show();
-    Engine->SetViewSize(0);
+    Engine->SetViewSize(kViewOverall);
     Engine->Refresh();
 }
 

@@ -1,5 +1,6 @@
 // The printer ports over real CUPS queues and real files.
 #include "platform/printer.h"
+#include "engine/pictavo_info.h"
 #include "printing/printing_env.h"
 #include "testlib/test_env.h"
 
@@ -38,7 +39,7 @@ TEST(QueuePrinter, DefaultQueueIsMeasuredInItsOrientation)
     SKIP_WITHOUT_SCHEDULER();
     const auto port = platform::NewQueuePrinter();
     ASSERT_TRUE(port->Installed());
-    port->SetOrientation(0);
+    port->SetOrientation(kOrientationPortrait);
     const platform::PageMetrics portrait = port->Measure();
     EXPECT_GT(portrait.dpiX, 0);
     EXPECT_EQ(portrait.dpiX, portrait.dpiY);
@@ -72,7 +73,7 @@ TEST(QueuePrinter, PageFillsThePrintableAreaOnly)
 {
     SKIP_WITHOUT_SCHEDULER();
     const auto port = platform::NewQueuePrinter();
-    port->SetOrientation(0);
+    port->SetOrientation(kOrientationPortrait);
     const TPrintedJob job = PrintThrough(*port, "red page", Solid(20, 25, Qt::red));
     const QImage sheet = RasterisePdf(job.Document, 72);
     ASSERT_FALSE(sheet.isNull());

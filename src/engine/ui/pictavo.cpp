@@ -103,7 +103,7 @@ TPictavo::TPictavo(QObject* parent) : QObject(parent)
     FPicture = QImage(0, 0, kFormat24);
     FPreview = QImage(0, 0, kFormat24);
     SetPrintMemory(kDefaultPrintMemory);
-    SetViewSize(0);
+    SetViewSize(kViewOverall);
     SetDefaults();
     FScrollBox->installEventFilter(this);
     FToolbarPanel->installEventFilter(this);
@@ -183,10 +183,10 @@ void TPictavo::SetDefaults()
     FUseBackColor = false;
     FInfo.PrintPercent = 100;
     FInfo.Temporary = false;
-    FInfo.Quality = 0;
+    FInfo.Quality = kQualityLow;
     FInfo.Scale = kScaleFitToPage;
     FInfo.Position = kPositionCenter;
-    FInfo.Orientation = 0;
+    FInfo.Orientation = kOrientationPortrait;
     FInfo.ScaleX = FInfo.ScaleY = 1.0L;
     FInfo.ZoomX = FInfo.ZoomY = 0;
     FInfo.X = FInfo.Y = 0;
@@ -282,7 +282,7 @@ void TPictavo::Refresh()
 
 void TPictavo::SetViewSize(int size)
 {
-    FViewSize = std::clamp(size, 0, 1);
+    FViewSize = std::clamp<int>(size, kViewOverall, kViewCloseUp);
     Changed();
     Refresh();
 }

@@ -27,7 +27,7 @@ class TPictavoPage;
 
 // The image engine: owns the current picture and shows it on a print preview of the printer's page, laid out
 // exactly as it will print. It is not a widget itself: it builds its own borderless form, which the host docks
-// (reparent Form() into the client area, show it, then SetViewSize(0) and Refresh()).
+// (reparent Form() into the client area, show it, then SetViewSize(kViewOverall) and Refresh()).
 //
 // Operations that can fail return false and leave the reason in LastError; none lets an exception out.
 class TPictavo : public QObject {
@@ -57,7 +57,7 @@ public:
     void Refresh();
     void LayoutPage();
     void PaintPage();  // repaints the sheet now (when it is on screen)
-    void SetViewSize(int size);  // 0 "Overall", 1 "Close Up"
+    void SetViewSize(int size);  // kViewOverall or kViewCloseUp
     int ViewSize() const { return FViewSize; }
 
     const TPictavoInfo* Info() const { return &FInfo; }

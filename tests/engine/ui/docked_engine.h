@@ -39,7 +39,7 @@ protected:
         Engine->Form()->show();
         Host->resize(520, 700);
         Host->show();
-        Engine->SetViewSize(0);
+        Engine->SetViewSize(kViewOverall);
         Engine->Refresh();
         QApplication::processEvents();
     }

@@ -119,12 +119,12 @@ TEST_F(EngineTest, PortraitPageInANarrowWindowOverflowsSidewaysAndCloseUpDoubles
     Resize(520, 700);
     const int overall = Engine->Page()->width();
     EXPECT_EQ(Engine->ScrollBox()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    Engine->SetViewSize(1);
-    EXPECT_EQ(Engine->ViewSize(), 1);
+    Engine->SetViewSize(kViewCloseUp);
+    EXPECT_EQ(Engine->ViewSize(), kViewCloseUp);
     EXPECT_GT(Engine->Page()->width(), overall * 3 / 2);
     EXPECT_EQ(Engine->ScrollBox()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     Engine->SetViewSize(7);  // clamped to "Close Up"
-    EXPECT_EQ(Engine->ViewSize(), 1);
+    EXPECT_EQ(Engine->ViewSize(), kViewCloseUp);
 }
 
 TEST_F(EngineTest, EmptyEnginePaintsOnlyBackground)
@@ -248,7 +248,7 @@ TEST_F(EngineTest, PreviewHoldsOnlyWhatShows)
 
     // "Close Up" makes the sheet larger than the window: only the part in the scroll area is stretched.
     Apply([](TPictavoInfo& info) { info.Scale = kScaleFitToPage; });
-    Engine->SetViewSize(1);
+    Engine->SetViewSize(kViewCloseUp);
     QApplication::processEvents();
     const QSize viewport = Engine->ScrollBox()->viewport()->size();
     EXPECT_LE(Engine->Preview().width(), viewport.width());
@@ -294,10 +294,10 @@ TEST_F(EngineTest, SetInfoClampsCodesAndCutsTheName)
     EXPECT_EQ(info.Name.size(), 32);
     EXPECT_EQ(info.Title, QString(32, u'x') + " - Pictavo");
     EXPECT_EQ(info.JobTitle, QString(32, u'x') + " - Pictavo [High, 1 copy]");
-    EXPECT_EQ(info.Quality, 2);
+    EXPECT_EQ(info.Quality, kQualityHigh);
     EXPECT_EQ(info.Scale, kScaleCustomFixed);
     EXPECT_EQ(info.Position, kPositionCustom);
-    EXPECT_EQ(info.Orientation, 1);
+    EXPECT_EQ(info.Orientation, kOrientationLandscape);
     EXPECT_EQ(Engine->Page()->cursor().shape(), Qt::PointingHandCursor);
 }
 

@@ -64,8 +64,8 @@ TEST_F(ToolbarTest, ListsShowTheSettingsAndChangeThemAtOnce)
     const QRect before = Engine->Page()->geometry();
     List("OrientationBox")->setCurrentIndex(1);
     List("QualityBox")->setCurrentIndex(2);
-    EXPECT_EQ(Engine->Info()->Orientation, 1);
-    EXPECT_EQ(Engine->Info()->Quality, 2);
+    EXPECT_EQ(Engine->Info()->Orientation, kOrientationLandscape);
+    EXPECT_EQ(Engine->Info()->Quality, kQualityHigh);
     EXPECT_TRUE(Engine->Info()->JobTitle.contains("High"));
     List("ScaleBox")->setCurrentIndex(kScaleAsIs);
     QApplication::processEvents();
@@ -138,7 +138,7 @@ TEST_F(ToolbarTest, SynchronisingFromSetInfoDoesNotEchoBack)
     TPictavoInfo info = *Engine->Info();
     info.Scale = kScaleCustom;
     info.Position = kPositionTopRight;
-    info.Quality = 1;
+    info.Quality = kQualityMedium;
     info.ZoomX = 10;
     info.ZoomY = 20;
     info.ZoomXY = 30;
@@ -187,7 +187,7 @@ TEST_F(ToolbarTest, KeyboardReachesAndMovesEveryControl)
     Key(Bar("HorizontalBar"), Qt::Key_PageUp);
     EXPECT_EQ(Engine->Info()->ZoomX, 21);
     Key(List("QualityBox"), Qt::Key_Down);
-    EXPECT_EQ(Engine->Info()->Quality, 1);
+    EXPECT_EQ(Engine->Info()->Quality, kQualityMedium);
 }
 
 TEST_F(ToolbarTest, ReadoutShowsThePrintedSizeAndWarnsWhenSoft)
@@ -200,7 +200,7 @@ TEST_F(ToolbarTest, ReadoutShowsThePrintedSizeAndWarnsWhenSoft)
     Apply([](TPictavoInfo& info) {
         info.Scale = kScaleCustomFixed;
         info.ZoomXY = 100;
-        info.Quality = 2;
+        info.Quality = kQualityHigh;
     });
     EXPECT_EQ(size->text(), "7 \u00d7 3 mm \u00b7");
     EXPECT_EQ(resolution->text(), "150 ppi");
