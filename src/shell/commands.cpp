@@ -276,7 +276,7 @@ void TForm1::NewInstance1Click()
     const QRect workArea = screen() ? screen()->availableGeometry() : QRect();
     const QPoint at = NewInstancePosition(frameGeometry(), titleBar, workArea);
     const QString parameters = QString("/WINDOW=%1,%2").arg(at.x()).arg(at.y());
-    RunBusy([&parameters] { GetPaths()->OpenWithShell(QCoreApplication::applicationFilePath(), parameters); });
+    RunBusy([&parameters] { GetPaths().OpenWithShell(QCoreApplication::applicationFilePath(), parameters); });
 }
 
 void TForm1::Open1Click()
@@ -287,7 +287,7 @@ void TForm1::Open1Click()
 void TForm1::OpenfromStartButton1Click()
 {
     try {
-        OpenWithDialog(OpenSettings, GetPaths()->StartMenuFolder("Pictures"));
+        OpenWithDialog(OpenSettings, GetPaths().StartMenuFolder("Pictures"));
     } catch (...) {
     }
 }
@@ -299,7 +299,7 @@ void TForm1::OpenWithDialog(TOpenInfo& settings, const QString& folder)
         const QString start =
             folder.isEmpty() && !Engine->FileName().isEmpty() ? QFileInfo(Engine->FileName()).absolutePath() : folder;
         QString chosen;
-        if (!GetOpenHandler()->Execute(settings, TDialogKind::OpenPreview, chosen, start, this))
+        if (!GetOpenHandler().Execute(settings, TDialogKind::OpenPreview, chosen, start, this))
             return;
         settings.FileName = chosen;
         OpenChosenFile(chosen);
@@ -333,7 +333,7 @@ void TForm1::PrintToFile1Click()
         const QString suffix = previous.isEmpty() ? PrintFileSettings.DefaultExt : QFileInfo(previous).suffix();
         PrintFileSettings.FileName = folder + "/" + name + "." + suffix;
         QString chosen;
-        if (!GetOpenHandler()->Execute(PrintFileSettings, TDialogKind::Save, chosen, "", this)) {
+        if (!GetOpenHandler().Execute(PrintFileSettings, TDialogKind::Save, chosen, "", this)) {
             PrintFileSettings.FileName = previous;
             return;
         }
@@ -490,7 +490,7 @@ void TForm1::About1Click()
 
 void TForm1::OpenAddress(const QString& address)
 {
-    RunBusy([&address] { GetPaths()->OpenWithShell(address, ""); });
+    RunBusy([&address] { GetPaths().OpenWithShell(address, ""); });
 }
 
 void TForm1::PictavoHomepage1Click()

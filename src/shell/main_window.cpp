@@ -162,13 +162,13 @@ void TForm1::FormCreate()
         AssignEngineEvents();
         SetStatusText("");
         LoadSettings();
-        GetGeneral()->CentreForm(this);
+        GetGeneral().CentreForm(this);
         Timer1Timer();
         if (!Engine->ProcessCommandLine(FArguments))
             Engine->ShowLastError();
         HideSplashAfterStart();
     } catch (...) {
-        GetGeneral()->FatalOutOfMemory();
+        GetGeneral().FatalOutOfMemory();
     }
 }
 
@@ -263,7 +263,7 @@ void TForm1::DestroyHelp()
 
 void TForm1::ShowStartupError()
 {
-    GetGeneral()->ShowError(StartupError);
+    GetGeneral().ShowError(StartupError);
 }
 
 void TForm1::CreateTopLine()
@@ -352,7 +352,7 @@ void TForm1::changeEvent(QEvent* event)
 void TForm1::InitOpenSettings()
 {
     OpenSettings.Options = TOpenOption::HideReadOnly | TOpenOption::FileMustExist;
-    const TOpenImageEventCollection& formats = *GetOpenImage()->Collection;
+    const TOpenImageEventCollection& formats = *GetOpenImage().Collection;
     OpenSettings.Filter = formats.GetFilter(-2, 0);
     OpenSettings.FilterIndex = 1;
     OpenSettings.DefaultExt = formats.GetFilter(1, 1);

@@ -2,6 +2,7 @@
 #include "platform/printer.h"
 #include "engine/pictavo_info.h"
 #include "printing/printing_env.h"
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 
 #include <QFileInfo>
@@ -47,7 +48,7 @@ TEST(QueuePrinter, DefaultQueueIsMeasuredInItsOrientation)
     EXPECT_NEAR(portrait.width, (577 - 18) * portrait.dpiX / 72, 2);
     EXPECT_NEAR(portrait.height, (824 - 18) * portrait.dpiY / 72, 2);
     port->SetOrientation(1);
-    EXPECT_EQ(port->Orientation(), 1);
+    EXPECT_EQ(port->Orientation(), kOrientationLandscape);
     const platform::PageMetrics landscape = port->Measure();
     EXPECT_EQ(landscape.width, portrait.height);
     EXPECT_EQ(landscape.height, portrait.width);
@@ -119,17 +120,16 @@ TEST(QueuePrinter, SetupDialogShowsThePrinterAndReportsTheAnswer)
     const auto port = platform::NewQueuePrinter();
     port->SetCopies(3);
     int shownCopies = 0;
-    const auto previous = platform::SetPrintDialogRunner([&](QPrintDialog& dialog) {
+    const ScopedHook runner(platform::SetPrintDialogRunner, [&](QPrintDialog& dialog) {
         shownCopies = dialog.printer()->copyCount();
         dialog.printer()->setPageOrientation(QPageLayout::Landscape);
         return true;
     });
     EXPECT_TRUE(port->Setup(nullptr));
     EXPECT_EQ(shownCopies, 3);
-    EXPECT_EQ(port->Orientation(), 1);
+    EXPECT_EQ(port->Orientation(), kOrientationLandscape);
     platform::SetPrintDialogRunner([](QPrintDialog&) { return false; });
     EXPECT_FALSE(port->Setup(nullptr));
-    platform::SetPrintDialogRunner(previous);
 }
 
 TEST(FilePrinter, ChoosesByExtension)

@@ -6,6 +6,7 @@
 #include "platform/color_dialog.h"
 #include "platform/printer.h"
 #include "shell/menu_tree.h"
+#include "testlib/scoped_hook.h"
 
 #include <QAction>
 #include <QApplication>
@@ -52,19 +53,15 @@ void Activate(TForm1& window)
 // Records what the window asks the desktop to open, instead of starting programs or browsers.
 class RecordedOpens {
 public:
-    RecordedOpens()
-        : FPrevious(SetDesktopOpener([this](const QString& target, const QString& parameters, const QString&) {
-              Targets << target;
-              Parameters << parameters;
-          }))
-    {
-    }
-    ~RecordedOpens() { SetDesktopOpener(FPrevious); }
     QStringList Targets;
     QStringList Parameters;
 
 private:
-    DesktopOpener FPrevious;
+    ScopedHook<DesktopOpener> FOpener{SetDesktopOpener,
+                                      [this](const QString& target, const QString& parameters, const QString&) {
+                                          Targets << target;
+                                          Parameters << parameters;
+                                      }};
 };
 
 TEST(MenuStates, WithoutAPictureThePictureCommandsAreDisabled)
@@ -234,10 +231,11 @@ TEST(Commands, UndoReversesTheLastOperation)
 TEST(Commands, UseBackgroundColorKeepsTheChosenColour)
 {
     auto window = MakeWindow();
-    const platform::ColorChooser previous =
-        platform::SetColorChooser([](std::int32_t) { return std::optional<std::int32_t>(0x00123456); });
-    window->BackgroundColor1Click();
-    platform::SetColorChooser(previous);
+    {
+        const ScopedHook chooser(platform::SetColorChooser,
+                                 [](std::int32_t) { return std::optional<std::int32_t>(0x00123456); });
+        window->BackgroundColor1Click();
+    }
     EXPECT_EQ(window->Engine->BackColor(), 0x00123456);
     EXPECT_TRUE(window->Engine->UseBackColor());
 

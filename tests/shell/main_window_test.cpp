@@ -295,7 +295,7 @@ TEST(MainWindow, EngineViewFillsTheClientAreaBelowTheBars)
 TEST(MainWindow, CopiesItselfIntoTheStartMenuWithADesktopEntry)
 {
     auto window = MakeWindow();
-    const QString folder = GetPaths()->ProgramsFolder() + "Wendrel Enterprises/Fenwold/";
+    const QString folder = GetPaths().ProgramsFolder() + "Wendrel Enterprises/Fenwold/";
     const QFileInfo copy(folder + "Pictavo");
     ASSERT_TRUE(copy.isFile());
     EXPECT_TRUE(copy.isExecutable());

@@ -4,6 +4,7 @@
 #include "platform/printer.h"
 #include "shell/session_end.h"
 #include "shell/settings.h"
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 
 #include <QApplication>
@@ -39,12 +40,8 @@ void WriteSettings(const QByteArray& text)
 
 // A printer that keeps its number of copies, as a real one does; the default queue does not exist here.
 class FilePrinter {
-public:
-    FilePrinter() : FPrevious(platform::SetActivePrinter(platform::NewFilePrinter(NewTestFolder() + "/page.png"))) {}
-    ~FilePrinter() { platform::SetActivePrinter(std::move(FPrevious)); }
-
-private:
-    std::unique_ptr<platform::PrinterPort> FPrevious;
+    ScopedHook<std::unique_ptr<platform::PrinterPort>> FPort{platform::SetActivePrinter,
+                                                              platform::NewFilePrinter(NewTestFolder() + "/page.png")};
 };
 
 class Settings : public testing::Test {

@@ -2,6 +2,7 @@
 
 #include "common/general.h"
 #include "shell/main_window.h"
+#include "testlib/scoped_hook.h"
 
 #include <QStringList>
 
@@ -11,18 +12,11 @@
 // Captures the error boxes shown while it lives, instead of showing modal boxes.
 class CapturedErrors {
 public:
-    CapturedErrors()
-        : FPrevious(SetErrorBox([this](const QString& message, const QString&) { Messages.push_back(message); }))
-    {
-    }
-    ~CapturedErrors() { SetErrorBox(FPrevious); }
-    CapturedErrors(const CapturedErrors&) = delete;
-    CapturedErrors& operator=(const CapturedErrors&) = delete;
-
     std::vector<QString> Messages;
 
 private:
-    ErrorBox FPrevious;
+    ScopedHook<ErrorBox> FBox{SetErrorBox,
+                              [this](const QString& message, const QString&) { Messages.push_back(message); }};
 };
 
 // The small picture the window's tests open: 4 x 3 pixels.

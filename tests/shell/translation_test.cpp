@@ -8,6 +8,7 @@
 #include "shell/menu_tree.h"
 #include "support/language.h"
 #include "support/language_table.h"
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 
 #include <QAction>
@@ -26,7 +27,7 @@ namespace {
 // earlier in the suite are dropped, as a fresh program has none before its table is in place.
 class GermanInstalled {
 public:
-    GermanInstalled() : FPath(GetPaths()->DataFolder("Settings") + TLanguage::kFileName)
+    GermanInstalled() : FPath(GetPaths().DataFolder("Settings") + TLanguage::kFileName)
     {
         QFile table(TestDataPath() + "/../../translations/de.tsv");
         EXPECT_TRUE(table.open(QIODevice::ReadOnly));
@@ -85,7 +86,7 @@ TEST(Translation, WithTheGermanFileEveryCaptionTheWindowBuildsIsGerman)
     QCoreApplication::removeTranslator(&toolkit);
 
     CapturedErrors errors;
-    GetGeneral()->ShowError("File not found");
+    GetGeneral().ShowError("File not found");
     ASSERT_EQ(errors.Messages.size(), 1u);
     EXPECT_EQ(errors.Messages[0], "Datei nicht gefunden");
 }
@@ -100,13 +101,14 @@ TEST(Translation, MenusAreTranslatedParentFirstAndSeparatorsAreNeverLookedUp)
     file->addAction("-");
     file->addAction("E&xit");
     QStringList asked;
-    SetTranslator([&](const QString& text) {
-        asked << text;
-        return "<" + text + ">";
-    });
-    TranslateMenu(bar.actions().value(0));
-    TranslateMenu(nullptr);
-    ReleaseTranslator();
+    {
+        const ScopedHook translator(SwapTranslator, [&](const QString& text) {
+            asked << text;
+            return "<" + text + ">";
+        });
+        TranslateMenu(bar.actions().value(0));
+        TranslateMenu(nullptr);
+    }
     EXPECT_EQ(asked, QStringList({"&File", "&Open", "&Recent", "&1", "E&xit"}));
     EXPECT_EQ(file->title(), "<&File>");
     EXPECT_EQ(file->actions().value(3)->text(), "-");

@@ -242,10 +242,7 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
                 }
             };
         FFullSize = QSize();
-        const TOpenImage* registry = GetOpenImage();
-        if (!registry)
-            throw std::bad_alloc();
-        if (registry->OpenFile(info)) {
+        if (GetOpenImage().OpenFile(info)) {
             if (!SetPixelFormat24(FPicture))
                 throw std::bad_alloc();
             if (info.FullSize.isValid() && info.FullSize != FPicture.size())
@@ -548,9 +545,9 @@ void TPictavo::SetAutoClose(bool flag)
 void TPictavo::ShowLastError() const
 {
     if (LastErrorFile.isEmpty() || LastError != LastFileReason)
-        GetGeneral()->ShowError(LastError);
+        GetGeneral().ShowError(LastError);
     else
-        GetGeneral()->ShowError(FileMessage(LastErrorFile, Translate(LastError)));
+        GetGeneral().ShowError(FileMessage(LastErrorFile, Translate(LastError)));
 }
 
 // ---- Events ------------------------------------------------------------------------------------------------------------

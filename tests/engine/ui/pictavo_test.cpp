@@ -2,6 +2,7 @@
 
 #include "common/general.h"
 #include "platform/color_dialog.h"
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 #include "engine/ui/docked_engine.h"
 
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -150,7 +152,7 @@ TEST_F(EngineTest, ChosenBackgroundIsUsedAndCancelKeepsTheOldOne)
 {
     std::int32_t offered = -1;
     std::optional<std::int32_t> answer = 0x000000FF;  // red
-    const platform::ColorChooser previous = platform::SetColorChooser([&](std::int32_t initial) {
+    const ScopedHook chooser(platform::SetColorChooser, [&](std::int32_t initial) {
         offered = initial;
         return answer;
     });
@@ -163,7 +165,6 @@ TEST_F(EngineTest, ChosenBackgroundIsUsedAndCancelKeepsTheOldOne)
     Engine->ChooseBackground();
     EXPECT_EQ(offered, 0x000000FF);
     EXPECT_EQ(Engine->BackgroundColor(), 0x000000FF);
-    platform::SetColorChooser(previous);
 }
 
 TEST_F(EngineTest, OpeningAMissingFileChangesNothing)
@@ -426,18 +427,18 @@ protected:
     void SetUp() override
     {
         EngineTest::SetUp();
-        Previous = SetErrorBox([this](const QString& message, const QString&) { Errors << message; });
+        Box.emplace(SetErrorBox, [this](const QString& message, const QString&) { Errors << message; });
         Engine->OnAutoPrinted = [this](TPictavo*) { ++AutoPrinted; };
     }
     void TearDown() override
     {
-        SetErrorBox(Previous);
+        Box.reset();
         EngineTest::TearDown();
     }
 
     QStringList Errors;
     int AutoPrinted = 0;
-    ErrorBox Previous;
+    std::optional<ScopedHook<ErrorBox>> Box;
     const QString Picture = TestDataPath("engine/wide_40x20.bmp");
 };
 
