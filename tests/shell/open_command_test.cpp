@@ -162,7 +162,7 @@ TEST(PrintToFile, WritesAPdfOrPngPageAndKeepsThePrinter)
         CapturedErrors errors;
         {
             AnsweredDialog dialog(folder + "/" + name);
-            window->RunShortcut(window->PrintToFile1);
+            window->RunShortcut(Item(*window, "PrintToFile1"));
         }
         EXPECT_TRUE(errors.Messages.empty()) << errors.Messages.front().toStdString();
         EXPECT_EQ(&platform::ActivePrinter(), printer);
@@ -180,8 +180,8 @@ TEST(PrintToFile, WritesAPdfOrPngPageAndKeepsThePrinter)
     // Without a picture the item is disabled, and its key does nothing.
     auto empty = MakeWindow();
     AnsweredDialog never(folder + "/never.pdf");
-    empty->RunShortcut(empty->PrintToFile1);
-    EXPECT_FALSE(empty->PrintToFile1->isEnabled());
+    empty->RunShortcut(Item(*empty, "PrintToFile1"));
+    EXPECT_FALSE(Item(*empty, "PrintToFile1")->isEnabled());
     EXPECT_TRUE(never.StartFolders.isEmpty());
 }
 

@@ -63,15 +63,15 @@ TEST(Translation, WithTheGermanFileEveryCaptionTheWindowBuildsIsGerman)
 {
     GermanInstalled german;
     auto window = MakeWindow();
-    EXPECT_EQ(window->File1->text(), "&Datei");
+    EXPECT_EQ(Item(*window, "File1")->text(), "&Datei");
     // The key shown after a tab is no part of the caption.
-    EXPECT_EQ(window->Exit1->text().section(u'\t', 0, 0), "&Beenden");
+    EXPECT_EQ(Item(*window, "Exit1")->text().section(u'\t', 0, 0), "&Beenden");
     EXPECT_EQ(window->findChild<QAction*>("Rotate1")->text(), "Nach rechts &drehen");
     EXPECT_EQ(window->findChild<QAction*>("N901")->text().section(u'\t', 0, 0), "&90");
     EXPECT_EQ(window->findChild<QMenu*>("File1")->title(), "&Datei");
-    EXPECT_EQ(window->Buttons[0]->toolTip(), "Drucken");
-    EXPECT_EQ(window->Buttons[1]->toolTip(), QString::fromUtf8("Druckereinrichtung..."));
-    EXPECT_EQ(window->Panels[5]->text(), "Bereit");
+    EXPECT_EQ(Button(*window, 1)->toolTip(), "Drucken");
+    EXPECT_EQ(Button(*window, 2)->toolTip(), QString::fromUtf8("Druckereinrichtung..."));
+    EXPECT_EQ(Panel(*window, "StatusPanel")->text(), "Bereit");
     EXPECT_TRUE(window->OpenSettings.Filter.startsWith("Alle Bilder|*.BMP;"));
     EXPECT_TRUE(window->OpenSettings.Filter.contains(QString::fromUtf8("|Geräteunabhängige Bitmap (*.dib)|")));
     EXPECT_EQ(ScaleCaptions().value(2), "An Seite anpassen");
