@@ -144,6 +144,7 @@ void TPictavo::BuildWindows()
     layout->setSpacing(0);
 
     FScrollBox = new QScrollArea(FForm);
+    FScrollBox->setObjectName("ScrollBox");
     FScrollBox->setFrameStyle(QFrame::Box | QFrame::Plain);
     FScrollBox->setLineWidth(1);
     FScrollBox->setWidgetResizable(false);
@@ -153,15 +154,20 @@ void TPictavo::BuildWindows()
     layout->addWidget(FScrollBox, 1);
 
     FSurround = NewPanel(nullptr, kGrey);
+    FSurround->setObjectName("Surround");
     FFrame = NewPanel(FSurround, kBlack);
+    FFrame->setObjectName("Frame");
     FPage = new TPictavoPage(*this, FSurround);
+    FPage->setObjectName("Page");
     SetColor(FPage, kWhite);
     FScrollBox->setWidget(FSurround);
 
     FToolbarPanel = new QWidget(FForm);
+    FToolbarPanel->setObjectName("ToolbarPanel");
     FToolbarPanel->setFixedHeight(kToolbarHeight);
     layout->addWidget(FToolbarPanel);
     FToolbarForm = new QWidget(FToolbarPanel);
+    FToolbarForm->setObjectName("ToolbarForm");
 }
 
 void TPictavo::HidePanel()

@@ -127,12 +127,6 @@ public:
 
     // ---- State read by the host, the other engine parts and tests ---------------------------------------------
 
-    QScrollArea* ScrollBox() const { return FScrollBox; }
-    QWidget* Surround() const { return FSurround; }
-    QWidget* Frame() const { return FFrame; }
-    QWidget* Page() const;
-    QWidget* ToolbarPanel() const { return FToolbarPanel; }
-    QWidget* ToolbarForm() const { return FToolbarForm; }
     const TBitmap& Picture() const { return FPicture; }
     // The picture's size as laid out: its full size, also when a print-only run decoded a reduced copy.
     QSize PictureSize() const;
@@ -181,6 +175,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The form's parts; tests find them by their object names.
+    QWidget* Page() const;
     // printOnly: the picture will only be printed, at the current settings, so a reduced copy may be decoded.
     bool OpenPicture(const QString& fileName, bool printOnly);
     // The picture's size on the first attempt's page bitmap, for a picture of the given full size.
