@@ -47,7 +47,7 @@ TEST(QueuePrinter, DefaultQueueIsMeasuredInItsOrientation)
     // The test queue's A4 with quarter-inch margins, in printer pixels.
     EXPECT_NEAR(portrait.width, (577 - 18) * portrait.dpiX / 72, 2);
     EXPECT_NEAR(portrait.height, (824 - 18) * portrait.dpiY / 72, 2);
-    port->SetOrientation(1);
+    port->SetOrientation(kOrientationLandscape);
     EXPECT_EQ(port->Orientation(), kOrientationLandscape);
     const platform::PageMetrics landscape = port->Measure();
     EXPECT_EQ(landscape.width, portrait.height);
@@ -60,7 +60,7 @@ TEST(QueuePrinter, JobCarriesTitleCopiesAndOrientationToCups)
     const auto port = platform::NewQueuePrinter();
     port->SetCopies(2);
     EXPECT_EQ(port->Copies(), 2);
-    port->SetOrientation(1);
+    port->SetOrientation(kOrientationLandscape);
     const TPrintedJob job = PrintThrough(*port, "holiday - Pictavo [High, 2 copies]", Solid(40, 30, Qt::red));
     EXPECT_EQ(job.Args.value("printer"), "pictavo-pdf");
     EXPECT_EQ(job.Args.value("title"), "holiday - Pictavo [High, 2 copies]");
@@ -178,7 +178,7 @@ TEST(FilePrinter, PdfFileIsOnTheDefaultPrintersPaper)
     SKIP_WITHOUT_SCHEDULER();
     const QString name = NewTestFolder() + "/page.pdf";
     const auto port = platform::NewFilePrinter(name);
-    port->SetOrientation(1);
+    port->SetOrientation(kOrientationLandscape);
     port->BeginDocument("pdf");
     ASSERT_TRUE(port->Transfer(Solid(30, 20, Qt::red)));
     ASSERT_TRUE(port->EndDocument());
@@ -200,7 +200,7 @@ TEST(NoPrinter, NothingIsInstalledAndTheFilePortsStillWork)
 
     const QString name = NewTestFolder() + "/page.pdf";
     const auto pdf = platform::NewFilePrinter(name);
-    pdf->SetOrientation(0);
+    pdf->SetOrientation(kOrientationPortrait);
     pdf->BeginDocument("pdf");
     ASSERT_TRUE(pdf->Transfer(Solid(30, 20, Qt::red)));
     ASSERT_TRUE(pdf->EndDocument());

@@ -132,7 +132,7 @@ TEST_F(Settings, ASaveThenALoadGivesBackEveryValueInTheFilesOrder)
         info.ZoomXY = 300;
         engine.SetInfo(info);
         window->resize(640, 480);
-        engine.SetViewSize(1);
+        engine.SetViewSize(kViewCloseUp);
         engine.SetBackground(0x123456, true);
         window->AutoRotate = false;
         window->SaveSettingsIfAllowed();

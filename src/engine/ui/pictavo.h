@@ -248,7 +248,7 @@ private:
     std::int32_t FBackColor = 0x00FF0000;
     bool FUseBackColor = false;
     TPictavoInfo FInfo;
-    std::int32_t FViewSize = 0;
+    std::int32_t FViewSize = kViewOverall;
     std::int32_t FPrintMemory = 0;
     std::int32_t FPrintWidth = 2000;
     std::int32_t FPrintHeight = 2500;
