@@ -14,7 +14,7 @@ int main(int argc, char** argv)
     }
     QImage target;
     TImageInfoRec info{QString::fromLocal8Bit(argv[1]), 24, 0x00FFFFFF, {}, &target};
-    if (!GetOpenImage()->OpenFile(info)) {
+    if (!GetOpenImage().OpenFile(info)) {
         std::fprintf(stderr, "%s\n", qPrintable(info.ErrorText));
         return 1;
     }

@@ -1,5 +1,6 @@
 #include "common/general.h"
 
+#include "common/services.h"
 #include "common/translate.h"
 
 #include <QDir>
@@ -182,17 +183,9 @@ ErrorBox SetErrorBox(ErrorBox box)
     return previous;
 }
 
-TGeneral* GetGeneral()
+TGeneral& GetGeneral()
 {
-    auto& instance = GeneralInstance();
-    if (!instance) {
-        try {
-            instance = std::make_unique<TGeneral>();
-        } catch (...) {
-            return nullptr;
-        }
-    }
-    return instance.get();
+    return CreatedOnce(GeneralInstance());
 }
 
 void FreeGeneral()

@@ -43,5 +43,5 @@ using ErrorBox = std::function<void(const QString& message, const QString& title
 // Installs the error box; returns the previous one. An empty function restores the default (standard error).
 ErrorBox SetErrorBox(ErrorBox box);
 
-TGeneral* GetGeneral();
+TGeneral& GetGeneral();
 void FreeGeneral();

@@ -1,6 +1,7 @@
 #include "common/paths.h"
 
 #include "common/atomic_file.h"
+#include "common/services.h"
 #include "common/shell.h"
 
 #include <QDir>
@@ -140,17 +141,9 @@ void MakeDirPath(const QString& path)
     }
 }
 
-TPaths* GetPaths()
+TPaths& GetPaths()
 {
-    auto& instance = PathsInstance();
-    if (!instance) {
-        try {
-            instance = std::make_unique<TPaths>();
-        } catch (...) {
-            return nullptr;
-        }
-    }
-    return instance.get();
+    return CreatedOnce(PathsInstance());
 }
 
 void FreePaths()

@@ -45,6 +45,6 @@ bool DirExists(const QString& path);
 void MakeDirPath(const QString& path);
 
 // The global instance, created on first use; null when it cannot be created.
-TPaths* GetPaths();
+TPaths& GetPaths();
 // Destroys the global instance; the next GetPaths creates a fresh one.
 void FreePaths();

@@ -34,10 +34,15 @@ void FinalizeServices()
     } catch (...) {
     }
     try {
-        if (TPaths* paths = GetPaths())
-            paths->DeleteFileForced(paths->DataFolder("Settings") + "TPictavo.BMP");
+        TPaths& paths = GetPaths();
+        paths.DeleteFileForced(paths.DataFolder("Settings") + "TPictavo.BMP");
     } catch (...) {
     }
+}
+
+void FatalOutOfMemory()
+{
+    TGeneral().FatalOutOfMemory();
 }
 
 void EndProcess(int status)

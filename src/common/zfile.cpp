@@ -37,10 +37,8 @@ TZFile::~TZFile()
 void TZFile::SweepTempFiles() const
 {
     try {
-        TPaths* paths = GetPaths();
-        if (!paths)
-            return;
-        const QString folder = paths->DataFolder(QString()) + "TEMP/";
+        TPaths& paths = GetPaths();
+        const QString folder = paths.DataFolder(QString()) + "TEMP/";
         if (!DirExists(folder))
             return;
         const QDateTime now = QDateTime::currentDateTime();
@@ -52,7 +50,7 @@ void TZFile::SweepTempFiles() const
             const QDateTime written = EvenSecond(file.lastModified());
             if (qAbs(written.msecsTo(now)) < kStaleMs)
                 continue;
-            paths->DeleteFileForced(file.absoluteFilePath());
+            paths.DeleteFileForced(file.absoluteFilePath());
             if (++deleted == kMaxDeletedPerSweep)
                 break;
         }

@@ -212,10 +212,10 @@ void UpdateTitles(TPictavoInfo& info, const QString& qualityName)
 TPictavoInfo ValidatedInfo(TPictavoInfo info)
 {
     info.Name = info.Name.left(kNameLength);
-    info.Quality = std::min<std::uint8_t>(info.Quality, 2);
+    info.Quality = std::min<std::uint8_t>(info.Quality, kQualityHigh);
     info.Position = std::min<std::uint8_t>(info.Position, kPositionCustom);
     info.Scale = std::min<std::uint8_t>(info.Scale, kScaleCustomFixed);
-    info.Orientation = std::min<std::uint8_t>(info.Orientation, 1);
+    info.Orientation = std::min<std::uint8_t>(info.Orientation, kOrientationLandscape);
     return info;
 }
 

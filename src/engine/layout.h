@@ -39,7 +39,7 @@ void ComputeLayout(TPictavoInfo& info, const TLayoutDevice& device);
 void ClampCustomPosition(TPictavoInfo& info, std::int32_t clientWidth, std::int32_t clientHeight);
 
 // The sheet's size in screen pixels for a scroll area client, fitted to the page's proportions and doubled for
-// "Close Up" (viewSize 1). A page taller than wide is always fitted by height.
+// "Close Up" (kViewCloseUp). A page taller than wide is always fitted by height.
 QSize FitPage(std::int32_t clientWidth, std::int32_t clientHeight, std::int32_t margin, Extended pageAspect,
               std::int32_t viewSize);
 

@@ -28,16 +28,35 @@ enum : std::uint8_t {
     kPositionCustom = 5,
 };
 
+// Page orientations (TPictavoInfo::Orientation), also the codes of the printer port.
+enum : std::uint8_t {
+    kOrientationPortrait = 0,
+    kOrientationLandscape = 1,
+};
+
+// Print qualities (TPictavoInfo::Quality): the share of the printer's resolution the picture is rendered at.
+enum : std::uint8_t {
+    kQualityLow = 0,
+    kQualityMedium = 1,
+    kQualityHigh = 2,
+};
+
+// Sizes of the sheet in the window (TPictavo::ViewSize): fitted to the window, or twice that.
+enum : std::uint8_t {
+    kViewOverall = 0,
+    kViewCloseUp = 1,
+};
+
 // The settings-and-layout record. It is copied whole when settings change hands; every layout computation
 // works on a copy.
 struct TPictavoInfo {
     QString Name;      // document name shown in the titles; cut to 32 characters when applied
     QString JobTitle;  // print job title
     QString Title;     // window title
-    std::uint8_t Quality = 0;      // 0 Low, 1 Medium, 2 High
+    std::uint8_t Quality = kQualityLow;  // kQuality...
     std::uint8_t Position = 0;     // kPosition...
     std::uint8_t Scale = 0;        // kScale...
-    std::uint8_t Orientation = 0;  // 0 Portrait, 1 Landscape
+    std::uint8_t Orientation = kOrientationPortrait;  // kOrientation...
     std::int32_t ZoomX = 0;   // horizontal percentage for "Custom"
     std::int32_t ZoomY = 0;   // vertical percentage for "Custom"
     std::int32_t ZoomXY = 0;  // percentage of both axes for "Custom Fixed"

@@ -1,5 +1,6 @@
 #include "formats/open_image.h"
 
+#include "common/services.h"
 #include "common/translate.h"
 #include "formats/loaders.h"
 
@@ -195,17 +196,9 @@ bool TOpenImage::OpenFile(TImageInfoRec& info) const
     }
 }
 
-TOpenImage* GetOpenImage()
+TOpenImage& GetOpenImage()
 {
-    auto& instance = OpenImageInstance();
-    if (!instance) {
-        try {
-            instance = std::make_unique<TOpenImage>();
-        } catch (...) {
-            return nullptr;
-        }
-    }
-    return instance.get();
+    return CreatedOnce(OpenImageInstance());
 }
 
 void FreeOpenImage()

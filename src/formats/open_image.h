@@ -77,6 +77,6 @@ private:
 QString GraphicClassOf(const QString& extension);
 
 // The program-wide registry, created on first use; null only when it cannot be created.
-TOpenImage* GetOpenImage();
+TOpenImage& GetOpenImage();
 // Frees the registry at program end (before the dialog service); the next GetOpenImage makes a fresh one.
 void FreeOpenImage();

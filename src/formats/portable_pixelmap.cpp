@@ -137,7 +137,7 @@ bool ReadHeader(TByteStream& bytes, qint64& pos, TPortableHeader& header, qint64
     }
     if ((p != 'P' && p != 'p') || !bytes.ReadByte(pos + 1, digit) || IsBlank(digit))
         return false;
-    header.Kind = std::clamp(digit >= '0' && digit <= '9' ? digit - '0' : 0, 1, 6);
+    header.Kind = std::clamp(digit >= '0' && digit <= '9' ? digit - '0' : 0, int(kAnymapPlainBitmap), int(kAnymapRawPixmap));
     pos += 2;
     enum { kWidth, kHeight, kMax } stage = kWidth;
     qint32 v = 0;
@@ -152,7 +152,7 @@ bool ReadHeader(TByteStream& bytes, qint64& pos, TPortableHeader& header, qint64
                 header.Height = v;
                 stage = kMax;
             }
-            if (header.Kind == 1 || header.Kind == 4) {
+            if (header.Kind == kAnymapPlainBitmap || header.Kind == kAnymapRawBitmap) {
                 header.MaxValue = 1;
                 break;
             }
@@ -361,10 +361,15 @@ private:
     qint64 Offset = 0;                // samples of the current source row read so far
 };
 
+std::int32_t ClampedKind(std::int32_t kind)
+{
+    return std::clamp<std::int32_t>(kind, kAnymapPlainBitmap, kAnymapRawPixmap);
+}
+
 // Raw greymaps and pixmaps of byte samples paint every pixel themselves, white included.
 bool PaintsItsOwnBackground(const TPortableHeader& header)
 {
-    return (header.Kind == 5 || header.Kind >= 6) && header.MaxValue <= 255;
+    return (header.Kind == kAnymapRawGreymap || header.Kind >= kAnymapRawPixmap) && header.MaxValue <= 255;
 }
 
 // The fewest bytes that can hold the whole raster: raw rows as stored, a plain sample at least one digit.
@@ -372,11 +377,11 @@ std::int64_t SmallestRaster(const TPortableHeader& header)
 {
     const std::int64_t w = header.Width, h = header.Height;
     const std::int64_t sampleBytes = header.MaxValue > 255 ? 2 : 1;
-    switch (std::clamp(header.Kind, 1, 6)) {
-    case 4: return (w + 7) / 8 * h;
-    case 5: return w * h * sampleBytes;
-    case 6: return w * h * 3 * sampleBytes;
-    case 3: return w * h * 3;
+    switch (ClampedKind(header.Kind)) {
+    case kAnymapRawBitmap: return (w + 7) / 8 * h;
+    case kAnymapRawGreymap: return w * h * sampleBytes;
+    case kAnymapRawPixmap: return w * h * 3 * sampleBytes;
+    case kAnymapPlainPixmap: return w * h * 3;
     default: return w * h;
     }
 }
@@ -398,7 +403,7 @@ void TPortablePixelmap::Assign(const TGraphic& source)
 {
     CopyFromGraphic(source);
     if (const auto* other = dynamic_cast<const TPortablePixelmap*>(&source))
-        Kind = std::clamp(other->Kind, 1, 6);
+        Kind = ClampedKind(other->Kind);
 }
 
 void TPortablePixelmap::LoadFromStream(QIODevice& stream)
@@ -439,9 +444,9 @@ void TPortablePixelmap::Load(QIODevice& stream, QString& failure)
     if (!PaintsItsOwnBackground(header))
         picture.fill(Qt::white);
     Bitmap = std::move(picture);
-    Kind = std::clamp(header.Kind, 1, 6);
+    Kind = ClampedKind(header.Kind);
     pos = dataPos;
-    const bool read = Kind < 4 ? ReadPlain(bytes, pos, header) : ReadRaw(bytes, pos, header, factor);
+    const bool read = Kind < kAnymapRawBitmap ? ReadPlain(bytes, pos, header) : ReadRaw(bytes, pos, header, factor);
     stream.seek(std::min(pos, stream.size()));
     if (read)
         failure.clear();
@@ -460,12 +465,12 @@ bool TPortablePixelmap::ReadPlain(TByteStream& bytes, qint64& pos, const TPortab
     for (int lines = 1; !full && NextLine(bytes, pos, line); ++lines) {
         if (lines % 40 == 0)
             ThrottledProgress(int((pos + 1) * 100 / size), "Loading");
-        if (Kind == 1) {
+        if (Kind == kAnymapPlainBitmap) {
             full = !ReadPlainBits(bytes, line, image);
             continue;
         }
         ForEachNumber(bytes, line, qint32(maxValue), [&](qint32 v) {
-            if (Kind == 2)
+            if (Kind == kAnymapPlainGreymap)
                 full = !image.WritePixel({scale[size_t(v)], scale[size_t(v)], scale[size_t(v)]});
             else {
                 rgb[channel++] = scale[size_t(v)];
@@ -535,7 +540,7 @@ int TPortablePixelmap::ReductionFor(const TPortableHeader& header) const
 
 bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortableHeader& header, int factor)
 {
-    if (Kind == 4)
+    if (Kind == kAnymapRawBitmap)
         return ReadRawBits(bytes, pos);
     const int width = Bitmap.width();
     const int height = Bitmap.height();
@@ -545,7 +550,7 @@ bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortable
     const std::vector<std::uint8_t> scale = ScaleTable(maxValue, wide ? maxValue : 255);
     auto report = [&] { ThrottledProgress(int((pos + 1) * 100 / size), "Loading"); };
     if (factor > 1) {
-        TReducedRows rows(Bitmap, header.Width, header.Height, Kind == 5 ? 1 : 3, factor);
+        TReducedRows rows(Bitmap, header.Width, header.Height, Kind == kAnymapRawGreymap ? 1 : 3, factor);
         while (!rows.Full()) {
             const std::uint8_t* data = nullptr;
             const qint64 n = bytes.Span(pos, data);
@@ -558,7 +563,7 @@ bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortable
     }
     TByteImage image(&Bitmap);
     if (!wide) {
-        TByteRows rows(image, width, height, Kind == 5 ? 1 : 3);
+        TByteRows rows(image, width, height, Kind == kAnymapRawGreymap ? 1 : 3);
         while (!rows.Full()) {
             const std::uint8_t* data = nullptr;
             const qint64 n = bytes.Span(pos, data);
@@ -567,7 +572,7 @@ bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortable
             pos += rows.Take(data, n, maxValue == 255 ? nullptr : scale.data());
             report();
         }
-    } else if (Kind == 5)
+    } else if (Kind == kAnymapRawGreymap)
         ReadWideSamples<1>(bytes, pos, image, width, height, scale, report);
     else
         ReadWideSamples<3>(bytes, pos, image, width, height, scale, report);
@@ -576,20 +581,20 @@ bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortable
 
 void TPortablePixelmap::Save(QIODevice& stream, QString& failure)
 {
-    const int kind = Kind >= 1 && Kind <= 6 ? Kind : 6;
+    const int kind = Kind >= kAnymapPlainBitmap && Kind <= kAnymapRawPixmap ? Kind : kAnymapRawPixmap;
     TByteStream bytes;
     bytes.Attach(&stream);
     qint64 pos = stream.pos();
     QByteArray header = "P" + QByteArray::number(kind) + "\n" + QByteArray::number(Bitmap.width()) + " "
                         + QByteArray::number(Bitmap.height()) + "\n";
-    if (kind != 1 && kind != 4)
+    if (kind != kAnymapPlainBitmap && kind != kAnymapRawBitmap)
         header += "\n255\n";
     // The header is flushed at once so that a stream refusing writes is told apart from a failure in the data.
     if (!bytes.WriteString(pos, header) || !bytes.Flush()) {
         failure = Text("Stream write failure");
         return;
     }
-    const bool written = kind < 4 ? WritePlain(bytes, pos, kind) : WriteRaw(bytes, pos, kind);
+    const bool written = kind < kAnymapRawBitmap ? WritePlain(bytes, pos, kind) : WriteRaw(bytes, pos, kind);
     if (!bytes.Flush() || !written)
         return;
     stream.seek(pos);
@@ -626,11 +631,11 @@ bool TPortablePixelmap::WritePlain(TByteStream& bytes, qint64& pos, int kind)
             const std::uint8_t* p = row + 3 * x;
             char text[20];
             char* end = text;
-            if (kind == 1) {
+            if (kind == kAnymapPlainBitmap) {
                 *end++ = p[2] == 0 ? '1' : '0';
                 *end++ = ' ';
             } else {
-                for (int channel = 2; channel >= (kind == 2 ? 2 : 0); --channel) {
+                for (int channel = 2; channel >= (kind == kAnymapPlainGreymap ? 2 : 0); --channel) {
                     end = AppendDecimal(end, p[channel]);
                     *end++ = ' ';
                 }
@@ -664,14 +669,14 @@ bool TPortablePixelmap::WriteRaw(TByteStream& bytes, qint64& pos, int kind)
         for (int x = 0; x < width; ++x) {
             const std::uint8_t* p = row + 3 * x;
             bool ok = true;
-            if (kind == 4) {
+            if (kind == kAnymapRawBitmap) {
                 if (p[2] == 0)
                     packed |= std::uint8_t(0x80 >> (x % 8));
                 if (x % 8 == 7 || x == width - 1) {
                     ok = bytes.WriteByte(pos++, packed);
                     packed = 0;
                 }
-            } else if (kind == 5) {
+            } else if (kind == kAnymapRawGreymap) {
                 ok = bytes.WriteByte(pos++, p[2]);
             } else {
                 ok = bytes.WriteByte(pos++, p[2]) && bytes.WriteByte(pos++, p[1]) && bytes.WriteByte(pos++, p[0]);

@@ -3,6 +3,7 @@
 #include "platform/printer_watch.h"
 #include "common/atomic_file.h"
 #include "common/file_problems.h"
+#include "engine/pictavo_info.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -27,7 +28,7 @@ constexpr int kPngQuality = 70;
 
 QPageLayout::Orientation QtOrientation(int orientation)
 {
-    return orientation == 1 ? QPageLayout::Landscape : QPageLayout::Portrait;
+    return orientation == kOrientationLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
 }
 
 PrintDialogRunner& DialogRunner()
@@ -50,7 +51,8 @@ public:
     int Orientation() override
     {
         QPrinter* printer = Printer();
-        return printer && printer->pageLayout().orientation() == QPageLayout::Landscape ? 1 : 0;
+        return printer && printer->pageLayout().orientation() == QPageLayout::Landscape ? kOrientationLandscape
+                                                                                   : kOrientationPortrait;
     }
 
     void SetOrientation(int orientation) override
@@ -219,7 +221,10 @@ public:
 
     bool Installed() override { return true; }
     bool Setup(QWidget*) override { return false; }
-    int Orientation() override { return Paper().orientation() == QPageLayout::Landscape ? 1 : 0; }
+    int Orientation() override
+    {
+        return Paper().orientation() == QPageLayout::Landscape ? kOrientationLandscape : kOrientationPortrait;
+    }
     void SetOrientation(int orientation) override { Paper().setOrientation(QtOrientation(orientation)); }
 
     PageMetrics Measure() override
@@ -382,7 +387,7 @@ public:
 private:
     QString FFileName;
     QueuePrinterPort FPaper{QString()};
-    int FOrientation = 0;
+    int FOrientation = kOrientationPortrait;
     int FCopies = 1;
     QImage FPage;
     QString FReason;

@@ -33,7 +33,7 @@ public:
 
     // True when there is something to print on.
     virtual bool Installed() = 0;
-    // 0 portrait, 1 landscape; set before measuring so the page is measured in that orientation.
+    // kOrientationPortrait or kOrientationLandscape; set before measuring so the page is measured in that orientation.
     virtual void SetOrientation(int orientation) = 0;
     virtual int Orientation() = 0;
     virtual PageMetrics Measure() = 0;

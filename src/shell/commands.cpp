@@ -1,10 +1,13 @@
-// The main window's commands: the menu tree, its handlers, the busy state, the status bar and the timer.
+// The main window's commands: the command table, the menu tree and the button bar it drives, the handlers, the
+// busy state, the status bar and the timer.
 #include "shell/main_window.h"
 
 #include "common/general.h"
 #include "common/paths.h"
 #include "common/translate.h"
 #include "engine/ui/pictavo.h"
+#include "formats/text_picture.h"
+#include "shell/button_glyphs.h"
 #include "shell/menu_tree.h"
 #include "shell/web_addresses.h"
 #include "support/help.h"
@@ -15,9 +18,11 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPixmap>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -26,12 +31,136 @@
 
 namespace {
 
+constexpr int kButtonSize = 25;
 constexpr std::array<int, 8> kZoomPercents{100, 200, 400, 600, 800, 25, 50, 75};
 constexpr std::array<const char*, 8> kZoomNames{"N1001", "N2001", "N4001", "N6001", "N8001", "N251", "N501", "N751"};
+
+using TRun = void (*)(TForm1&);
+using TRule = bool (*)(TPictavo&);
+
+template <void (TForm1::*Handler)()>
+void Call(TForm1& window)
+{
+    (window.*Handler)();
+}
+
+template <int Percent>
+void Zoom(TForm1& window)
+{
+    window.ZoomClick(Percent);
+}
+
+// The enabled rules: each is written once, for the menu item and the button alike.
+bool CanPrint(TPictavo& engine) { return engine.CanPrint(); }
+bool PrinterInstalled(TPictavo& engine) { return engine.PrinterInstalled(); }
+bool CanPrintToFile(TPictavo& engine) { return engine.HasPicture() && !engine.Printing(); }
+bool HasPicture(TPictavo& engine) { return engine.HasPicture(); }
+bool CanPaste(TPictavo& engine) { return engine.CanPaste(); }
+bool CanUndo(TPictavo& engine) { return engine.CanUndo(); }
+bool CanZoom(TPictavo& engine) { return engine.CanZoom(); }
+bool CanCenter(TPictavo& engine) { return engine.CanCenter(); }
+bool HasPictureResolution(TPictavo& engine) { return engine.HasPictureResolution(); }
+
+// One command of the window: the menu item it runs from, what it does, when it is enabled, and its button on the
+// bar (tag 1 to 11 in bar order; 0 for none).
+struct TCommand {
+    const char* Item;           // the menu item's object name
+    TRun Run;                   // null for a submenu, which only has a rule
+    TRule Enabled;              // null: always enabled
+    int Tag = 0;
+    const char* Hint = nullptr;  // the button's hint
+    bool GapBefore = false;      // ten pixels more after the previous button: the bar's groups
+    bool ButtonFollows = true;   // the button follows the rule (Copy's stays enabled and reports the failure)
+};
+
+// The buttons' groups: 1 | 2 3 | 4 5 6 | 7 8 9 | 10 | 11.
+constexpr TCommand kCommands[] = {
+    {"NewInstance1", Call<&TForm1::NewInstance1Click>, nullptr},
+    {"Open1", Call<&TForm1::Open1Click>, nullptr, 3, "Open...", false},
+    {"OpenfromStartButton1", Call<&TForm1::OpenfromStartButton1Click>, nullptr},
+    {"Print1", Call<&TForm1::Print1Click>, CanPrint, 1, "Print", false},
+    {"PrintToFile1", Call<&TForm1::PrintToFile1Click>, CanPrintToFile},
+    {"PrinterSetup1", Call<&TForm1::PrinterSetup1Click>, PrinterInstalled, 2, "Printer Setup...", true},
+    {"Exit1", Call<&TForm1::Exit1Click>, nullptr},
+    {"Copy1", Call<&TForm1::Copy1Click>, HasPicture, 5, "Copy", false, false},
+    {"Paste1", Call<&TForm1::Paste1Click>, CanPaste, 6, "Paste", false},
+    {"Undo1", Call<&TForm1::Undo1Click>, CanUndo, 4, "Undo", true},
+    {"Mirror1", Call<&TForm1::Mirror1Click>, HasPicture, 7, "Mirror", true},
+    {"Flip1", Call<&TForm1::Flip1Click>, HasPicture, 8, "Flip", false},
+    {"Rotate1", nullptr, HasPicture},
+    {"N901", Call<&TForm1::N901Click>, HasPicture, 9, "Rotate 90", false},
+    {"N1801", Call<&TForm1::N1801Click>, nullptr},
+    {"N2701", Call<&TForm1::N2701Click>, nullptr},
+    {"RotateLeft1", nullptr, HasPicture},
+    {"N902", Call<&TForm1::N902Click>, nullptr},
+    {"N1802", Call<&TForm1::N1802Click>, nullptr},
+    {"N2702", Call<&TForm1::N2702Click>, nullptr},
+    {"Invert1", Call<&TForm1::Invert1Click>, HasPicture},
+    {"AutoClose1", Call<&TForm1::AutoClose1Click>, nullptr},
+    {"AutoPrint1", Call<&TForm1::AutoPrint1Click>, nullptr},
+    {"AutoRotate1", Call<&TForm1::AutoRotate1Click>, nullptr},
+    {"None1", Zoom<0>, CanZoom},
+    {"N1001", Zoom<100>, CanZoom},
+    {"N2001", Zoom<200>, CanZoom},
+    {"N4001", Zoom<400>, CanZoom},
+    {"N6001", Zoom<600>, CanZoom},
+    {"N8001", Zoom<800>, CanZoom},
+    {"N251", Zoom<25>, CanZoom},
+    {"N501", Zoom<50>, CanZoom},
+    {"N751", Zoom<75>, CanZoom},
+    {"Center1", Call<&TForm1::Center1Click>, CanCenter, 10, "Center", true},
+    {"PrintAtPictureResolution1", Call<&TForm1::PrintAtPictureResolution1Click>, HasPictureResolution},
+    {"ButtonBar1", Call<&TForm1::ButtonBar1Click>, nullptr},
+    {"Top1", Call<&TForm1::Top1Click>, nullptr},
+    {"Bottom1", Call<&TForm1::Bottom1Click>, nullptr},
+    {"Overall1", Call<&TForm1::Overall1Click>, nullptr},
+    {"CloseUp1", Call<&TForm1::CloseUp1Click>, nullptr},
+    {"BackgroundColor1", Call<&TForm1::BackgroundColor1Click>, nullptr},
+    {"U1", Call<&TForm1::U1Click>, nullptr},
+    {"OnlineHelp1", Call<&TForm1::OnlineHelp1Click>, nullptr, 11, "Help", true},
+    {"About1", Call<&TForm1::About1Click>, nullptr},
+    {"PictavoHomepage1", Call<&TForm1::PictavoHomepage1Click>, nullptr},
+    {"FreeSoftwareHomepage1", Call<&TForm1::FreeSoftwareHomepage1Click>, nullptr},
+    {"VisitWendrelEnterprises1", Call<&TForm1::VisitWendrelEnterprises1Click>, nullptr},
+};
+
+const TCommand* CommandNamed(const QString& item)
+{
+    for (const TCommand& command : kCommands)
+        if (item == QLatin1String(command.Item))
+            return &command;
+    return nullptr;
+}
+
+const TCommand* CommandOfButton(int tag)
+{
+    for (const TCommand& command : kCommands)
+        if (command.Tag != 0 && command.Tag == tag)
+            return &command;
+    return nullptr;
+}
 
 QKeySequence Key(QKeyCombination combination)
 {
     return QKeySequence(combination);
+}
+
+// A glyph's bottom-left pixel is the button face: that colour shows the button through.
+QIcon GlyphIcon(const QImage& glyph)
+{
+    QPixmap pixmap = QPixmap::fromImage(glyph);
+    const QColor face = glyph.pixelColor(0, glyph.height() - 1);
+    pixmap.setMask(pixmap.createMaskFromColor(face, Qt::MaskInColor));
+    return QIcon(pixmap);
+}
+
+void SetButtonGlyph(QToolButton* button, int tag)
+{
+    const QImage glyph = TextPictureToBitmap(ButtonGlyph(tag));
+    if (glyph.isNull())
+        return;
+    button->setIcon(GlyphIcon(glyph));
+    button->setIconSize(glyph.size());
 }
 
 }  // namespace
@@ -52,111 +181,110 @@ void TForm1::BuildMenu()
     BuildHelpMenu();
 }
 
+QAction* TForm1::AddCommand(QAction* parent, const char* name, const QString& caption,
+                           const QList<QKeySequence>& shortcuts)
+{
+    const TCommand* command = CommandNamed(name);
+    const TRun run = command ? command->Run : nullptr;
+    Q_ASSERT(run);  // every item that runs something has its row in kCommands
+    return FMenuTree->AddItem(parent, name, caption, [this, run] { run(*this); }, shortcuts);
+}
+
 // Beside the listed keys, each command has the desktop's usual key where it has one (print, undo, quit).
 void TForm1::BuildFileMenu()
 {
     TMenuTree& m = *FMenuTree;
     File1 = m.AddSubmenu(nullptr, "File1", "&File", [this] { File1Click(); });
-    NewInstance1 = m.AddItem(File1, "NewInstance1", "New &Instance", [this] { NewInstance1Click(); });
+    AddCommand(File1, "NewInstance1", "New &Instance");
     m.AddSeparator(File1, "N2");
-    Open1 = m.AddItem(File1, "Open1", "&Open...", [this] { Open1Click(); }, {Key(Qt::CTRL | Qt::Key_O)});
-    OpenfromStartButton1 = m.AddItem(File1, "OpenfromStartButton1", "Open from Start &Button...",
-                                     [this] { OpenfromStartButton1Click(); });
-    Print1 = m.AddItem(File1, "Print1", "&Print", [this] { Print1Click(); },
-                       {Key(Qt::Key_F3), Key(Qt::CTRL | Qt::Key_P)});
-    PrintToFile1 = m.AddItem(File1, "PrintToFile1", "Print to &File...", [this] { PrintToFile1Click(); },
-                             {Key(Qt::SHIFT | Qt::CTRL | Qt::Key_P)});
-    PrinterSetup1 = m.AddItem(File1, "PrinterSetup1", "Printer &Setup...", [this] { PrinterSetup1Click(); });
+    AddCommand(File1, "Open1", "&Open...", {Key(Qt::CTRL | Qt::Key_O)});
+    AddCommand(File1, "OpenfromStartButton1", "Open from Start &Button...");
+    AddCommand(File1, "Print1", "&Print", {Key(Qt::Key_F3), Key(Qt::CTRL | Qt::Key_P)});
+    AddCommand(File1, "PrintToFile1", "Print to &File...", {Key(Qt::SHIFT | Qt::CTRL | Qt::Key_P)});
+    AddCommand(File1, "PrinterSetup1", "Printer &Setup...");
     m.AddSeparator(File1, "N3");
-    Exit1 = m.AddItem(File1, "Exit1", "E&xit", [this] { Exit1Click(); }, {Key(Qt::CTRL | Qt::Key_Q)});
+    AddCommand(File1, "Exit1", "E&xit", {Key(Qt::CTRL | Qt::Key_Q)});
 }
 
 void TForm1::BuildEditMenu()
 {
-    TMenuTree& m = *FMenuTree;
-    Edit1 = m.AddSubmenu(nullptr, "Edit1", "&Edit", [this] { Edit1Click(); });
-    Copy1 = m.AddItem(Edit1, "Copy1", "&Copy", [this] { Copy1Click(); }, {Key(Qt::CTRL | Qt::Key_C)});
-    Paste1 = m.AddItem(Edit1, "Paste1", "&Paste", [this] { Paste1Click(); }, {Key(Qt::CTRL | Qt::Key_V)});
+    Edit1 = FMenuTree->AddSubmenu(nullptr, "Edit1", "&Edit", [this] { Edit1Click(); });
+    AddCommand(Edit1, "Copy1", "&Copy", {Key(Qt::CTRL | Qt::Key_C)});
+    AddCommand(Edit1, "Paste1", "&Paste", {Key(Qt::CTRL | Qt::Key_V)});
 }
 
 void TForm1::BuildImageMenu()
 {
     TMenuTree& m = *FMenuTree;
     Image2 = m.AddSubmenu(nullptr, "Image2", "&Image", [this] { Image2Click(); });
-    Undo1 = m.AddItem(Image2, "Undo1", "&Undo", [this] { Undo1Click(); }, {Key(Qt::CTRL | Qt::Key_Z)});
+    Undo1 = AddCommand(Image2, "Undo1", "&Undo", {Key(Qt::CTRL | Qt::Key_Z)});
     m.AddSeparator(Image2, "N9");
-    Mirror1 = m.AddItem(Image2, "Mirror1", "&Mirror", [this] { Mirror1Click(); });
-    Flip1 = m.AddItem(Image2, "Flip1", "&Flip", [this] { Flip1Click(); });
-    Rotate1 = m.AddSubmenu(Image2, "Rotate1", "Rotate &Right");
-    N901 = m.AddItem(Rotate1, "N901", "&90", [this] { N901Click(); }, {Key(Qt::Key_F7)});
-    m.AddItem(Rotate1, "N1801", "&180", [this] { N1801Click(); });
-    m.AddItem(Rotate1, "N2701", "&270", [this] { N2701Click(); });
-    RotateLeft1 = m.AddSubmenu(Image2, "RotateLeft1", "Rotate &Left");
-    m.AddItem(RotateLeft1, "N902", "&90", [this] { N902Click(); });
-    m.AddItem(RotateLeft1, "N1802", "&180", [this] { N1802Click(); });
-    m.AddItem(RotateLeft1, "N2702", "&270", [this] { N2702Click(); });
-    Invert1 = m.AddItem(Image2, "Invert1", "&Invert", [this] { Invert1Click(); });
+    AddCommand(Image2, "Mirror1", "&Mirror");
+    AddCommand(Image2, "Flip1", "&Flip");
+    QAction* right = m.AddSubmenu(Image2, "Rotate1", "Rotate &Right");
+    AddCommand(right, "N901", "&90", {Key(Qt::Key_F7)});
+    AddCommand(right, "N1801", "&180");
+    AddCommand(right, "N2701", "&270");
+    QAction* left = m.AddSubmenu(Image2, "RotateLeft1", "Rotate &Left");
+    AddCommand(left, "N902", "&90");
+    AddCommand(left, "N1802", "&180");
+    AddCommand(left, "N2702", "&270");
+    AddCommand(Image2, "Invert1", "&Invert");
 }
 
 void TForm1::BuildOptionsMenu()
 {
     TMenuTree& m = *FMenuTree;
     Options1 = m.AddSubmenu(nullptr, "Options1", "&Options", [this] { Options1Click(); });
-    AutoClose1 = m.AddItem(Options1, "AutoClose1", "&Auto Close", [this] { AutoClose1Click(); });
-    AutoPrint1 = m.AddItem(Options1, "AutoPrint1", "Auto &Print", [this] { AutoPrint1Click(); });
-    AutoRotate1 = m.AddItem(Options1, "AutoRotate1", "Auto &Rotate", [this] { AutoRotate1Click(); });
+    AutoClose1 = AddCommand(Options1, "AutoClose1", "&Auto Close");
+    AutoPrint1 = AddCommand(Options1, "AutoPrint1", "Auto &Print");
+    AutoRotate1 = AddCommand(Options1, "AutoRotate1", "Auto &Rotate");
     TMenuTree::MakeCheckItem(AutoClose1);
     TMenuTree::MakeCheckItem(AutoPrint1);
     TMenuTree::MakeCheckItem(AutoRotate1);
     m.AddSeparator(Options1, "N4");
-    None1 = m.AddItem(Options1, "None1", "&None", [this] { ZoomClick(0); });
+    AddCommand(Options1, "None1", "&None");
     for (size_t i = 0; i < kZoomPercents.size(); ++i) {
         if (i == 0)
             m.AddSeparator(Options1, "N5");
         if (i == 5)
             m.AddSeparator(Options1, "N6");
-        const int percent = kZoomPercents[i];
-        ZoomItems[i] = m.AddItem(Options1, kZoomNames[i], QString("%1%").arg(percent),
-                                 [this, percent] { ZoomClick(percent); });
+        AddCommand(Options1, kZoomNames[i], QString("%1%").arg(kZoomPercents[i]));
     }
     m.AddSeparator(Options1, "N7");
-    Center1 = m.AddItem(Options1, "Center1", "&Center", [this] { Center1Click(); });
-    PrintAtPictureResolution1 = m.AddItem(Options1, "PrintAtPictureResolution1", "Print at Picture's Re&solution",
-                                          [this] { PrintAtPictureResolution1Click(); });
+    AddCommand(Options1, "Center1", "&Center");
+    AddCommand(Options1, "PrintAtPictureResolution1", "Print at Picture's Re&solution");
 }
 
 void TForm1::BuildViewMenu()
 {
     TMenuTree& m = *FMenuTree;
     View1 = m.AddSubmenu(nullptr, "View1", "&View", [this] { View1Click(); });
-    ButtonBar1 = m.AddItem(View1, "ButtonBar1", "&Button Bar", [this] { ButtonBar1Click(); });
+    ButtonBar1 = AddCommand(View1, "ButtonBar1", "&Button Bar");
     TMenuTree::MakeCheckItem(ButtonBar1);
     Toolbar1 = m.AddSubmenu(View1, "Toolbar1", "&Toolbar", [this] { Toolbar1Click(); });
-    Top1 = m.AddItem(Toolbar1, "Top1", "&Top", [this] { Top1Click(); });
-    Bottom1 = m.AddItem(Toolbar1, "Bottom1", "&Bottom", [this] { Bottom1Click(); });
+    Top1 = AddCommand(Toolbar1, "Top1", "&Top");
+    Bottom1 = AddCommand(Toolbar1, "Bottom1", "&Bottom");
     m.MakeRadioGroup({Top1, Bottom1});
     m.AddSeparator(View1, "N8");
-    Overall1 = m.AddItem(View1, "Overall1", "&Overall", [this] { Overall1Click(); });
-    CloseUp1 = m.AddItem(View1, "CloseUp1", "&Close Up", [this] { CloseUp1Click(); });
+    Overall1 = AddCommand(View1, "Overall1", "&Overall");
+    CloseUp1 = AddCommand(View1, "CloseUp1", "&Close Up");
     m.MakeRadioGroup({Overall1, CloseUp1});
     m.AddSeparator(View1, "N10");
-    BackgroundColor1 = m.AddItem(View1, "BackgroundColor1", "Back&ground Color...",
-                                 [this] { BackgroundColor1Click(); }, {Key(Qt::Key_F4)});
-    U1 = m.AddItem(View1, "U1", "&Use Background Color", [this] { U1Click(); }, {Key(Qt::Key_F5)});
+    AddCommand(View1, "BackgroundColor1", "Back&ground Color...", {Key(Qt::Key_F4)});
+    U1 = AddCommand(View1, "U1", "&Use Background Color", {Key(Qt::Key_F5)});
     TMenuTree::MakeCheckItem(U1);
 }
 
 void TForm1::BuildHelpMenu()
 {
-    TMenuTree& m = *FMenuTree;
-    Help1 = m.AddSubmenu(nullptr, "Help1", "&Help");
-    m.AddItem(Help1, "OnlineHelp1", "&Help", [this] { OnlineHelp1Click(); }, {Key(Qt::Key_F1)});
-    m.AddItem(Help1, "About1", "&About...", [this] { About1Click(); });
-    m.AddSeparator(Help1, "N1");
-    m.AddItem(Help1, "PictavoHomepage1", "&Pictavo Homepage", [this] { PictavoHomepage1Click(); });
-    m.AddItem(Help1, "FreeSoftwareHomepage1", "&Free Software Homepage", [this] { FreeSoftwareHomepage1Click(); });
-    m.AddItem(Help1, "VisitWendrelEnterprises1", "Visit &Wendrel Enterprises",
-              [this] { VisitWendrelEnterprises1Click(); });
+    Help1 = FMenuTree->AddSubmenu(nullptr, "Help1", "&Help");
+    AddCommand(Help1, "OnlineHelp1", "&Help", {Key(Qt::Key_F1)});
+    AddCommand(Help1, "About1", "&About...");
+    FMenuTree->AddSeparator(Help1, "N1");
+    AddCommand(Help1, "PictavoHomepage1", "&Pictavo Homepage");
+    AddCommand(Help1, "FreeSoftwareHomepage1", "&Free Software Homepage");
+    AddCommand(Help1, "VisitWendrelEnterprises1", "Visit &Wendrel Enterprises");
 }
 
 void TForm1::RunShortcut(QAction* item)
@@ -166,26 +294,31 @@ void TForm1::RunShortcut(QAction* item)
 
 // ---- Enabled and checked states when a menu opens -------------------------------------------------------------
 
+void TForm1::RefreshItems(QAction* submenu)
+{
+    for (const TCommand& command : kCommands) {
+        if (!command.Enabled)
+            continue;
+        QAction* item = FMenuTree->Item(command.Item);
+        if (item && FMenuTree->Parent(item) == submenu)
+            item->setEnabled(command.Enabled(*Engine));
+    }
+}
+
 void TForm1::File1Click()
 {
-    Print1->setEnabled(Engine->CanPrint());
-    PrintToFile1->setEnabled(Engine->HasPicture() && !Engine->Printing());
-    PrinterSetup1->setEnabled(Engine->PrinterInstalled());
+    RefreshItems(File1);
 }
 
 void TForm1::Edit1Click()
 {
-    Copy1->setEnabled(Engine->HasPicture());
-    Paste1->setEnabled(Engine->CanPaste());
+    RefreshItems(Edit1);
 }
 
 void TForm1::Image2Click()
 {
     FMenuTree->SetCaption(Undo1, Translate("&Undo") + " " + Translate(Engine->UndoCaption()));
-    Undo1->setEnabled(Engine->CanUndo());
-    const bool hasPicture = Engine->HasPicture();
-    for (QAction* item : {Mirror1, Flip1, Rotate1, RotateLeft1, Invert1})
-        item->setEnabled(hasPicture);
+    RefreshItems(Image2);
 }
 
 void TForm1::Options1Click()
@@ -193,19 +326,14 @@ void TForm1::Options1Click()
     AutoClose1->setChecked(Engine->AutoClose());
     AutoPrint1->setChecked(Engine->AutoPrint());
     AutoRotate1->setChecked(AutoRotate);
-    PrintAtPictureResolution1->setEnabled(Engine->HasPictureResolution());
-    const bool canZoom = Engine->CanZoom();
-    None1->setEnabled(canZoom);
-    for (QAction* item : ZoomItems)
-        item->setEnabled(canZoom);
-    Center1->setEnabled(Engine->CanCenter());
+    RefreshItems(Options1);
 }
 
 void TForm1::View1Click()
 {
     ButtonBar1->setChecked(ButtonBarVisible());
-    Overall1->setChecked(Engine->ViewSize() == 0);
-    CloseUp1->setChecked(Engine->ViewSize() == 1);
+    Overall1->setChecked(Engine->ViewSize() == kViewOverall);
+    CloseUp1->setChecked(Engine->ViewSize() == kViewCloseUp);
     U1->setChecked(Engine->UseBackColor());
 }
 
@@ -282,7 +410,7 @@ void TForm1::NewInstance1Click()
     const QRect workArea = screen() ? screen()->availableGeometry() : QRect();
     const QPoint at = NewInstancePosition(frameGeometry(), titleBar, workArea);
     const QString parameters = QString("/WINDOW=%1,%2").arg(at.x()).arg(at.y());
-    RunBusy([&parameters] { GetPaths()->OpenWithShell(QCoreApplication::applicationFilePath(), parameters); });
+    RunBusy([&parameters] { GetPaths().OpenWithShell(QCoreApplication::applicationFilePath(), parameters); });
 }
 
 void TForm1::Open1Click()
@@ -293,7 +421,7 @@ void TForm1::Open1Click()
 void TForm1::OpenfromStartButton1Click()
 {
     try {
-        OpenWithDialog(OpenSettings, GetPaths()->StartMenuFolder("Pictures"));
+        OpenWithDialog(OpenSettings, GetPaths().StartMenuFolder("Pictures"));
     } catch (...) {
     }
 }
@@ -305,7 +433,7 @@ void TForm1::OpenWithDialog(TOpenInfo& settings, const QString& folder)
         const QString start =
             folder.isEmpty() && !Engine->FileName().isEmpty() ? QFileInfo(Engine->FileName()).absolutePath() : folder;
         QString chosen;
-        if (!GetOpenHandler()->Execute(settings, TDialogKind::OpenPreview, chosen, start, this))
+        if (!GetOpenHandler().Execute(settings, TDialogKind::OpenPreview, chosen, start, this))
             return;
         settings.FileName = chosen;
         OpenChosenFile(chosen);
@@ -357,7 +485,7 @@ void TForm1::PrintToFile1Click()
         const QString suffix = previous.isEmpty() ? PrintFileSettings.DefaultExt : QFileInfo(previous).suffix();
         PrintFileSettings.FileName = folder + "/" + name + "." + suffix;
         QString chosen;
-        if (!GetOpenHandler()->Execute(PrintFileSettings, TDialogKind::Save, chosen, "", this)) {
+        if (!GetOpenHandler().Execute(PrintFileSettings, TDialogKind::Save, chosen, "", this)) {
             PrintFileSettings.FileName = previous;
             return;
         }
@@ -468,7 +596,7 @@ void TForm1::Bottom1Click()
 void TForm1::Overall1Click()
 {
     try {
-        Engine->SetViewSize(0);
+        Engine->SetViewSize(kViewOverall);
     } catch (...) {
     }
 }
@@ -476,7 +604,7 @@ void TForm1::Overall1Click()
 void TForm1::CloseUp1Click()
 {
     try {
-        Engine->SetViewSize(1);
+        Engine->SetViewSize(kViewCloseUp);
     } catch (...) {
     }
 }
@@ -514,7 +642,7 @@ void TForm1::About1Click()
 
 void TForm1::OpenAddress(const QString& address)
 {
-    RunBusy([&address] { GetPaths()->OpenWithShell(address, ""); });
+    RunBusy([&address] { GetPaths().OpenWithShell(address, ""); });
 }
 
 void TForm1::PictavoHomepage1Click()
@@ -584,7 +712,7 @@ void TForm1::dropEvent(QDropEvent* event)
 
 void TForm1::SetStatusText(const QString& text)
 {
-    Panels[5]->setText(text.isEmpty() ? Translate("Ready") : text);
+    Panel(TPanel::Status)->setText(text.isEmpty() ? Translate("Ready") : text);
     SetPanelWidths();
 }
 
@@ -605,13 +733,14 @@ void TForm1::RefreshStatus()
     try {
         const TPictavoInfo info = *Engine->Info();
         const QString mm = Translate("mm");
-        Panels[0]->setText(PrinterInstalledKeepingLastError()
-                               ? QString::number(info.PageWidthMM) + mm + " x " + QString::number(info.PageHeightMM) + mm
-                               : Translate("No Printer"));
-        Panels[1]->setText(info.CopiesText);
-        Panels[2]->setText(Engine->AutoClose() ? Translate("Auto Close") : QString());
-        Panels[3]->setText(Engine->AutoPrint() ? Translate("Auto Print") : QString());
-        Panels[4]->setText(QString::number(info.PrintPercent) + "%");
+        Panel(TPanel::PageSize)
+            ->setText(PrinterInstalledKeepingLastError()
+                          ? QString::number(info.PageWidthMM) + mm + " x " + QString::number(info.PageHeightMM) + mm
+                          : Translate("No Printer"));
+        Panel(TPanel::Copies)->setText(info.CopiesText);
+        Panel(TPanel::AutoClose)->setText(Engine->AutoClose() ? Translate("Auto Close") : QString());
+        Panel(TPanel::AutoPrint)->setText(Engine->AutoPrint() ? Translate("Auto Print") : QString());
+        Panel(TPanel::PrintPercent)->setText(QString::number(info.PrintPercent) + "%");
         SetPanelWidths();
         setWindowTitle(info.Title);
     } catch (...) {
@@ -621,7 +750,7 @@ void TForm1::RefreshStatus()
 void TForm1::Timer1Timer()
 {
     // Ticks that arrive before the engine and the buttons exist do nothing.
-    if (!Engine || !Buttons.back() || IsBusy())
+    if (!Engine || !FButtons.back() || IsBusy())
         return;
     Timer1->stop();
     try {
@@ -635,12 +764,41 @@ void TForm1::Timer1Timer()
 
 void TForm1::RefreshButtons()
 {
-    Buttons[0]->setEnabled(Engine->CanPrint());
-    Buttons[1]->setEnabled(Engine->PrinterInstalled());
-    Buttons[3]->setEnabled(Engine->CanUndo());
-    Buttons[5]->setEnabled(Engine->CanPaste());
-    const bool hasPicture = Engine->HasPicture();
-    for (int i : {6, 7, 8})
-        Buttons[i]->setEnabled(hasPicture);
-    Buttons[9]->setEnabled(Engine->CanCenter());
+    for (const TCommand& command : kCommands)
+        if (command.Tag != 0 && command.Enabled && command.ButtonFollows)
+            FButtons[size_t(command.Tag - 1)]->setEnabled(command.Enabled(*Engine));
+}
+
+// ---- The button bar -----------------------------------------------------------------------------------------------
+
+void TForm1::CreateButtons()
+{
+    int left = 0;
+    for (int tag = 1; tag <= kButtonCount; ++tag) {
+        const TCommand* command = CommandOfButton(tag);
+        if (tag > 1)
+            left += kButtonSize + (command->GapBefore ? 10 : 0);
+        auto* button = new QToolButton(ButtonBar);
+        button->setObjectName(QString("Button%1").arg(tag));
+        button->setGeometry(left, 0, kButtonSize, kButtonSize);
+        button->setAutoRaise(true);
+        button->setCursor(Qt::PointingHandCursor);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setToolTip(Translate(command->Hint));
+        button->setProperty("Tag", tag);
+        SetButtonGlyph(button, tag);
+        connect(button, &QToolButton::clicked, this, [this, button] { ButtonClick(button); });
+        FButtons[size_t(tag - 1)] = button;
+    }
+}
+
+void TForm1::ButtonClick(QObject* sender)
+{
+    try {
+        if (!qobject_cast<QToolButton*>(sender))
+            return;
+        if (const TCommand* command = CommandOfButton(sender->property("Tag").toInt()))
+            command->Run(*this);
+    } catch (...) {
+    }
 }

@@ -6,8 +6,6 @@
 #include "engine/ui/command_line.h"
 #include "engine/ui/pictavo.h"
 #include "formats/open_image.h"
-#include "formats/text_picture.h"
-#include "shell/button_glyphs.h"
 #include "shell/menu_tree.h"
 #include "shell/start_menu.h"
 #include "support/help.h"
@@ -19,7 +17,6 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFrame>
-#include <QIcon>
 #include <QImage>
 #include <QPixmap>
 #include <QLabel>
@@ -28,7 +25,6 @@
 #include <QResizeEvent>
 #include <QStatusBar>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -38,7 +34,6 @@ namespace {
 const QString kProductName = QStringLiteral("Pictavo");
 constexpr int kMinimumWidth = 430;
 constexpr int kMinimumHeight = 300;
-constexpr int kButtonSize = 25;
 constexpr int kButtonBarClientHeight = 27;
 constexpr int kTimerInterval = 500;
 constexpr int kSplashWidth = 510;
@@ -52,43 +47,9 @@ constexpr int kPanelSlack = 4;
 // At least what the desktop styles put between status bar panels.
 constexpr int kPanelSpacing = 8;
 
-struct ButtonRow {
-    const char* hint;
-    bool gapBefore;  // ten pixels more after the previous button: the bar's groups
-};
-
-// In tag order: 1 | 2 3 | 4 5 6 | 7 8 9 | 10 | 11.
-constexpr std::array<ButtonRow, TForm1::kButtonCount> kButtons{{
-    {"Print", false},
-    {"Printer Setup...", true},
-    {"Open...", false},
-    {"Undo", true},
-    {"Copy", false},
-    {"Paste", false},
-    {"Mirror", true},
-    {"Flip", false},
-    {"Rotate 90", false},
-    {"Center", true},
-    {"Help", true},
-}};
-
-// A glyph's bottom-left pixel is the button face: that colour shows the button through.
-QIcon GlyphIcon(const QImage& glyph)
-{
-    QPixmap pixmap = QPixmap::fromImage(glyph);
-    const QColor face = glyph.pixelColor(0, glyph.height() - 1);
-    pixmap.setMask(pixmap.createMaskFromColor(face, Qt::MaskInColor));
-    return QIcon(pixmap);
-}
-
-void SetButtonGlyph(QToolButton* button, int tag)
-{
-    const QImage glyph = TextPictureToBitmap(ButtonGlyph(tag));
-    if (glyph.isNull())
-        return;
-    button->setIcon(GlyphIcon(glyph));
-    button->setIconSize(glyph.size());
-}
+// The panels' object names, in TForm1::TPanel order.
+constexpr std::array<const char*, TForm1::kPanelCount> kPanelNames{
+    "PageSizePanel", "CopiesPanel", "AutoClosePanel", "AutoPrintPanel", "PrintPercentPanel", "StatusPanel"};
 
 }  // namespace
 
@@ -163,14 +124,14 @@ void TForm1::FormCreate()
         SetStatusText("");
         LoadSettings();
         Engine->SetAutoRotate(AutoRotate);
-        GetGeneral()->CentreForm(this);
+        GetGeneral().CentreForm(this);
         Timer1Timer();
         if (!Engine->ProcessCommandLine(FArguments))
             Engine->ShowLastError();
         ShowOpenWarning();
         HideSplashAfterStart();
     } catch (...) {
-        GetGeneral()->FatalOutOfMemory();
+        GetGeneral().FatalOutOfMemory();
     }
 }
 
@@ -265,7 +226,7 @@ void TForm1::DestroyHelp()
 
 void TForm1::ShowStartupError()
 {
-    GetGeneral()->ShowError(StartupError);
+    GetGeneral().ShowError(StartupError);
 }
 
 void TForm1::CreateTopLine()
@@ -285,7 +246,7 @@ void TForm1::CreateEngine()
     view->setParent(FClient);
     static_cast<QVBoxLayout*>(FClient->layout())->addWidget(view, 1);
     view->show();
-    Engine->SetViewSize(0);
+    Engine->SetViewSize(kViewOverall);
     Engine->Refresh();
 }
 
@@ -296,11 +257,11 @@ void TForm1::BuildStatusBar()
     StatusBar1->setSizeGripEnabled(false);
     for (int i = 0; i < kPanelCount; ++i) {
         auto* panel = new QLabel(StatusBar1);
-        panel->setObjectName(QString("Panel%1").arg(i));
+        panel->setObjectName(kPanelNames[i]);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setFixedWidth(50);
-        Panels[i] = panel;
+        FPanels[i] = panel;
         StatusBar1->addWidget(panel, i == kPanelCount - 1 ? 1 : 0);
     }
     setStatusBar(StatusBar1);
@@ -311,9 +272,10 @@ void TForm1::BuildStatusBar()
 // three-digit number; the texts shown now count too (a roll printer's page has four digits).
 void TForm1::SetPanelWidths()
 {
-    if (!Panels.back())
+    if (!FPanels.back())
         return;  // a font change while the window is being built
     const QString mm = Translate("mm");
+    // In TPanel order.
     const std::array<QStringList, kPanelCount> texts{{
         {Translate("No Printer"), "888" + mm + " x " + "888" + mm},
         {"88 " + Translate("copies"), "1 " + Translate("copy")},
@@ -323,7 +285,7 @@ void TForm1::SetPanelWidths()
         {Translate("Ready"), Translate("Working") + "..."},
     }};
     for (int i = 0; i < kPanelCount; ++i) {
-        QLabel* panel = Panels[i];
+        QLabel* panel = FPanels[i];
         const QFontMetrics metrics = panel->fontMetrics();
         int widest = 0;
         for (const QString& text : texts[i] + QStringList{panel->text()})
@@ -339,7 +301,7 @@ void TForm1::SetPanelWidths()
     // Never so narrow that the bar would cut its last texts. The bar lays its panels out only once shown, so
     // its need is summed here, with the spacing styles put between panels.
     int need = 0;
-    for (const QLabel* panel : Panels)
+    for (const QLabel* panel : FPanels)
         need += panel->minimumWidth() + kPanelSpacing;
     setMinimumWidth(std::max(kMinimumWidth, need));
 }
@@ -354,7 +316,7 @@ void TForm1::changeEvent(QEvent* event)
 void TForm1::InitOpenSettings()
 {
     OpenSettings.Options = TOpenOption::HideReadOnly | TOpenOption::FileMustExist;
-    const TOpenImageEventCollection& formats = *GetOpenImage()->Collection;
+    const TOpenImageEventCollection& formats = *GetOpenImage().Collection;
     OpenSettings.Filter = formats.GetFilter(-2, 0);
     OpenSettings.FilterIndex = 1;
     OpenSettings.DefaultExt = formats.GetFilter(1, 1);
@@ -381,50 +343,6 @@ void TForm1::CreateButtonBar()
     layout->addWidget(ButtonBarLine);
     // Above the engine's view, below the top line.
     static_cast<QVBoxLayout*>(FClient->layout())->insertWidget(1, ButtonBar);
-}
-
-void TForm1::CreateButtons()
-{
-    int left = 0;
-    for (int tag = 1; tag <= kButtonCount; ++tag) {
-        const ButtonRow& row = kButtons[tag - 1];
-        if (tag > 1)
-            left += kButtonSize + (row.gapBefore ? 10 : 0);
-        auto* button = new QToolButton(ButtonBar);
-        button->setObjectName(QString("Button%1").arg(tag));
-        button->setGeometry(left, 0, kButtonSize, kButtonSize);
-        button->setAutoRaise(true);
-        button->setCursor(Qt::PointingHandCursor);
-        button->setFocusPolicy(Qt::NoFocus);
-        button->setToolTip(Translate(row.hint));
-        button->setProperty("Tag", tag);
-        SetButtonGlyph(button, tag);
-        connect(button, &QToolButton::clicked, this, [this, button] { ButtonClick(button); });
-        Buttons[tag - 1] = button;
-    }
-}
-
-void TForm1::ButtonClick(QObject* sender)
-{
-    try {
-        if (!qobject_cast<QToolButton*>(sender))
-            return;
-        switch (sender->property("Tag").toInt()) {
-        case 1: Print1Click(); break;
-        case 2: PrinterSetup1Click(); break;
-        case 3: Open1Click(); break;
-        case 4: Undo1Click(); break;
-        case 5: Copy1Click(); break;
-        case 6: Paste1Click(); break;
-        case 7: Mirror1Click(); break;
-        case 8: Flip1Click(); break;
-        case 9: N901Click(); break;
-        case 10: Center1Click(); break;
-        case 11: OnlineHelp1Click(); break;
-        default: break;
-        }
-    } catch (...) {
-    }
 }
 
 void TForm1::TranslateMenu()

@@ -3,6 +3,8 @@
 #include "formats/ui/open_handler.h"
 
 #include <QImage>
+#include <QKeySequence>
+#include <QList>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -31,6 +33,9 @@ public:
     ~TForm1() override;
 
     static constexpr int kButtonCount = 11;
+
+    // The status bar's panels, left to right; each is found by its object name, "<name>Panel".
+    enum class TPanel { PageSize, Copies, AutoClose, AutoPrint, PrintPercent, Status };
     static constexpr int kPanelCount = 6;
 
     // Start-up and shutdown.
@@ -122,54 +127,8 @@ public:
     bool AutoRotate = true;
     TOpenInfo OpenSettings;
     TOpenInfo PrintFileSettings;  // the save dialog of Print to File
-    QFrame* ButtonBarLine = nullptr;
-    QFrame* TopLine = nullptr;
-    QWidget* ButtonBar = nullptr;
     std::unique_ptr<TCompactSplash> Splash;
-    std::array<QToolButton*, kButtonCount> Buttons{};  // Buttons[i - 1] is button i
     std::unique_ptr<THelp> Help;
-    QTimer* Timer1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-    std::array<QLabel*, kPanelCount> Panels{};
-
-    // Menu items, named as the menu tree names them.
-    QAction* File1 = nullptr;
-    QAction* NewInstance1 = nullptr;
-    QAction* Open1 = nullptr;
-    QAction* OpenfromStartButton1 = nullptr;
-    QAction* Print1 = nullptr;
-    QAction* PrintToFile1 = nullptr;
-    QAction* PrinterSetup1 = nullptr;
-    QAction* Exit1 = nullptr;
-    QAction* Edit1 = nullptr;
-    QAction* Copy1 = nullptr;
-    QAction* Paste1 = nullptr;
-    QAction* Image2 = nullptr;
-    QAction* Undo1 = nullptr;
-    QAction* Mirror1 = nullptr;
-    QAction* Flip1 = nullptr;
-    QAction* Rotate1 = nullptr;
-    QAction* N901 = nullptr;
-    QAction* RotateLeft1 = nullptr;
-    QAction* Invert1 = nullptr;
-    QAction* Options1 = nullptr;
-    QAction* AutoClose1 = nullptr;
-    QAction* AutoPrint1 = nullptr;
-    QAction* AutoRotate1 = nullptr;
-    QAction* PrintAtPictureResolution1 = nullptr;
-    QAction* None1 = nullptr;
-    std::array<QAction*, 8> ZoomItems{};  // N1001 ... N8001, N251, N501, N751
-    QAction* Center1 = nullptr;
-    QAction* View1 = nullptr;
-    QAction* ButtonBar1 = nullptr;
-    QAction* Toolbar1 = nullptr;
-    QAction* Top1 = nullptr;
-    QAction* Bottom1 = nullptr;
-    QAction* Overall1 = nullptr;
-    QAction* CloseUp1 = nullptr;
-    QAction* BackgroundColor1 = nullptr;
-    QAction* U1 = nullptr;
-    QAction* Help1 = nullptr;
 
     const TMenuTree& MenuTree() const { return *FMenuTree; }
 
@@ -182,6 +141,35 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The window's widgets; tests find them by object name.
+    QFrame* ButtonBarLine = nullptr;
+    QFrame* TopLine = nullptr;
+    QWidget* ButtonBar = nullptr;
+    std::array<QToolButton*, kButtonCount> FButtons{};  // FButtons[tag - 1] is the button of that tag
+    QTimer* Timer1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    std::array<QLabel*, kPanelCount> FPanels{};
+    QLabel* Panel(TPanel panel) const { return FPanels[size_t(panel)]; }
+
+    // The menu items the window reads and sets, named as the menu tree names them.
+    QAction* File1 = nullptr;
+    QAction* Edit1 = nullptr;
+    QAction* Image2 = nullptr;
+    QAction* Undo1 = nullptr;
+    QAction* Options1 = nullptr;
+    QAction* AutoClose1 = nullptr;
+    QAction* AutoPrint1 = nullptr;
+    QAction* AutoRotate1 = nullptr;
+    QAction* View1 = nullptr;
+    QAction* ButtonBar1 = nullptr;
+    QAction* Toolbar1 = nullptr;
+    QAction* Top1 = nullptr;
+    QAction* Bottom1 = nullptr;
+    QAction* Overall1 = nullptr;
+    QAction* CloseUp1 = nullptr;
+    QAction* U1 = nullptr;
+    QAction* Help1 = nullptr;
+
     // FormCreate's steps, in order.
     void CreateSplash();
     bool LoadSplashPicture();
@@ -211,6 +199,11 @@ private:
     void BuildOptionsMenu();
     void BuildViewMenu();
     void BuildHelpMenu();
+    // A menu item that runs the command of its name (see the command table), with the caption and keys given.
+    QAction* AddCommand(QAction* parent, const char* name, const QString& caption,
+                        const QList<QKeySequence>& shortcuts = {});
+    // Applies the enabled rules of the commands whose items sit directly in the submenu.
+    void RefreshItems(QAction* submenu);
     void RefreshButtons();
     bool PrinterInstalledKeepingLastError();
     bool AcceptDropAsCopy(QDropEvent* event) const;

@@ -23,6 +23,7 @@ QAction* TMenuTree::AddSubmenu(QAction* parent, const QString& name, const QStri
     QAction* item = menu->menuAction();
     item->setObjectName(name);
     FParents.insert(item, parent);
+    FItems.insert(name, item);
     if (onClick) {
         FHandlers.insert(item, onClick);
         QObject::connect(menu, &QMenu::aboutToShow, menu, [this, item] { Click(item); });
@@ -36,6 +37,7 @@ QAction* TMenuTree::AddItem(QAction* parent, const QString& name, const QString&
     QAction* item = MenuOf(parent)->addAction(caption);
     item->setObjectName(name);
     FParents.insert(item, parent);
+    FItems.insert(name, item);
     FHandlers.insert(item, onClick);
     QObject::connect(item, &QAction::triggered, item, [this, item] { Click(item); });
     AddShortcuts(item, shortcuts);
@@ -47,6 +49,7 @@ QAction* TMenuTree::AddSeparator(QAction* parent, const QString& name)
     QAction* item = MenuOf(parent)->addSeparator();
     item->setObjectName(name);
     FParents.insert(item, parent);
+    FItems.insert(name, item);
     return item;
 }
 

@@ -51,6 +51,8 @@ public:
     void ClickWithAncestors(QAction* item) const;
 
     QAction* Parent(QAction* item) const { return FParents.value(item); }
+    // The item of that object name; null for none.
+    QAction* Item(const QString& name) const { return FItems.value(name); }
     QMenu* MenuOf(QAction* submenu) const;
     QMenuBar* Bar() const { return FBar; }
 
@@ -60,6 +62,7 @@ private:
     QWidget* FWindow;
     QMenuBar* FBar;
     QHash<QAction*, QAction*> FParents;
+    QHash<QString, QAction*> FItems;
     QHash<QAction*, OnClick> FHandlers;
     QHash<const QAction*, QList<QKeySequence>> FKeys;
 };

@@ -153,8 +153,7 @@ TSettingsState CaptureSettings(TForm1& window)
 
 QString SettingsFileName(const QString& extension)
 {
-    TPaths* paths = GetPaths();
-    return paths ? paths->DataFolder("Settings") + "Pictavo." + extension : QString();
+    return GetPaths().DataFolder("Settings") + "Pictavo." + extension;
 }
 
 // Missing keys and empty values read as 0 or off; nothing is said about a file that cannot be read.

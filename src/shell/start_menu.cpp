@@ -60,8 +60,7 @@ bool SameFileContent(const QString& a, const QString& b)
 QStringList DesktopDataFolders()
 {
     QStringList folders;
-    if (TPaths* paths = GetPaths())
-        folders << paths->WindowsFolder();
+    folders << GetPaths().WindowsFolder();
     QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
     if (dirs.isEmpty())
         dirs = QStringLiteral("/usr/local/share/:/usr/share/");
@@ -134,18 +133,16 @@ void CopyProgramToStartMenu(const QString& program)
         // The installed entry already puts the program in the menu and among the handlers of its pictures.
         if (IsInstalledProgram(program))
             return;
-        TPaths* paths = GetPaths();
-        if (!paths)
-            return;
-        const QString folder = paths->StartMenuFolder("Fenwold");
+        TPaths& paths = GetPaths();
+        const QString folder = paths.StartMenuFolder("Fenwold");
         if (folder.isEmpty())
             return;
         const QString target = folder + kProductName;
-        if (!SameFileContent(program, target) && !paths->CopyFileForced(program, target))
+        if (!SameFileContent(program, target) && !paths.CopyFileForced(program, target))
             return;
         WriteTextFile(folder + kProductName + ".desktop", DesktopEntryText(target));
         // The entry names its icon as the installed one does; the user's icon folder lets the desktop find it.
-        const QString icons = paths->WindowsFolder() + "icons/hicolor/scalable/apps/";
+        const QString icons = paths.WindowsFolder() + "icons/hicolor/scalable/apps/";
         MakeDirPath(icons);
         QFile icon;
         if (OpenIconResource(icon))

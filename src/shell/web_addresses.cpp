@@ -18,7 +18,7 @@ const QByteArray kFreeSoftware = QByteArrayLiteral(
 
 QString Unscramble(const QByteArray& scrambled)
 {
-    return QString::fromLatin1(GetGeneral()->ShiftText(scrambled, kKey, 3));
+    return QString::fromLatin1(GetGeneral().ShiftText(scrambled, kKey, 3));
 }
 
 }  // namespace

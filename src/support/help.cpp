@@ -59,9 +59,9 @@ THelp::THelp(const QString& productName, QImage* carrier)
     FolderName = productName.isEmpty() ? Unscramble(kDefaultFolderName) : productName;
     // The services the exit handler uses are made first, so they are still there when it runs.
     GetPaths();
-    const TGeneral* general = GetGeneral();
+    const TGeneral& general = GetGeneral();
     for (const char* unsafe : {"*", "?", " ", "/", "\\"})
-        general->ReplaceAll(FolderName, unsafe, "_");
+        general.ReplaceAll(FolderName, unsafe, "_");
     LoadArchive(carrier);
     Register(this);
 }
@@ -110,7 +110,7 @@ bool THelp::LoadArchive(QImage* carrier)
 QString THelp::HelpFolder()
 {
     if (FHelpFolder.isEmpty())
-        FHelpFolder = GetPaths()->AddSlash(GetPaths()->DataFolder("Help") + FolderName);
+        FHelpFolder = GetPaths().AddSlash(GetPaths().DataFolder("Help") + FolderName);
     return FHelpFolder;
 }
 
@@ -120,7 +120,7 @@ bool THelp::PrepareFolder()
     const QString folder = HelpFolder();
     const QString bare = folder.chopped(1);
     if (QFileInfo(bare).isFile() || QFileInfo(bare).isSymLink()) {
-        if (!GetPaths()->DeleteFileForced(bare))
+        if (!GetPaths().DeleteFileForced(bare))
             return false;
     }
     MakeDirPath(folder);
@@ -153,7 +153,7 @@ bool THelp::ShowPage(const QString& page)
         const QString path = HelpFolder() + page;
         if (!IsPlainFileName(page) || !QFileInfo(path).isFile())
             return false;
-        GetPaths()->OpenWithShell(path, "");
+        GetPaths().OpenWithShell(path, "");
         return true;
     } catch (...) {
         return false;
@@ -162,15 +162,15 @@ bool THelp::ShowPage(const QString& page)
 
 void THelp::ShowLastError() const
 {
-    GetGeneral()->ShowError(LastError);
+    GetGeneral().ShowError(LastError);
 }
 
 void THelp::RemoveFiles()
 {
     const QString folder = HelpFolder();
     const QStringList names =
-        GetGeneral()->ListFiles(folder + Unscramble(kRemovePattern), false).split("\r\n", Qt::SkipEmptyParts);
+        GetGeneral().ListFiles(folder + Unscramble(kRemovePattern), false).split("\r\n", Qt::SkipEmptyParts);
     for (const QString& name : names)
-        GetPaths()->DeleteFileForced(folder + name);
+        GetPaths().DeleteFileForced(folder + name);
     QDir().rmdir(folder);
 }

@@ -147,12 +147,7 @@ void TLanguage::ResetDefaults()
 
 bool TLanguage::Load()
 {
-    TPaths* paths = GetPaths();
-    if (!paths) {
-        ResetDefaults();
-        return true;  // no folder, so no file: the program's own texts
-    }
-    return LoadFile(paths->DataFolder("Settings") + kFileName);
+    return LoadFile(GetPaths().DataFolder("Settings") + kFileName);
 }
 
 bool TLanguage::LoadFile(const QString& path)

@@ -5,6 +5,5 @@
 QString Unscramble(const QByteArray& scrambled)
 {
     static const QByteArray kKey = QByteArrayLiteral("Wendrel");
-    const TGeneral* general = GetGeneral();
-    return general ? QString::fromLatin1(general->ShiftText(scrambled, kKey, 3)) : QString();
+    return QString::fromLatin1(GetGeneral().ShiftText(scrambled, kKey, 3));
 }

@@ -227,8 +227,7 @@ bool TZipBox::ExtractToFile(const TBoxItem* item, const QString& fileName, bool 
             return false;
     }
     LastError = kFileInUse;
-    const TPaths* paths = GetPaths();
-    if (!paths || !paths->DeleteFileForced(fileName))
+    if (!GetPaths().DeleteFileForced(fileName))
         return false;
     // Written beside the target and renamed over it, so a full disk never leaves half a file.
     LastError = kOutOfDiskSpace;

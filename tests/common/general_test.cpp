@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 
 namespace {
@@ -129,16 +130,17 @@ TEST(ColorBytes, SplitAColourValueAndTruncateNegatives)
 TEST(ErrorBox, GoesThroughTheInstalledBox)
 {
     QString message, title;
-    const ErrorBox previous = SetErrorBox([&](const QString& m, const QString& t) { message = m; title = t; });
-    GetGeneral()->ShowError("File not found");
-    SetErrorBox(previous);
+    {
+        const ScopedHook box(SetErrorBox, [&](const QString& m, const QString& t) { message = m; title = t; });
+        GetGeneral().ShowError("File not found");
+    }
     EXPECT_EQ(message, "File not found");
     EXPECT_EQ(title, "Error");
 }
 
 TEST(ErrorBox, FatalOutOfMemoryEndsTheProcess)
 {
-    EXPECT_EXIT(GetGeneral()->FatalOutOfMemory(), testing::ExitedWithCode(EXIT_FAILURE), "Out of memory");
+    EXPECT_EXIT(GetGeneral().FatalOutOfMemory(), testing::ExitedWithCode(EXIT_FAILURE), "Out of memory");
 }
 
 TEST(ListFiles, NamesOrdinaryFilesMatchingTheMask)

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 
 namespace {
@@ -154,7 +155,7 @@ TEST(PathsFiles, LinksAreRemovedOrReplacedNeverFollowed)
 TEST(PathsShell, OpensWithTheFolderOfTheTarget)
 {
     QString target, parameters, folder;
-    const DesktopOpener previous = SetDesktopOpener([&](const QString& t, const QString& p, const QString& f) {
+    const ScopedHook opener(SetDesktopOpener, [&](const QString& t, const QString& p, const QString& f) {
         target = t;
         parameters = p;
         folder = f;
@@ -165,16 +166,14 @@ TEST(PathsShell, OpensWithTheFolderOfTheTarget)
     EXPECT_EQ(folder, "/opt/pictavo/help");
     SetDesktopOpener([](const QString&, const QString&, const QString&) { throw std::runtime_error("no shell"); });
     EXPECT_FALSE(p.OpenWithShell("https://example.org/", ""));
-    SetDesktopOpener(previous);
 }
 
 TEST(PathsGlobal, AccessorCreatesAfresh)
 {
-    TPaths* first = GetPaths();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(GetPaths(), first);
+    const TPaths* first = &GetPaths();
+    EXPECT_EQ(&GetPaths(), first);
     FreePaths();
-    EXPECT_NE(GetPaths(), nullptr);
+    EXPECT_FALSE(GetPaths().DataFolder("Settings").isEmpty());
 }
 
 }  // namespace

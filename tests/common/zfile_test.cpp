@@ -12,7 +12,7 @@ namespace {
 
 QString TempFolder()
 {
-    return GetPaths()->DataFolder("") + "TEMP/";
+    return GetPaths().DataFolder("") + "TEMP/";
 }
 
 void MakeTempFile(const QString& name, qint64 secondsAgo)
@@ -81,7 +81,7 @@ TEST_F(Sweep, ProgramEndSweepsTwiceAndRemovesTheLeftoverBitmap)
 {
     for (int i = 0; i < 9; ++i)
         MakeTempFile(QString("old%1.ZMP").arg(i), 3600);
-    const QString leftover = GetPaths()->DataFolder("Settings") + "TPictavo.BMP";
+    const QString leftover = GetPaths().DataFolder("Settings") + "TPictavo.BMP";
     QFile file(leftover);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();

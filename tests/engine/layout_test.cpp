@@ -249,10 +249,10 @@ TEST(ValidatedInfo, ClampsCodesCutsNameKeepsPercentages)
     info.X = -70000;
     const TPictavoInfo valid = ValidatedInfo(info);
     EXPECT_EQ(valid.Name, QString(32, u'n'));
-    EXPECT_EQ(valid.Quality, 2);
+    EXPECT_EQ(valid.Quality, kQualityHigh);
     EXPECT_EQ(valid.Position, kPositionCustom);
     EXPECT_EQ(valid.Scale, kScaleCustomFixed);
-    EXPECT_EQ(valid.Orientation, 1);
+    EXPECT_EQ(valid.Orientation, kOrientationLandscape);
     EXPECT_EQ(valid.ZoomX, 99999);
     EXPECT_EQ(valid.X, -70000);
 }

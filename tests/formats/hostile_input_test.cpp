@@ -43,7 +43,7 @@ QString WriteTestFile(const QString& name, const QByteArray& bytes)
 TImageInfoRec Open(const QString& path, QImage& target)
 {
     TImageInfoRec info{path, 0, 0x00FFFFFF, {}, &target};
-    GetOpenImage()->OpenFile(info);
+    GetOpenImage().OpenFile(info);
     return info;
 }
 

@@ -77,7 +77,7 @@ TEST(BitmapLoader, SixteenBitChannelsReachTheFullRange)
         file.close();
         QImage target;
         TImageInfoRec info{file.fileName(), 0, -1, {}, &target};
-        EXPECT_TRUE(GetOpenImage()->OpenFile(info)) << info.ErrorText.toStdString();
+        EXPECT_TRUE(GetOpenImage().OpenFile(info)) << info.ErrorText.toStdString();
         return target;
     };
     // White, 16 of 31 in each channel (132), and pure blue.
@@ -129,7 +129,7 @@ TEST(BitmapLoader, RefusesWhatIsNoBitmapAndKeepsTheOldPicture)
         const QImage before = target;
         // The registry picks by extension, so hand the file straight to the bitmap loader.
         TImageInfoRec info{TestDataPath(name), 0, -1, {}, &target};
-        EXPECT_FALSE(GetOpenImage()->Collection->Execute(0, info));
+        EXPECT_FALSE(GetOpenImage().Collection->Execute(0, info));
         EXPECT_EQ(info.ErrorText, "Unknown format");
         EXPECT_EQ(target, before);
     }

@@ -47,7 +47,7 @@ TEST(IconLoader, NoIconFailsUnknown)
         QImage target = MarkedTarget();
         const QImage before = target;
         TImageInfoRec info{TestDataPath(name), 0, 0x00FFFFFF, {}, &target};
-        EXPECT_FALSE(GetOpenImage()->Collection->Execute(5, info));
+        EXPECT_FALSE(GetOpenImage().Collection->Execute(5, info));
         EXPECT_EQ(info.ErrorText, "Unknown format");
         EXPECT_EQ(target, before);
     }

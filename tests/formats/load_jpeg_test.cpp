@@ -87,7 +87,7 @@ TEST(JpegLoader, DamagedFilesFailAndKeepTheOldPicture)
         QImage target = MarkedTarget();
         const QImage before = target;
         TImageInfoRec info{TestDataPath(name), 0, -1, {}, &target};
-        EXPECT_FALSE(GetOpenImage()->Collection->Execute(3, info));
+        EXPECT_FALSE(GetOpenImage().Collection->Execute(3, info));
         EXPECT_EQ(info.ErrorText, "Unknown format");
         EXPECT_EQ(target, before);
     }
@@ -99,7 +99,7 @@ TEST(JpegLoader, EmptyFileIsUnknown)
     QFile(path).open(QIODevice::WriteOnly);
     QImage target = MarkedTarget();
     TImageInfoRec info{path, 0, -1, {}, &target};
-    EXPECT_FALSE(GetOpenImage()->OpenFile(info));
+    EXPECT_FALSE(GetOpenImage().OpenFile(info));
     EXPECT_EQ(info.ErrorText, "Unknown format");
 }
 

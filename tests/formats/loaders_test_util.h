@@ -12,7 +12,7 @@ inline TImageInfoRec OpenTestPicture(const QString& name, QImage& target, qint32
                                      bool* ok = nullptr)
 {
     TImageInfoRec info{TestDataPath(name), 0, backColor, {}, &target};
-    const bool opened = GetOpenImage()->OpenFile(info);
+    const bool opened = GetOpenImage().OpenFile(info);
     if (ok)
         *ok = opened;
     return info;

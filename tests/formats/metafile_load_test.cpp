@@ -192,7 +192,7 @@ TEST(MetafileLoad, TheRegistryOpensBothKinds)
         info.FileName = TestDataPath(QString("metafile/") + name);
         info.Bitmap = &target;
         info.BackColor = 0x00FFFFFF;
-        ASSERT_TRUE(GetOpenImage()->OpenFile(info)) << name << ": " << info.ErrorText.toStdString();
+        ASSERT_TRUE(GetOpenImage().OpenFile(info)) << name << ": " << info.ErrorText.toStdString();
         EXPECT_EQ(target.width(), 200);
         ExpectColor(target, 40, 30, Qt::red);
     }

@@ -2,9 +2,12 @@
 #include "formats/open_image.h"
 
 #include "common/translate.h"
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace {
 
@@ -75,9 +78,10 @@ TEST(OpenImageRegistry, FilterTexts)
 
 TEST(OpenImageRegistry, TranslatesDescriptionsOnceButNotPatterns)
 {
-    SetTranslator([](const QString& text) { return "<" + text + ">"; });
+    std::optional<ScopedHook<TranslatorLookup>> translator(std::in_place, SwapTranslator,
+                                                           [](const QString& text) { return "<" + text + ">"; });
     TOpenImage registry;
-    ReleaseTranslator();
+    translator.reset();
     const TOpenImageEventCollection& c = *registry.Collection;
     EXPECT_EQ(c.GetFilter(10, 0), "<Portable Bitmap> (<Monochrome>) (*.PBM)|*.PBM|");
     EXPECT_EQ(c.GetFilter(1, 0), "<Device Independant Bitmap> (*.DIB)|*.DIB|");
@@ -195,13 +199,10 @@ TEST(OpenImageCollection, ExecuteAndInvoke)
 
 TEST(OpenImageGlobal, CreatedOnFirstUseAndFreed)
 {
-    TOpenImage* first = GetOpenImage();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(GetOpenImage(), first);
+    const TOpenImage* first = &GetOpenImage();
+    EXPECT_EQ(&GetOpenImage(), first);
     EXPECT_EQ(first->Collection->Count(), 23);
     FreeOpenImage();
-    TOpenImage* second = GetOpenImage();
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(second->Collection->Count(), 23);
+    EXPECT_EQ(GetOpenImage().Collection->Count(), 23);
     FreeOpenImage();
 }

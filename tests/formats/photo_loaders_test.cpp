@@ -51,7 +51,7 @@ TImageInfoRec Open(const QString& path, QImage& target, bool autoRotate = true)
 {
     TImageInfoRec info{path, 0, 0x00FFFFFF, {}, &target};
     info.AutoRotate = autoRotate;
-    EXPECT_TRUE(GetOpenImage()->OpenFile(info)) << path.toStdString() << ": " << info.ErrorText.toStdString();
+    EXPECT_TRUE(GetOpenImage().OpenFile(info)) << path.toStdString() << ": " << info.ErrorText.toStdString();
     return info;
 }
 
@@ -287,7 +287,7 @@ TEST(PhotoLoaders, DamagedPhotos)
         QImage target = MarkedTarget();
         const QImage before = target;
         TImageInfoRec info{folder + "/" + name, 0, -1, {}, &target};
-        EXPECT_FALSE(GetOpenImage()->OpenFile(info));
+        EXPECT_FALSE(GetOpenImage().OpenFile(info));
         EXPECT_EQ(info.ErrorText, "Unknown format");
         EXPECT_EQ(target, before);
     }

@@ -1,5 +1,6 @@
 // The printer list is kept and asked for again in the background, so reading it never waits for CUPS.
 #include "platform/printer_watch.h"
+#include "testlib/scoped_hook.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -11,6 +12,12 @@
 
 namespace {
 
+// The watch's question as a hook a scope can install.
+ScopedHook<platform::PrinterWatch::Query>::Setter Asking(platform::PrinterWatch& watch)
+{
+    return [&watch](platform::PrinterWatch::Query query) { return watch.SetQuery(std::move(query)); };
+}
+
 TEST(PrinterWatch, ReadingNeverWaitsAndChangesAreAnnounced)
 {
     platform::PrinterWatch& watch = platform::PrinterWatch::Instance();
@@ -19,7 +26,7 @@ TEST(PrinterWatch, ReadingNeverWaitsAndChangesAreAnnounced)
     std::promise<void> release;
     const std::shared_future<void> released = release.get_future().share();
     std::atomic<int> asked = 0;
-    const platform::PrinterWatch::Query previous = watch.SetQuery([&asked, released] {
+    const ScopedHook<platform::PrinterWatch::Query> query(Asking(watch), [&asked, released] {
         if (++asked == 1)
             return platform::PrinterList{{"office", "lab"}, "lab"};
         released.wait();
@@ -43,8 +50,6 @@ TEST(PrinterWatch, ReadingNeverWaitsAndChangesAreAnnounced)
     EXPECT_TRUE(changed.wait(5000));  // no early return: the hanging question must be let go
     EXPECT_EQ(watch.Printers().Chosen(), "office");  // no default: the first one listed
     EXPECT_EQ(asked, 2);
-
-    watch.SetQuery(previous);
 }
 
 // A scheduler that accepts and never answers holds nothing up for long: the first read gives up after a while
@@ -54,7 +59,7 @@ TEST(PrinterWatch, AFirstAnswerThatHangsIsNotWaitedFor)
     platform::PrinterWatch& watch = platform::PrinterWatch::Instance();
     std::promise<void> release;
     const std::shared_future<void> released = release.get_future().share();
-    const platform::PrinterWatch::Query previous = watch.SetQuery([released] {
+    const ScopedHook<platform::PrinterWatch::Query> query(Asking(watch), [released] {
         released.wait();
         return platform::PrinterList{{"office"}, "office"};
     });
@@ -63,7 +68,6 @@ TEST(PrinterWatch, AFirstAnswerThatHangsIsNotWaitedFor)
     release.set_value();
     EXPECT_TRUE(changed.wait(5000));
     EXPECT_EQ(watch.Printers().Chosen(), "office");
-    watch.SetQuery(previous);
 }
 
 }  // namespace

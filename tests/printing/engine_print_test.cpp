@@ -3,6 +3,7 @@
 #include "common/translate.h"
 #include "engine/ui/pictavo.h"
 #include "printing/scripted_printer.h"
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -34,7 +36,7 @@ protected:
     {
         auto port = std::make_unique<TScriptedPrinter>();
         Printer = port.get();
-        Previous = platform::SetActivePrinter(std::move(port));
+        Port.emplace(platform::SetActivePrinter, std::move(port));
         Engine = std::make_unique<TPictavo>();
         Engine->Form()->resize(600, 500);
         Engine->Refresh();
@@ -43,7 +45,7 @@ protected:
     void TearDown() override
     {
         Engine.reset();
-        platform::SetActivePrinter(std::move(Previous));
+        Port.reset();
     }
 
     void Open(int w = 600, int h = 300, QColor color = Qt::red)
@@ -61,7 +63,7 @@ protected:
     }
 
     TScriptedPrinter* Printer = nullptr;
-    std::unique_ptr<platform::PrinterPort> Previous;
+    std::optional<ScopedHook<std::unique_ptr<platform::PrinterPort>>> Port;
     std::unique_ptr<TPictavo> Engine;
 };
 
@@ -241,13 +243,12 @@ TEST_F(EnginePrint, CopiesTextUsesTranslatedWords)
     EXPECT_EQ(Engine->Info()->CopiesText, "1 copy");
     Engine->SetCopies(2);
     EXPECT_EQ(Engine->CopiesText(), "2 copies");
-    SetTranslator([](const QString& text) {
+    const ScopedHook translator(SwapTranslator, [](const QString& text) {
         return text == "copies" ? QString("Kopien") : text == "copy" ? QString("Kopie") : text;
     });
     EXPECT_EQ(Engine->CopiesText(), "2 Kopien");
     Engine->SetCopies(1);
     EXPECT_EQ(Engine->CopiesText(), "1 Kopie");
-    ReleaseTranslator();
 }
 
 TEST_F(EnginePrint, SameMemoryBudgetDoesNotRelayout)
@@ -307,8 +308,8 @@ TEST(PrintToFile, AFullDiskEndsTheJobAtOnceAndKeepsTheEarlierFile)
             ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
             earlier.write("the earlier page");
         }
-        auto previous = platform::SetActivePrinter(platform::NewFilePrinter(target));
         {
+            const ScopedHook port(platform::SetActivePrinter, platform::NewFilePrinter(target));
             TPictavo engine;
             engine.Form()->resize(600, 500);
             ASSERT_TRUE(engine.OpenPicture(SavePicture(600, 300, Qt::red)));
@@ -325,7 +326,6 @@ TEST(PrintToFile, AFullDiskEndsTheJobAtOnceAndKeepsTheEarlierFile)
             EXPECT_EQ(writes, 1);  // no second attempt
             EXPECT_EQ(engine.Info()->PrintMemoryUsed, 15'000'000);
         }
-        platform::SetActivePrinter(std::move(previous));
         QFile kept(target);
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), "the earlier page");

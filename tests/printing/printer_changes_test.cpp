@@ -2,6 +2,7 @@
 #include "engine/ui/pictavo.h"
 #include "platform/printer.h"
 #include "printing/printing_env.h"
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 
 #include <QCoreApplication>
@@ -49,7 +50,7 @@ bool Follows(TPictavo& engine, const std::function<bool()>& done)
 TEST(PrinterChanges, ThePageFollowsPrintersThatGoAndComeBack)
 {
     SKIP_WITHOUT_SCHEDULER();
-    std::unique_ptr<platform::PrinterPort> previous = platform::SetActivePrinter(platform::NewQueuePrinter());
+    const ScopedHook port(platform::SetActivePrinter, platform::NewQueuePrinter());
     TPictavo engine;
     engine.Refresh();
     ASSERT_TRUE(engine.PrinterInstalled());
@@ -67,7 +68,6 @@ TEST(PrinterChanges, ThePageFollowsPrintersThatGoAndComeBack)
 
     ASSERT_TRUE(AddQueues());
     EXPECT_TRUE(Follows(engine, [&] { return engine.PrinterInstalled() && engine.PageWidth() == a4Width; }));
-    platform::SetActivePrinter(std::move(previous));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The printer ports over real CUPS queues and real files.
 #include "platform/printer.h"
+#include "engine/pictavo_info.h"
 #include "printing/printing_env.h"
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 
 #include <QFileInfo>
@@ -38,15 +40,15 @@ TEST(QueuePrinter, DefaultQueueIsMeasuredInItsOrientation)
     SKIP_WITHOUT_SCHEDULER();
     const auto port = platform::NewQueuePrinter();
     ASSERT_TRUE(port->Installed());
-    port->SetOrientation(0);
+    port->SetOrientation(kOrientationPortrait);
     const platform::PageMetrics portrait = port->Measure();
     EXPECT_GT(portrait.dpiX, 0);
     EXPECT_EQ(portrait.dpiX, portrait.dpiY);
     // The test queue's A4 with quarter-inch margins, in printer pixels.
     EXPECT_NEAR(portrait.width, (577 - 18) * portrait.dpiX / 72, 2);
     EXPECT_NEAR(portrait.height, (824 - 18) * portrait.dpiY / 72, 2);
-    port->SetOrientation(1);
-    EXPECT_EQ(port->Orientation(), 1);
+    port->SetOrientation(kOrientationLandscape);
+    EXPECT_EQ(port->Orientation(), kOrientationLandscape);
     const platform::PageMetrics landscape = port->Measure();
     EXPECT_EQ(landscape.width, portrait.height);
     EXPECT_EQ(landscape.height, portrait.width);
@@ -58,7 +60,7 @@ TEST(QueuePrinter, JobCarriesTitleCopiesAndOrientationToCups)
     const auto port = platform::NewQueuePrinter();
     port->SetCopies(2);
     EXPECT_EQ(port->Copies(), 2);
-    port->SetOrientation(1);
+    port->SetOrientation(kOrientationLandscape);
     const TPrintedJob job = PrintThrough(*port, "holiday - Pictavo [High, 2 copies]", Solid(40, 30, Qt::red));
     EXPECT_EQ(job.Args.value("printer"), "pictavo-pdf");
     EXPECT_EQ(job.Args.value("title"), "holiday - Pictavo [High, 2 copies]");
@@ -72,7 +74,7 @@ TEST(QueuePrinter, PageFillsThePrintableAreaOnly)
 {
     SKIP_WITHOUT_SCHEDULER();
     const auto port = platform::NewQueuePrinter();
-    port->SetOrientation(0);
+    port->SetOrientation(kOrientationPortrait);
     const TPrintedJob job = PrintThrough(*port, "red page", Solid(20, 25, Qt::red));
     const QImage sheet = RasterisePdf(job.Document, 72);
     ASSERT_FALSE(sheet.isNull());
@@ -118,17 +120,16 @@ TEST(QueuePrinter, SetupDialogShowsThePrinterAndReportsTheAnswer)
     const auto port = platform::NewQueuePrinter();
     port->SetCopies(3);
     int shownCopies = 0;
-    const auto previous = platform::SetPrintDialogRunner([&](QPrintDialog& dialog) {
+    const ScopedHook runner(platform::SetPrintDialogRunner, [&](QPrintDialog& dialog) {
         shownCopies = dialog.printer()->copyCount();
         dialog.printer()->setPageOrientation(QPageLayout::Landscape);
         return true;
     });
     EXPECT_TRUE(port->Setup(nullptr));
     EXPECT_EQ(shownCopies, 3);
-    EXPECT_EQ(port->Orientation(), 1);
+    EXPECT_EQ(port->Orientation(), kOrientationLandscape);
     platform::SetPrintDialogRunner([](QPrintDialog&) { return false; });
     EXPECT_FALSE(port->Setup(nullptr));
-    platform::SetPrintDialogRunner(previous);
 }
 
 TEST(FilePrinter, ChoosesByExtension)
@@ -177,7 +178,7 @@ TEST(FilePrinter, PdfFileIsOnTheDefaultPrintersPaper)
     SKIP_WITHOUT_SCHEDULER();
     const QString name = NewTestFolder() + "/page.pdf";
     const auto port = platform::NewFilePrinter(name);
-    port->SetOrientation(1);
+    port->SetOrientation(kOrientationLandscape);
     port->BeginDocument("pdf");
     ASSERT_TRUE(port->Transfer(Solid(30, 20, Qt::red)));
     ASSERT_TRUE(port->EndDocument());
@@ -199,7 +200,7 @@ TEST(NoPrinter, NothingIsInstalledAndTheFilePortsStillWork)
 
     const QString name = NewTestFolder() + "/page.pdf";
     const auto pdf = platform::NewFilePrinter(name);
-    pdf->SetOrientation(0);
+    pdf->SetOrientation(kOrientationPortrait);
     pdf->BeginDocument("pdf");
     ASSERT_TRUE(pdf->Transfer(Solid(30, 20, Qt::red)));
     ASSERT_TRUE(pdf->EndDocument());

@@ -7,6 +7,7 @@
 #include "platform/printer.h"
 #include "shell/menu_tree.h"
 #include "testlib/test_env.h"
+#include "testlib/scoped_hook.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,11 +23,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QAction* Item(const TForm1& window, const QString& name)
-{
-    return window.findChild<QAction*>(name);
-}
 
 // Opens the menu's OnClick as opening the menu would.
 void OpenMenu(TForm1& window, const QString& name)
@@ -53,29 +49,25 @@ void Activate(TForm1& window)
 // Records what the window asks the desktop to open, instead of starting programs or browsers.
 class RecordedOpens {
 public:
-    RecordedOpens()
-        : FPrevious(SetDesktopOpener([this](const QString& target, const QString& parameters, const QString&) {
-              Targets << target;
-              Parameters << parameters;
-          }))
-    {
-    }
-    ~RecordedOpens() { SetDesktopOpener(FPrevious); }
     QStringList Targets;
     QStringList Parameters;
 
 private:
-    DesktopOpener FPrevious;
+    ScopedHook<DesktopOpener> FOpener{SetDesktopOpener,
+                                      [this](const QString& target, const QString& parameters, const QString&) {
+                                          Targets << target;
+                                          Parameters << parameters;
+                                      }};
 };
 
 TEST(MenuStates, WithoutAPictureThePictureCommandsAreDisabled)
 {
     auto window = MakeWindow();
     OpenMenu(*window, "File1");
-    EXPECT_FALSE(window->Print1->isEnabled());
-    EXPECT_EQ(window->PrinterSetup1->isEnabled(), platform::PrinterInstalled());
+    EXPECT_FALSE(Item(*window, "Print1")->isEnabled());
+    EXPECT_EQ(Item(*window, "PrinterSetup1")->isEnabled(), platform::PrinterInstalled());
     OpenMenu(*window, "Edit1");
-    EXPECT_FALSE(window->Copy1->isEnabled());
+    EXPECT_FALSE(Item(*window, "Copy1")->isEnabled());
     OpenMenu(*window, "Image2");
     for (const char* name : {"Undo1", "Mirror1", "Flip1", "Rotate1", "RotateLeft1", "Invert1"})
         EXPECT_FALSE(Item(*window, name)->isEnabled()) << name;
@@ -88,20 +80,20 @@ TEST(MenuStates, WithAPictureThePictureCommandsAreEnabled)
 {
     auto window = WindowWithPicture();
     OpenMenu(*window, "Edit1");
-    EXPECT_TRUE(window->Copy1->isEnabled());
+    EXPECT_TRUE(Item(*window, "Copy1")->isEnabled());
     OpenMenu(*window, "Image2");
     for (const char* name : {"Mirror1", "Flip1", "Rotate1", "RotateLeft1", "Invert1"})
         EXPECT_TRUE(Item(*window, name)->isEnabled()) << name;
     OpenMenu(*window, "File1");
-    EXPECT_EQ(window->Print1->isEnabled(), platform::PrinterInstalled());
+    EXPECT_EQ(Item(*window, "Print1")->isEnabled(), platform::PrinterInstalled());
 }
 
 TEST(MenuStates, UndoWithNothingToUndoIsTheBareCaptionAndABlank)
 {
     auto window = WindowWithPicture();
     OpenMenu(*window, "Image2");
-    EXPECT_EQ(window->MenuTree().Caption(window->Undo1), "&Undo ");
-    EXPECT_FALSE(window->Undo1->isEnabled());
+    EXPECT_EQ(window->MenuTree().Caption(Item(*window, "Undo1")), "&Undo ");
+    EXPECT_FALSE(Item(*window, "Undo1")->isEnabled());
 }
 
 TEST(MenuStates, UndoNamesTheLastOperation)
@@ -109,8 +101,8 @@ TEST(MenuStates, UndoNamesTheLastOperation)
     auto window = WindowWithPicture();
     window->N901Click();
     OpenMenu(*window, "Image2");
-    EXPECT_EQ(window->MenuTree().Caption(window->Undo1), "&Undo Rotate");
-    EXPECT_TRUE(window->Undo1->isEnabled());
+    EXPECT_EQ(window->MenuTree().Caption(Item(*window, "Undo1")), "&Undo Rotate");
+    EXPECT_TRUE(Item(*window, "Undo1")->isEnabled());
 }
 
 TEST(MenuStates, PercentItemsFollowTheCustomScaleModes)
@@ -120,23 +112,23 @@ TEST(MenuStates, PercentItemsFollowTheCustomScaleModes)
     info.Scale = 4;  // Custom
     window->Engine->SetInfo(info);
     OpenMenu(*window, "Options1");
-    EXPECT_TRUE(window->None1->isEnabled());
-    for (QAction* item : window->ZoomItems)
-        EXPECT_TRUE(item->isEnabled()) << item->objectName().toStdString();
-    EXPECT_FALSE(window->Center1->isEnabled());  // the position is not Custom
+    EXPECT_TRUE(Item(*window, "None1")->isEnabled());
+    for (const char* name : {"N1001", "N2001", "N4001", "N6001", "N8001", "N251", "N501", "N751"})
+        EXPECT_TRUE(Item(*window, name)->isEnabled()) << name;
+    EXPECT_FALSE(Item(*window, "Center1")->isEnabled());  // the position is not Custom
 }
 
 TEST(MenuStates, AutoRotateAndThePicturesOwnResolution)
 {
     auto window = MakeWindow();
     OpenMenu(*window, "Options1");
-    EXPECT_TRUE(window->AutoRotate1->isChecked());
-    EXPECT_FALSE(window->PrintAtPictureResolution1->isEnabled());  // no picture
+    EXPECT_TRUE(Item(*window, "AutoRotate1")->isChecked());
+    EXPECT_FALSE(Item(*window, "PrintAtPictureResolution1")->isEnabled());  // no picture
     window->AutoRotate1Click();
     EXPECT_FALSE(window->AutoRotate);
     EXPECT_FALSE(window->Engine->AutoRotate());
     OpenMenu(*window, "Options1");
-    EXPECT_FALSE(window->AutoRotate1->isChecked());
+    EXPECT_FALSE(Item(*window, "AutoRotate1")->isChecked());
 
     // A 150 pixels per inch bitmap on the 300 dpi page prints at 200%.
     const QString picture = NewTestFolder() + "/dense.bmp";
@@ -147,7 +139,7 @@ TEST(MenuStates, AutoRotateAndThePicturesOwnResolution)
     ASSERT_TRUE(dense.save(picture, "BMP"));
     ASSERT_TRUE(window->Engine->OpenPicture(picture));
     OpenMenu(*window, "Options1");
-    ASSERT_TRUE(window->PrintAtPictureResolution1->isEnabled());
+    ASSERT_TRUE(Item(*window, "PrintAtPictureResolution1")->isEnabled());
     window->PrintAtPictureResolution1Click();
     EXPECT_EQ(window->Engine->Info()->Scale, kScaleCustomFixed);
     EXPECT_NEAR(window->Engine->Info()->ZoomXY, window->Engine->DpiX() * 100 / 150.0, 1.0);
@@ -160,33 +152,33 @@ TEST(MenuStates, ViewAndToolbarChecksFollowTheEngine)
     window->Top1Click();
     window->AutoClose1Click();
     OpenMenu(*window, "View1");
-    EXPECT_FALSE(window->Overall1->isChecked());
-    EXPECT_TRUE(window->CloseUp1->isChecked());
-    EXPECT_TRUE(window->ButtonBar1->isChecked());
-    EXPECT_FALSE(window->U1->isChecked());
+    EXPECT_FALSE(Item(*window, "Overall1")->isChecked());
+    EXPECT_TRUE(Item(*window, "CloseUp1")->isChecked());
+    EXPECT_TRUE(Item(*window, "ButtonBar1")->isChecked());
+    EXPECT_FALSE(Item(*window, "U1")->isChecked());
     OpenMenu(*window, "Toolbar1");
-    EXPECT_TRUE(window->Top1->isChecked());
-    EXPECT_FALSE(window->Bottom1->isChecked());
+    EXPECT_TRUE(Item(*window, "Top1")->isChecked());
+    EXPECT_FALSE(Item(*window, "Bottom1")->isChecked());
     OpenMenu(*window, "Options1");
-    EXPECT_TRUE(window->AutoClose1->isChecked());
-    EXPECT_FALSE(window->AutoPrint1->isChecked());
+    EXPECT_TRUE(Item(*window, "AutoClose1")->isChecked());
+    EXPECT_FALSE(Item(*window, "AutoPrint1")->isChecked());
 
     window->Overall1Click();
     window->Bottom1Click();
     OpenMenu(*window, "View1");
-    EXPECT_TRUE(window->Overall1->isChecked());
+    EXPECT_TRUE(Item(*window, "Overall1")->isChecked());
     OpenMenu(*window, "Toolbar1");
-    EXPECT_TRUE(window->Bottom1->isChecked());
+    EXPECT_TRUE(Item(*window, "Bottom1")->isChecked());
 }
 
 TEST(Shortcuts, F3WithoutAPictureDoesNothing)
 {
     CapturedErrors errors;
     auto window = MakeWindow();
-    window->Print1->setEnabled(true);  // stale state: the File menu's OnClick must run first
+    Item(*window, "Print1")->setEnabled(true);  // stale state: the File menu's OnClick must run first
     Activate(*window);
     QTest::keyClick(window.get(), Qt::Key_F3);
-    EXPECT_FALSE(window->Print1->isEnabled());
+    EXPECT_FALSE(Item(*window, "Print1")->isEnabled());
     EXPECT_TRUE(errors.Messages.empty());
     EXPECT_FALSE(window->IsBusy());
 }
@@ -230,10 +222,10 @@ TEST(Shortcuts, NoShortcutActsWhileBusy)
     Activate(*window);
     window->SetBusy(true);
     QTest::keyClick(window.get(), Qt::Key_F7);
-    window->RunShortcut(window->N901);
+    window->RunShortcut(Item(*window, "N901"));
     EXPECT_EQ(window->Engine->Picture().size(), QSize(4, 3));
     window->SetBusy(false);
-    window->RunShortcut(window->N901);
+    window->RunShortcut(Item(*window, "N901"));
     EXPECT_EQ(window->Engine->Picture().size(), QSize(3, 4));
 }
 
@@ -262,10 +254,11 @@ TEST(Commands, UndoReversesTheLastOperation)
 TEST(Commands, UseBackgroundColorKeepsTheChosenColour)
 {
     auto window = MakeWindow();
-    const platform::ColorChooser previous =
-        platform::SetColorChooser([](std::int32_t) { return std::optional<std::int32_t>(0x00123456); });
-    window->BackgroundColor1Click();
-    platform::SetColorChooser(previous);
+    {
+        const ScopedHook chooser(platform::SetColorChooser,
+                                 [](std::int32_t) { return std::optional<std::int32_t>(0x00123456); });
+        window->BackgroundColor1Click();
+    }
     EXPECT_EQ(window->Engine->BackColor(), 0x00123456);
     EXPECT_TRUE(window->Engine->UseBackColor());
 
@@ -281,14 +274,14 @@ TEST(Commands, AFailingCommandShowsItsErrorAndLeavesTheBusyState)
 {
     CapturedErrors errors;
     auto window = MakeWindow();
-    window->ButtonClick(window->Buttons[4]);  // Copy, always enabled
+    window->ButtonClick(Button(*window, 5));  // Copy, always enabled
     ASSERT_EQ(errors.Messages.size(), 1u);
     EXPECT_EQ(errors.Messages[0], "Task failed");
     EXPECT_FALSE(window->IsBusy());
-    EXPECT_TRUE(window->ButtonBar->isEnabled());
+    EXPECT_TRUE(Part(*window, "ButtonBar")->isEnabled());
     EXPECT_TRUE(window->Engine->Form()->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(window->Panels[5]->text(), "Ready");
+    EXPECT_EQ(Panel(*window, "StatusPanel")->text(), "Ready");
 }
 
 TEST(Commands, TheBusyStateDisablesMenusBarAndView)
@@ -298,9 +291,9 @@ TEST(Commands, TheBusyStateDisablesMenusBarAndView)
     EXPECT_TRUE(window->IsBusy());
     for (QAction* item : window->menuBar()->actions())
         EXPECT_FALSE(item->isEnabled()) << item->objectName().toStdString();
-    EXPECT_FALSE(window->ButtonBar->isEnabled());
+    EXPECT_FALSE(Part(*window, "ButtonBar")->isEnabled());
     EXPECT_FALSE(window->Engine->Form()->isEnabled());
-    EXPECT_EQ(window->Panels[5]->text(), "Working...");
+    EXPECT_EQ(Panel(*window, "StatusPanel")->text(), "Working...");
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
     window->SetBusy(false);
@@ -313,23 +306,23 @@ TEST(Commands, TheBusyStateDisablesMenusBarAndView)
 TEST(Commands, ButtonsRunTheirCommandsByTag)
 {
     auto window = WindowWithPicture();
-    window->ButtonClick(window->Buttons[8]);  // Rotate 90: right
+    window->ButtonClick(Button(*window, 9));  // Rotate 90: right
     EXPECT_EQ(window->Engine->UndoInfo().Value, 90);
-    window->ButtonClick(window->Buttons[6]);  // Mirror
+    window->ButtonClick(Button(*window, 7));  // Mirror
     EXPECT_EQ(window->Engine->UndoInfo().Operation, "MIRROR");
 
     // Another sender, or a tag outside 1..11, does nothing.
     QToolButton stray;
     stray.setProperty("Tag", 12);
     window->ButtonClick(&stray);
-    window->ButtonClick(window->Timer1);
+    window->ButtonClick(Part<QTimer>(*window, "Timer1"));
     EXPECT_EQ(window->Engine->UndoInfo().Operation, "MIRROR");
 }
 
 TEST(Timer, ButtonStatesFollowTheEngine)
 {
     auto window = MakeWindow();
-    const auto enabled = [&](int tag) { return window->Buttons[tag - 1]->isEnabled(); };
+    const auto enabled = [&](int tag) { return Button(*window, tag)->isEnabled(); };
     for (int tag : {1, 4, 7, 8, 9, 10})
         EXPECT_FALSE(enabled(tag)) << tag;
     for (int tag : {3, 5, 11})
@@ -349,7 +342,7 @@ TEST(Timer, ButtonStatesFollowTheEngine)
     window->N901Click();
     window->Timer1Timer();
     EXPECT_TRUE(enabled(4));
-    EXPECT_TRUE(window->Timer1->isActive());
+    EXPECT_TRUE(Part<QTimer>(*window, "Timer1")->isActive());
 }
 
 TEST(StatusBar, PanelsShowPageCopiesFlagsAndPercent)
@@ -357,21 +350,21 @@ TEST(StatusBar, PanelsShowPageCopiesFlagsAndPercent)
     auto window = MakeWindow();
     const TPictavoInfo& info = *window->Engine->Info();
     if (platform::PrinterInstalled())
-        EXPECT_EQ(window->Panels[0]->text(),
+        EXPECT_EQ(Panel(*window, "PageSizePanel")->text(),
                   QString("%1mm x %2mm").arg(info.PageWidthMM).arg(info.PageHeightMM));
     else
-        EXPECT_EQ(window->Panels[0]->text(), "No Printer");
-    EXPECT_EQ(window->Panels[1]->text(), info.CopiesText);
-    EXPECT_EQ(window->Panels[2]->text(), "");
-    EXPECT_EQ(window->Panels[3]->text(), "");
-    EXPECT_EQ(window->Panels[4]->text(), "100%");
+        EXPECT_EQ(Panel(*window, "PageSizePanel")->text(), "No Printer");
+    EXPECT_EQ(Panel(*window, "CopiesPanel")->text(), info.CopiesText);
+    EXPECT_EQ(Panel(*window, "AutoClosePanel")->text(), "");
+    EXPECT_EQ(Panel(*window, "AutoPrintPanel")->text(), "");
+    EXPECT_EQ(Panel(*window, "PrintPercentPanel")->text(), "100%");
 
     window->AutoClose1Click();
     window->AutoPrint1Click();
-    EXPECT_EQ(window->Panels[2]->text(), "Auto Close");
-    EXPECT_EQ(window->Panels[3]->text(), "Auto Print");
+    EXPECT_EQ(Panel(*window, "AutoClosePanel")->text(), "Auto Close");
+    EXPECT_EQ(Panel(*window, "AutoPrintPanel")->text(), "Auto Print");
     window->AutoClose1Click();
-    EXPECT_EQ(window->Panels[2]->text(), "");
+    EXPECT_EQ(Panel(*window, "AutoClosePanel")->text(), "");
 }
 
 // A drop is always taken as a copy, even when the source proposes a move: a source told the file was moved

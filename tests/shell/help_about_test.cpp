@@ -5,6 +5,7 @@
 #include "shell/session_end.h"
 #include "support/help.h"
 #include "support/ui/compact_splash.h"
+#include "testlib/scoped_hook.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -21,7 +22,7 @@ namespace {
 
 QString HelpFolder()
 {
-    return GetPaths()->DataFolder("Help") + "Pictavo/";
+    return GetPaths().DataFolder("Help") + "Pictavo/";
 }
 
 // Whether the splash is on the screen while the window is being built, seen from inside its start-up wait.
@@ -42,16 +43,11 @@ bool SplashShownAtStart(const QStringList& arguments)
 
 class RecordedOpens {
 public:
-    RecordedOpens()
-        : FPrevious(SetDesktopOpener(
-              [this](const QString& target, const QString&, const QString&) { Targets << target; }))
-    {
-    }
-    ~RecordedOpens() { SetDesktopOpener(FPrevious); }
     QStringList Targets;
 
 private:
-    DesktopOpener FPrevious;
+    ScopedHook<DesktopOpener> FOpener{SetDesktopOpener,
+                                      [this](const QString& target, const QString&, const QString&) { Targets << target; }};
 };
 
 }  // namespace

@@ -18,6 +18,8 @@
 #include <QToolButton>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 #include <sys/wait.h>
 #include <gtest/gtest.h>
 
@@ -102,11 +104,6 @@ const std::vector<MenuRow>& MenuTable()
     return rows;
 }
 
-QAction* Item(const TForm1& window, const QString& name)
-{
-    return window.findChild<QAction*>(name);
-}
-
 // The items of a menu (or of the bar) by object name, in their order.
 QStringList ItemNames(const QList<QAction*>& actions)
 {
@@ -122,12 +119,12 @@ TEST(MainWindow, BuildsWithTitleReadyStatusAndNoPicture)
     auto window = MakeWindow();
     EXPECT_EQ(window->windowTitle(), "Pictavo");
     EXPECT_EQ(QApplication::applicationName(), "Pictavo");
-    EXPECT_EQ(window->Panels[5]->text(), "Ready");
+    EXPECT_EQ(Panel(*window, "StatusPanel")->text(), "Ready");
     EXPECT_FALSE(window->IsBusy());
     ASSERT_TRUE(window->Engine);
     EXPECT_FALSE(window->Engine->HasPicture());
-    EXPECT_TRUE(window->Timer1->isActive());
-    EXPECT_EQ(window->Timer1->interval(), 500);
+    EXPECT_TRUE(Part<QTimer>(*window, "Timer1")->isActive());
+    EXPECT_EQ(Part<QTimer>(*window, "Timer1")->interval(), 500);
     EXPECT_TRUE(errors.Messages.empty());
 }
 
@@ -203,16 +200,16 @@ TEST(MainWindow, ButtonsSitInSixGroupsWithTagsAndHints)
                            "Mirror", "Flip", "Rotate 90", "Center", "Help"};
     for (int i = 0; i < TForm1::kButtonCount; ++i) {
         SCOPED_TRACE(i + 1);
-        const QToolButton* button = window->Buttons[i];
+        const QToolButton* button = Button(*window, i + 1);
         ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->parentWidget(), window->ButtonBar);
+        EXPECT_EQ(button->parentWidget(), Part(*window, "ButtonBar"));
         EXPECT_EQ(button->geometry(), QRect(lefts[i], 0, 25, 25));
         EXPECT_EQ(button->property("Tag").toInt(), i + 1);
         EXPECT_EQ(button->toolTip(), hints[i]);
         EXPECT_TRUE(button->autoRaise());
         EXPECT_FALSE(button->icon().isNull());
     }
-    EXPECT_EQ(window->ButtonBar->height(), 27);
+    EXPECT_EQ(Part(*window, "ButtonBar")->height(), 27);
 }
 
 // Every text a panel can show fits it whole, in the window's font and a larger one.
@@ -221,32 +218,33 @@ TEST(MainWindow, StatusBarPanelsFitTheirWidestTextsTheLastOneStretching)
     auto window = MakeWindow();
     window->resize(900, 400);
     window->show();
-    const std::array<QStringList, TForm1::kPanelCount> texts{{
-        {"No Printer", "210mm x 297mm", "432mm x 279mm"},
-        {"1 copy", "99 copies"},
-        {"Auto Close"},
-        {"Auto Print"},
-        {"100%", "0%"},
-        {"Ready", "Working..."},
-    }};
+    const std::vector<std::pair<const char*, QStringList>> texts{
+        {"PageSizePanel", {"No Printer", "210mm x 297mm", "432mm x 279mm"}},
+        {"CopiesPanel", {"1 copy", "99 copies"}},
+        {"AutoClosePanel", {"Auto Close"}},
+        {"AutoPrintPanel", {"Auto Print"}},
+        {"PrintPercentPanel", {"100%", "0%"}},
+        {"StatusPanel", {"Ready", "Working..."}},
+    };
     for (int pointSize : {0, 14}) {
         if (pointSize > 0) {
             QFont font = window->font();
             font.setPointSize(pointSize);
             window->setFont(font);
         }
-        for (int i = 0; i < TForm1::kPanelCount; ++i) {
-            QLabel* panel = window->Panels[i];
-            for (const QString& text : texts[i]) {
+        for (const auto& [name, shown] : texts) {
+            QLabel* panel = Panel(*window, name);
+            ASSERT_NE(panel, nullptr) << name;
+            for (const QString& text : shown) {
                 panel->setText(text);
                 QCoreApplication::processEvents();
-                EXPECT_LE(panel->sizeHint().width(), panel->width()) << i << " " << text.toStdString();
+                EXPECT_LE(panel->sizeHint().width(), panel->width()) << name << " " << text.toStdString();
             }
-            EXPECT_EQ(panel->parentWidget(), window->StatusBar1);
+            EXPECT_EQ(panel->parentWidget(), Part<QStatusBar>(*window, "StatusBar1"));
         }
-        EXPECT_LE(window->StatusBar1->minimumSizeHint().width(), window->width());
+        EXPECT_LE(Part<QStatusBar>(*window, "StatusBar1")->minimumSizeHint().width(), window->width());
     }
-    EXPECT_GT(window->Panels[5]->width(), 200);
+    EXPECT_GT(Panel(*window, "StatusPanel")->width(), 200);
 }
 
 // At least 430 x 300, and wide enough for the status bar's texts.
@@ -256,7 +254,7 @@ TEST(MainWindow, ResizingBelowTheMinimumSnapsBack)
     window->show();
     const int least = window->minimumWidth();
     EXPECT_GE(least, 430);
-    EXPECT_GE(least, window->StatusBar1->minimumSizeHint().width());
+    EXPECT_GE(least, Part<QStatusBar>(*window, "StatusBar1")->minimumSizeHint().width());
     window->resize(200, 100);
     QCoreApplication::processEvents();
     EXPECT_EQ(window->size(), QSize(least, 300));
@@ -279,7 +277,7 @@ TEST(MainWindow, EngineViewFillsTheClientAreaBelowTheBars)
     EXPECT_TRUE(view->isVisible());
     const QRect client = window->centralWidget()->geometry();
     EXPECT_EQ(view->width(), client.width());
-    EXPECT_EQ(view->y(), window->TopLine->height() + window->ButtonBar->height());
+    EXPECT_EQ(view->y(), Part(*window, "TopLine")->height() + Part(*window, "ButtonBar")->height());
     EXPECT_EQ(view->height(), client.height() - view->y());
 
     window->resize(800, 650);
@@ -291,13 +289,13 @@ TEST(MainWindow, EngineViewFillsTheClientAreaBelowTheBars)
     window->ButtonBar1Click();
     QCoreApplication::processEvents();
     EXPECT_FALSE(window->ButtonBarVisible());
-    EXPECT_EQ(view->y(), window->TopLine->height());
+    EXPECT_EQ(view->y(), Part(*window, "TopLine")->height());
 }
 
 TEST(MainWindow, CopiesItselfIntoTheStartMenuWithADesktopEntry)
 {
     auto window = MakeWindow();
-    const QString folder = GetPaths()->ProgramsFolder() + "Wendrel Enterprises/Fenwold/";
+    const QString folder = GetPaths().ProgramsFolder() + "Wendrel Enterprises/Fenwold/";
     const QFileInfo copy(folder + "Pictavo");
     ASSERT_TRUE(copy.isFile());
     EXPECT_TRUE(copy.isExecutable());
@@ -337,7 +335,7 @@ TEST(CommandLine, AMissingFileShowsFileNotFoundAndTheWindowStillBuilds)
     EXPECT_EQ(errors.Messages[0], "/nonexistent/picture.bmp: File not found");
     EXPECT_FALSE(window->Engine->HasPicture());
     EXPECT_EQ(window->windowTitle(), "Pictavo");
-    EXPECT_EQ(window->Panels[5]->text(), "Ready");
+    EXPECT_EQ(Panel(*window, "StatusPanel")->text(), "Ready");
 }
 
 // Every way of closing ends the process through the one shutdown routine.

@@ -22,9 +22,9 @@ namespace {
 class AnsweredDialog {
 public:
     explicit AnsweredDialog(QString pick = {})
-        : FPick(std::move(pick)), FPrevious(GetOpenHandler()->RunDialog)
+        : FPick(std::move(pick)), FPrevious(GetOpenHandler().RunDialog)
     {
-        GetOpenHandler()->RunDialog = [this](QFileDialog& dialog) {
+        GetOpenHandler().RunDialog = [this](QFileDialog& dialog) {
             StartFolders << QDir::cleanPath(dialog.directory().absolutePath());
             Parents << dialog.parentWidget();
             if (FPick.isEmpty())
@@ -33,7 +33,7 @@ public:
             return int(QDialog::Accepted);
         };
     }
-    ~AnsweredDialog() { GetOpenHandler()->RunDialog = FPrevious; }
+    ~AnsweredDialog() { GetOpenHandler().RunDialog = FPrevious; }
     QStringList StartFolders;
     QList<QWidget*> Parents;
 
@@ -128,7 +128,7 @@ TEST(OpenCommand, OpenFromStartButtonStartsInThePicturesFolder)
     auto window = MakeWindow();
     AnsweredDialog dialog;
     window->OpenfromStartButton1Click();
-    const QString pictures = GetPaths()->StartMenuFolder("Pictures");
+    const QString pictures = GetPaths().StartMenuFolder("Pictures");
     ASSERT_FALSE(pictures.isEmpty());
     ASSERT_EQ(dialog.StartFolders.size(), 1);
     EXPECT_EQ(dialog.StartFolders[0], QDir::cleanPath(pictures));
@@ -155,7 +155,7 @@ TEST(OpenCommand, TheDialogBelongsToTheWindowAndStartsBesideThePicture)
     ASSERT_EQ(dialog.Parents.size(), 1);
     EXPECT_EQ(dialog.Parents[0], window.get());
     EXPECT_EQ(dialog.StartFolders[0], QFileInfo(beach).absolutePath());
-    const QFileDialog* shown = GetOpenHandler()->Dialog(TDialogKind::OpenPreview);
+    const QFileDialog* shown = GetOpenHandler().Dialog(TDialogKind::OpenPreview);
     EXPECT_GE(shown->width(), 600);
     EXPECT_GE(shown->height(), 400);
 }
@@ -192,7 +192,7 @@ TEST(PrintToFile, WritesAPdfOrPngPageAndKeepsThePrinter)
         CapturedErrors errors;
         {
             AnsweredDialog dialog(folder + "/" + name);
-            window->RunShortcut(window->PrintToFile1);
+            window->RunShortcut(Item(*window, "PrintToFile1"));
         }
         EXPECT_TRUE(errors.Messages.empty()) << errors.Messages.front().toStdString();
         EXPECT_EQ(&platform::ActivePrinter(), printer);
@@ -210,8 +210,8 @@ TEST(PrintToFile, WritesAPdfOrPngPageAndKeepsThePrinter)
     // Without a picture the item is disabled, and its key does nothing.
     auto empty = MakeWindow();
     AnsweredDialog never(folder + "/never.pdf");
-    empty->RunShortcut(empty->PrintToFile1);
-    EXPECT_FALSE(empty->PrintToFile1->isEnabled());
+    empty->RunShortcut(Item(*empty, "PrintToFile1"));
+    EXPECT_FALSE(Item(*empty, "PrintToFile1")->isEnabled());
     EXPECT_TRUE(never.StartFolders.isEmpty());
 }
 

@@ -4,6 +4,7 @@
 #include "platform/printer.h"
 #include "shell/session_end.h"
 #include "shell/settings.h"
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 
 #include <QApplication>
@@ -39,12 +40,8 @@ void WriteSettings(const QByteArray& text)
 
 // A printer that keeps its number of copies, as a real one does; the default queue does not exist here.
 class FilePrinter {
-public:
-    FilePrinter() : FPrevious(platform::SetActivePrinter(platform::NewFilePrinter(NewTestFolder() + "/page.png"))) {}
-    ~FilePrinter() { platform::SetActivePrinter(std::move(FPrevious)); }
-
-private:
-    std::unique_ptr<platform::PrinterPort> FPrevious;
+    ScopedHook<std::unique_ptr<platform::PrinterPort>> FPort{platform::SetActivePrinter,
+                                                              platform::NewFilePrinter(NewTestFolder() + "/page.png")};
 };
 
 class Settings : public testing::Test {
@@ -135,7 +132,7 @@ TEST_F(Settings, ASaveThenALoadGivesBackEveryValueInTheFilesOrder)
         info.ZoomXY = 300;
         engine.SetInfo(info);
         window->resize(640, 480);
-        engine.SetViewSize(1);
+        engine.SetViewSize(kViewCloseUp);
         engine.SetBackground(0x123456, true);
         window->AutoRotate = false;
         window->SaveSettingsIfAllowed();

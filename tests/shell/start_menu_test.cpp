@@ -41,7 +41,7 @@ QString EntryValue(const QString& text, const QString& key)
 
 QString FenwoldFolder()
 {
-    return GetPaths()->StartMenuFolder("Fenwold");
+    return GetPaths().StartMenuFolder("Fenwold");
 }
 
 // Sets XDG_DATA_DIRS for one test and puts the old value back.
@@ -95,7 +95,7 @@ TEST(StartMenuCopy, CopiesTheProgramOnlyWhenItDiffers)
     ASSERT_EQ(ReadFile(target), ReadFile(program));
     EXPECT_EQ(EntryValue(QString::fromUtf8(ReadFile(target + ".desktop")), "Exec"),
               DesktopEntryText(target).section("\nExec=", 1).section('\n', 0, 0));
-    EXPECT_TRUE(QFileInfo::exists(GetPaths()->WindowsFolder() + "icons/hicolor/scalable/apps/pictavo.svg"));
+    EXPECT_TRUE(QFileInfo::exists(GetPaths().WindowsFolder() + "icons/hicolor/scalable/apps/pictavo.svg"));
 
     // An unchanged program is left alone: its old time stays.
     const QDateTime old = QDateTime::fromSecsSinceEpoch(946684800);
@@ -146,7 +146,7 @@ TEST(StartMenuCopy, AnInstalledProgramIsNotCopied)
 // Links planted where the copy and its entry go are replaced; what they pointed at keeps its bytes and mode.
 TEST(StartMenuCopy, PlantedLinksAreReplacedNotWrittenThrough)
 {
-    const QString folder = GetPaths()->StartMenuFolder("Fenwold");
+    const QString folder = GetPaths().StartMenuFolder("Fenwold");
     ASSERT_FALSE(folder.isEmpty());
     const QString victim = NewTestFolder() + "/victim";
     {

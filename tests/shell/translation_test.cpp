@@ -8,6 +8,7 @@
 #include "shell/menu_tree.h"
 #include "support/language.h"
 #include "support/language_table.h"
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 
 #include <QAction>
@@ -26,7 +27,7 @@ namespace {
 // earlier in the suite are dropped, as a fresh program has none before its table is in place.
 class GermanInstalled {
 public:
-    GermanInstalled() : FPath(GetPaths()->DataFolder("Settings") + TLanguage::kFileName)
+    GermanInstalled() : FPath(GetPaths().DataFolder("Settings") + TLanguage::kFileName)
     {
         QFile table(TestDataPath() + "/../../translations/de.tsv");
         EXPECT_TRUE(table.open(QIODevice::ReadOnly));
@@ -62,15 +63,15 @@ TEST(Translation, WithTheGermanFileEveryCaptionTheWindowBuildsIsGerman)
 {
     GermanInstalled german;
     auto window = MakeWindow();
-    EXPECT_EQ(window->File1->text(), "&Datei");
+    EXPECT_EQ(Item(*window, "File1")->text(), "&Datei");
     // The key shown after a tab is no part of the caption.
-    EXPECT_EQ(window->Exit1->text().section(u'\t', 0, 0), "&Beenden");
+    EXPECT_EQ(Item(*window, "Exit1")->text().section(u'\t', 0, 0), "&Beenden");
     EXPECT_EQ(window->findChild<QAction*>("Rotate1")->text(), "Nach rechts &drehen");
     EXPECT_EQ(window->findChild<QAction*>("N901")->text().section(u'\t', 0, 0), "&90");
     EXPECT_EQ(window->findChild<QMenu*>("File1")->title(), "&Datei");
-    EXPECT_EQ(window->Buttons[0]->toolTip(), "Drucken");
-    EXPECT_EQ(window->Buttons[1]->toolTip(), QString::fromUtf8("Druckereinrichtung..."));
-    EXPECT_EQ(window->Panels[5]->text(), "Bereit");
+    EXPECT_EQ(Button(*window, 1)->toolTip(), "Drucken");
+    EXPECT_EQ(Button(*window, 2)->toolTip(), QString::fromUtf8("Druckereinrichtung..."));
+    EXPECT_EQ(Panel(*window, "StatusPanel")->text(), "Bereit");
     EXPECT_TRUE(window->OpenSettings.Filter.startsWith("Alle Bilder|*.BMP;"));
     EXPECT_TRUE(window->OpenSettings.Filter.contains(QString::fromUtf8("|Geräteunabhängige Bitmap (*.dib)|")));
     EXPECT_EQ(ScaleCaptions().value(2), "An Seite anpassen");
@@ -85,7 +86,7 @@ TEST(Translation, WithTheGermanFileEveryCaptionTheWindowBuildsIsGerman)
     QCoreApplication::removeTranslator(&toolkit);
 
     CapturedErrors errors;
-    GetGeneral()->ShowError("File not found");
+    GetGeneral().ShowError("File not found");
     ASSERT_EQ(errors.Messages.size(), 1u);
     EXPECT_EQ(errors.Messages[0], "Datei nicht gefunden");
 }
@@ -100,13 +101,14 @@ TEST(Translation, MenusAreTranslatedParentFirstAndSeparatorsAreNeverLookedUp)
     file->addAction("-");
     file->addAction("E&xit");
     QStringList asked;
-    SetTranslator([&](const QString& text) {
-        asked << text;
-        return "<" + text + ">";
-    });
-    TranslateMenu(bar.actions().value(0));
-    TranslateMenu(nullptr);
-    ReleaseTranslator();
+    {
+        const ScopedHook translator(SwapTranslator, [&](const QString& text) {
+            asked << text;
+            return "<" + text + ">";
+        });
+        TranslateMenu(bar.actions().value(0));
+        TranslateMenu(nullptr);
+    }
     EXPECT_EQ(asked, QStringList({"&File", "&Open", "&Recent", "&1", "E&xit"}));
     EXPECT_EQ(file->title(), "<&File>");
     EXPECT_EQ(file->actions().value(3)->text(), "-");

@@ -3,6 +3,7 @@
 #include "support/carrier.h"
 #include "support/help.h"
 #include "support_test_util.h"
+#include "testlib/scoped_hook.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -32,18 +34,18 @@ class Help : public testing::Test {
 protected:
     void SetUp() override
     {
-        FPrevious = SetDesktopOpener([this](const QString& target, const QString&, const QString& folder) {
+        FOpener.emplace(SetDesktopOpener, [this](const QString& target, const QString&, const QString& folder) {
             Opened << target;
             Folders << folder;
         });
     }
-    void TearDown() override { SetDesktopOpener(FPrevious); }
+    void TearDown() override { FOpener.reset(); }
 
     QStringList Opened;
     QStringList Folders;
 
 private:
-    DesktopOpener FPrevious;
+    std::optional<ScopedHook<DesktopOpener>> FOpener;
 };
 
 }  // namespace
@@ -57,7 +59,7 @@ TEST_F(Help, WritesThePagesOnceOpensThePageAndRemovesEverythingAtTheEnd)
         EXPECT_EQ(carrier.size(), QSize(1, 1));
         EXPECT_EQ(help.Box.Count(), 3);
         folder = help.HelpFolder();
-        EXPECT_EQ(folder, GetPaths()->DataFolder("Help") + "Pictavo/");
+        EXPECT_EQ(folder, GetPaths().DataFolder("Help") + "Pictavo/");
         ASSERT_TRUE(help.ShowPage("index.html"));
         EXPECT_EQ(Opened, QStringList{folder + "index.html"});
         EXPECT_EQ(Folders, QStringList{folder.chopped(1)});
@@ -116,7 +118,7 @@ TEST_F(Help, ADamagedCarrierLeavesNothingToShow)
 // A process that ends early, without the window's shutdown, still takes the pages away.
 TEST_F(Help, PagesGoAlsoWhenTheProcessExitsEarly)
 {
-    const QString folder = GetPaths()->DataFolder("Help") + "Early/";
+    const QString folder = GetPaths().DataFolder("Help") + "Early/";
     EXPECT_EXIT(
         {
             QImage carrier = Carrier(Pages());

@@ -262,7 +262,7 @@ TEST(LanguageTable, ExportImportRoundTripsAndRefusesWhatLatin1CannotHold)
 TEST(LanguageService, TranslateUsesTheSettingsFolderFileUntilReleased)
 {
     TLanguage german = Table({{"Ready", "Bereit"}});
-    const QString path = GetPaths()->DataFolder("Settings") + TLanguage::kFileName;
+    const QString path = GetPaths().DataFolder("Settings") + TLanguage::kFileName;
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(german.WriteStream());

@@ -104,7 +104,7 @@ TPictavo::TPictavo(QObject* parent) : QObject(parent)
     FPicture = QImage(0, 0, kFormat24);
     FPreview = QImage(0, 0, kFormat24);
     SetPrintMemory(kDefaultPrintMemory);
-    SetViewSize(0);
+    SetViewSize(kViewOverall);
     SetDefaults();
     FScrollBox->installEventFilter(this);
     FToolbarPanel->installEventFilter(this);
@@ -145,6 +145,7 @@ void TPictavo::BuildWindows()
     layout->setSpacing(0);
 
     FScrollBox = new QScrollArea(FForm);
+    FScrollBox->setObjectName("ScrollBox");
     FScrollBox->setFrameStyle(QFrame::Box | QFrame::Plain);
     FScrollBox->setLineWidth(1);
     FScrollBox->setWidgetResizable(false);
@@ -154,15 +155,20 @@ void TPictavo::BuildWindows()
     layout->addWidget(FScrollBox, 1);
 
     FSurround = NewPanel(nullptr, kGrey);
+    FSurround->setObjectName("Surround");
     FFrame = NewPanel(FSurround, kBlack);
+    FFrame->setObjectName("Frame");
     FPage = new TPictavoPage(*this, FSurround);
+    FPage->setObjectName("Page");
     SetColor(FPage, kWhite);
     FScrollBox->setWidget(FSurround);
 
     FToolbarPanel = new QWidget(FForm);
+    FToolbarPanel->setObjectName("ToolbarPanel");
     FToolbarPanel->setFixedHeight(kToolbarHeight);
     layout->addWidget(FToolbarPanel);
     FToolbarForm = new QWidget(FToolbarPanel);
+    FToolbarForm->setObjectName("ToolbarForm");
 }
 
 void TPictavo::HidePanel()
@@ -184,10 +190,10 @@ void TPictavo::SetDefaults()
     FUseBackColor = false;
     FInfo.PrintPercent = 100;
     FInfo.Temporary = false;
-    FInfo.Quality = 0;
+    FInfo.Quality = kQualityLow;
     FInfo.Scale = kScaleFitToPage;
     FInfo.Position = kPositionCenter;
-    FInfo.Orientation = 0;
+    FInfo.Orientation = kOrientationPortrait;
     FInfo.ScaleX = FInfo.ScaleY = 1.0L;
     FInfo.ZoomX = FInfo.ZoomY = 0;
     FInfo.X = FInfo.Y = 0;
@@ -246,13 +252,11 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
                 }
             };
         FFullSize = QSize();
-        const TOpenImage* registry = GetOpenImage();
-        if (!registry)
-            throw std::bad_alloc();
-        if (registry->Collection->IndexOfFile(fileName) == -1) {
+        const TOpenImage& registry = GetOpenImage();
+        if (registry.Collection->IndexOfFile(fileName) == -1) {
             // The registry's own text for a name it has no reader for is its table's; a person needs another.
             SetFileError(fileName, "Unsupported format");
-        } else if (registry->OpenFile(info)) {
+        } else if (registry.OpenFile(info)) {
             if (!SetPixelFormat24(FPicture))
                 throw std::bad_alloc();
             if (info.FullSize.isValid() && info.FullSize != FPicture.size())
@@ -302,7 +306,7 @@ void TPictavo::Refresh()
 
 void TPictavo::SetViewSize(int size)
 {
-    FViewSize = std::clamp(size, 0, 1);
+    FViewSize = std::clamp<int>(size, kViewOverall, kViewCloseUp);
     Changed();
     Refresh();
 }
@@ -568,7 +572,7 @@ void TPictavo::SetAutoClose(bool flag)
 void TPictavo::ShowLastError() const
 {
     if (LastErrorFile.isEmpty() || LastError != LastFileReason) {
-        GetGeneral()->ShowError(LastError);
+        GetGeneral().ShowError(LastError);
         return;
     }
     QString reason = Translate(LastError);
@@ -579,7 +583,7 @@ void TPictavo::ShowLastError() const
         if (dot >= 0)
             reason += " (" + name.mid(dot) + ")";
     }
-    GetGeneral()->ShowError(FileMessage(LastErrorFile, reason));
+    GetGeneral().ShowError(FileMessage(LastErrorFile, reason));
 }
 
 // ---- Events ------------------------------------------------------------------------------------------------------------

@@ -27,7 +27,7 @@ class TPictavoPage;
 
 // The image engine: owns the current picture and shows it on a print preview of the printer's page, laid out
 // exactly as it will print. It is not a widget itself: it builds its own borderless form, which the host docks
-// (reparent Form() into the client area, show it, then SetViewSize(0) and Refresh()).
+// (reparent Form() into the client area, show it, then SetViewSize(kViewOverall) and Refresh()).
 //
 // Operations that can fail return false and leave the reason in LastError; none lets an exception out.
 class TPictavo : public QObject {
@@ -69,7 +69,7 @@ public:
     void Refresh();
     void LayoutPage();
     void PaintPage();  // repaints the sheet now (when it is on screen)
-    void SetViewSize(int size);  // 0 "Overall", 1 "Close Up"
+    void SetViewSize(int size);  // kViewOverall or kViewCloseUp
     int ViewSize() const { return FViewSize; }
 
     const TPictavoInfo* Info() const { return &FInfo; }
@@ -139,12 +139,6 @@ public:
 
     // ---- State read by the host, the other engine parts and tests ---------------------------------------------
 
-    QScrollArea* ScrollBox() const { return FScrollBox; }
-    QWidget* Surround() const { return FSurround; }
-    QWidget* Frame() const { return FFrame; }
-    QWidget* Page() const;
-    QWidget* ToolbarPanel() const { return FToolbarPanel; }
-    QWidget* ToolbarForm() const { return FToolbarForm; }
     const TBitmap& Picture() const { return FPicture; }
     // The picture's size as laid out: its full size, also when a print-only run decoded a reduced copy.
     QSize PictureSize() const;
@@ -193,6 +187,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The form's parts; tests find them by their object names.
+    QWidget* Page() const;
     // printOnly: the picture will only be printed, at the current settings, so a reduced copy may be decoded.
     bool OpenPicture(const QString& fileName, bool printOnly);
     // The picture's size on the first attempt's page bitmap, for a picture of the given full size.
@@ -268,7 +264,7 @@ private:
     std::int32_t FBackColor = 0x00FF0000;
     bool FUseBackColor = false;
     TPictavoInfo FInfo;
-    std::int32_t FViewSize = 0;
+    std::int32_t FViewSize = kViewOverall;
     std::int32_t FPrintMemory = 0;
     std::int32_t FPrintWidth = 2000;
     std::int32_t FPrintHeight = 2500;

@@ -145,7 +145,7 @@ bool TPictavo::PrinterSetup()
         if (!printer.Setup(FForm))
             return false;
         // Read back directly: the dialog already changed the printer, so SetInfo must not set it again.
-        FInfo.Orientation = std::uint8_t(printer.Orientation() == 1 ? 1 : 0);
+        FInfo.Orientation = printer.Orientation() == kOrientationLandscape ? kOrientationLandscape : kOrientationPortrait;
         Refresh();
         return true;
     } catch (...) {
@@ -199,9 +199,9 @@ QSize TPictavo::PrintedPictureSize(QSize fullSize) const
 std::int32_t TPictavo::QualitySize(const TPictavoInfo& info, std::int32_t value) const
 {
     switch (info.Quality) {
-    case 0:
+    case kQualityLow:
         return value / 4;
-    case 1:
+    case kQualityMedium:
         return value / 2;
     default:
         return value;

@@ -341,7 +341,7 @@ void TPictavo::UpdateReadout()
     const QColor normal = FPositionLabel->palette().color(QPalette::WindowText);
     SetTextColor(FReadoutResolution, readout.Soft ? ColorFromValue(kWarningColor) : normal);
     QString hint = ReadoutHint(readout);
-    if (readout.Reduced && FInfo.Quality < 2)
+    if (readout.Reduced && FInfo.Quality < kQualityHigh)
         hint += "\n" + Translate("A higher quality prints more of the picture's detail.");
     FReadoutResolution->setToolTip(hint);
 }

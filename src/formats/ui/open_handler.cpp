@@ -1,6 +1,7 @@
 #include "formats/ui/open_handler.h"
 
 #include "common/paths.h"
+#include "common/services.h"
 #include "formats/open_image.h"
 
 #include <QAbstractItemView>
@@ -58,8 +59,7 @@ bool TPicturePreview::ShowFile(const QString& fileName)
 {
     QImage picture;
     TImageInfoRec info{fileName, 24, 0x00FFFFFF, {}, &picture};
-    TOpenImage* registry = GetOpenImage();
-    const bool opened = registry && QFileInfo(fileName).isFile() && registry->OpenFile(info);
+    const bool opened = QFileInfo(fileName).isFile() && GetOpenImage().OpenFile(info);
     FPicture = opened ? std::move(picture) : QImage();
     ShowScaled();
     return opened;
@@ -289,17 +289,11 @@ THandlerHolder& Holder()
 
 }  // namespace
 
-TOpenHandler* GetOpenHandler()
+TOpenHandler& GetOpenHandler()
 {
-    THandlerHolder& holder = Holder();
-    if (!holder.Handler && qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        try {
-            holder.Handler = std::make_unique<TOpenHandler>();
-        } catch (...) {
-            return nullptr;
-        }
-    }
-    return holder.Handler.get();
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        qFatal("The file dialogs need a QApplication");
+    return CreatedOnce(Holder().Handler);
 }
 
 void FreeOpenHandler()

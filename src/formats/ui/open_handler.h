@@ -47,7 +47,7 @@ class TPicturePreview : public QLabel {
     Q_OBJECT
 public:
     explicit TPicturePreview(QWidget* parent = nullptr);
-    // Loads the file through GetOpenImage()->OpenFile; an unreadable file or a folder clears the pane.
+    // Loads the file through GetOpenImage().OpenFile; an unreadable file or a folder clears the pane.
     bool ShowFile(const QString& fileName);
     const QImage& Picture() const { return FPicture; }
 
@@ -88,7 +88,7 @@ private:
     std::array<QPointer<QFileDialog>, 4> FDialogs;
 };
 
-// The program-wide dialog service, created on first use.
-TOpenHandler* GetOpenHandler();
+// The program-wide dialog service, created on first use; it needs the QApplication.
+TOpenHandler& GetOpenHandler();
 // Frees the dialog service at program end, after FreeOpenImage and while the application object lives.
 void FreeOpenHandler();

@@ -118,8 +118,7 @@ bool LoadInstallSource(const QString& what, TLanguage& language, QString& error)
 
 QString InstalledPath()
 {
-    TPaths* paths = GetPaths();
-    return paths ? paths->DataFolder("Settings") + TLanguage::kFileName : QString();
+    return GetPaths().DataFolder("Settings") + TLanguage::kFileName;
 }
 
 int Run(const QStringList& args)
@@ -155,8 +154,7 @@ int Run(const QStringList& args)
     }
     if (command == "uninstall" && args.size() == 1) {
         const QString target = InstalledPath();
-        TPaths* paths = GetPaths();
-        if (!paths || !paths->DeleteFileForced(target))
+        if (!GetPaths().DeleteFileForced(target))
             return Fail(target + ": cannot be removed");
         std::printf("Pictavo speaks English from its next start.\n");
         return 0;

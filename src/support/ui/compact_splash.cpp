@@ -156,7 +156,7 @@ void TCompactSplash::Show(int mode)
         Window->setFixedSize(Picture->pixmap().size());
         SetLineTexts();
         LayOutLines();
-        GetGeneral()->CentreForm(Window.get());
+        GetGeneral().CentreForm(Window.get());
         if (mode == 0)
             Window->show();
         else
@@ -198,7 +198,7 @@ void TCompactSplash::LabelClick(QLabel* label)
         QApplication::setOverrideCursor(Qt::WaitCursor);
         SetLabelColor(label, QColor(255, 0, 0));
         QCoreApplication::processEvents();
-        GetPaths()->OpenWithShell(label->text(), "");
+        GetPaths().OpenWithShell(label->text(), "");
         QApplication::restoreOverrideCursor();
     }
     SetLabelColor(label, FontColor);

@@ -3,6 +3,7 @@
 #include "engine/ui/pictavo.h"
 
 #include <QApplication>
+#include <QScrollArea>
 #include <QEvent>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -39,7 +40,7 @@ protected:
         Engine->Form()->show();
         Host->resize(520, 700);
         Host->show();
-        Engine->SetViewSize(0);
+        Engine->SetViewSize(kViewOverall);
         Engine->Refresh();
         QApplication::processEvents();
     }
@@ -49,6 +50,17 @@ protected:
         Engine.reset();
         Host.reset();
     }
+
+    // The engine's widgets, found by their object names.
+    template <class T = QWidget>
+    T* Part(const char* name) const
+    {
+        return Engine->Form()->findChild<T*>(name);
+    }
+    QScrollArea* ScrollBox() const { return Part<QScrollArea>("ScrollBox"); }
+    QWidget* Page() const { return Part("Page"); }
+    QWidget* ToolbarPanel() const { return Part("ToolbarPanel"); }
+    QWidget* ToolbarForm() const { return Part("ToolbarForm"); }
 
     std::unique_ptr<QWidget> Host;
     std::unique_ptr<TPictavo> Engine;

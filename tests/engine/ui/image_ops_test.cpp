@@ -121,7 +121,7 @@ TEST_F(ImageOpsTest, QuarterTurnLaysThePageOutAgainWhileAHalfTurnOnlyRepaints)
 
     int changes = 0;
     Engine->OnChange = [&changes](TPictavo*) { ++changes; };
-    TPaintCounter paints(Engine->Page());
+    TPaintCounter paints(Page());
 
     ASSERT_TRUE(Engine->Rotate(90));
     EXPECT_GT(changes, 0);

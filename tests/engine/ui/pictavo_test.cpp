@@ -2,6 +2,7 @@
 
 #include "common/general.h"
 #include "platform/color_dialog.h"
+#include "testlib/scoped_hook.h"
 #include "testlib/test_env.h"
 #include "engine/ui/docked_engine.h"
 
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -38,7 +40,7 @@ protected:
         QApplication::processEvents();
     }
 
-    QImage Sheet() const { return Engine->Page()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage Sheet() const { return Page()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
     void Open(const char* name) { ASSERT_TRUE(Engine->OpenPicture(TestDataPath(QString("engine/") + name))) << qPrintable(Engine->LastError); }
 
@@ -52,8 +54,8 @@ protected:
     void Mouse(QEvent::Type type, QPoint at, Qt::MouseButton button)
     {
         const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-        QMouseEvent event(type, at, Engine->Page()->mapToGlobal(at), button, buttons, Qt::NoModifier);
-        QApplication::sendEvent(Engine->Page(), &event);
+        QMouseEvent event(type, at, Page()->mapToGlobal(at), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(Page(), &event);
     }
 
 };
@@ -96,16 +98,16 @@ TEST_F(EngineTest, SheetKeepsThePageProportionsInsideItsFrame)
 {
     for (const QSize size : {QSize(520, 700), QSize(900, 500), QSize(300, 900)}) {
         Resize(size.width(), size.height());
-        const QWidget* page = Engine->Page();
+        const QWidget* page = Page();
         EXPECT_NEAR(double(page->height()) / page->width(), 1.25, 0.01) << size.width() << "x" << size.height();
-        EXPECT_EQ(Engine->Frame()->geometry(), page->geometry().adjusted(-2, -2, 2, 2));
+        EXPECT_EQ(Part("Frame")->geometry(), page->geometry().adjusted(-2, -2, 2, 2));
         EXPECT_EQ(page->pos(), QPoint(10, 10));
         EXPECT_DOUBLE_EQ(double(Engine->PreviewScaleX()), double(page->width()) / 2400);
     }
     // A window wider than the sheet centres it horizontally and keeps it at the top.
     Resize(900, 500);
-    const QRect surround = Engine->Surround()->geometry();
-    const int viewport = Engine->ScrollBox()->viewport()->width();
+    const QRect surround = Part("Surround")->geometry();
+    const int viewport = ScrollBox()->viewport()->width();
     EXPECT_NEAR(surround.left(), (viewport - surround.width()) / 2, 1);
     EXPECT_EQ(surround.top(), 0);
 }
@@ -113,18 +115,18 @@ TEST_F(EngineTest, SheetKeepsThePageProportionsInsideItsFrame)
 TEST_F(EngineTest, PortraitPageInANarrowWindowOverflowsSidewaysAndCloseUpDoubles)
 {
     Resize(200, 700);
-    EXPECT_GT(Engine->Surround()->width(), Engine->ScrollBox()->viewport()->width());
-    EXPECT_EQ(Engine->ScrollBox()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_GT(Part("Surround")->width(), ScrollBox()->viewport()->width());
+    EXPECT_EQ(ScrollBox()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 
     Resize(520, 700);
-    const int overall = Engine->Page()->width();
-    EXPECT_EQ(Engine->ScrollBox()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    Engine->SetViewSize(1);
-    EXPECT_EQ(Engine->ViewSize(), 1);
-    EXPECT_GT(Engine->Page()->width(), overall * 3 / 2);
-    EXPECT_EQ(Engine->ScrollBox()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    const int overall = Page()->width();
+    EXPECT_EQ(ScrollBox()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    Engine->SetViewSize(kViewCloseUp);
+    EXPECT_EQ(Engine->ViewSize(), kViewCloseUp);
+    EXPECT_GT(Page()->width(), overall * 3 / 2);
+    EXPECT_EQ(ScrollBox()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     Engine->SetViewSize(7);  // clamped to "Close Up"
-    EXPECT_EQ(Engine->ViewSize(), 1);
+    EXPECT_EQ(Engine->ViewSize(), kViewCloseUp);
 }
 
 TEST_F(EngineTest, EmptyEnginePaintsOnlyBackground)
@@ -136,7 +138,7 @@ TEST_F(EngineTest, EmptyEnginePaintsOnlyBackground)
 
 TEST_F(EngineTest, SameBackgroundTwiceDoesNotRepaint)
 {
-    TPaintCounter paints(Engine->Page());
+    TPaintCounter paints(Page());
     Engine->SetBackground(0x00123456, true);
     const int first = paints.Count;
     EXPECT_GE(first, 1);
@@ -150,7 +152,7 @@ TEST_F(EngineTest, ChosenBackgroundIsUsedAndCancelKeepsTheOldOne)
 {
     std::int32_t offered = -1;
     std::optional<std::int32_t> answer = 0x000000FF;  // red
-    const platform::ColorChooser previous = platform::SetColorChooser([&](std::int32_t initial) {
+    const ScopedHook chooser(platform::SetColorChooser, [&](std::int32_t initial) {
         offered = initial;
         return answer;
     });
@@ -163,7 +165,6 @@ TEST_F(EngineTest, ChosenBackgroundIsUsedAndCancelKeepsTheOldOne)
     Engine->ChooseBackground();
     EXPECT_EQ(offered, 0x000000FF);
     EXPECT_EQ(Engine->BackgroundColor(), 0x000000FF);
-    platform::SetColorChooser(previous);
 }
 
 TEST_F(EngineTest, OpeningAMissingFileChangesNothing)
@@ -172,7 +173,7 @@ TEST_F(EngineTest, OpeningAMissingFileChangesNothing)
     Engine->SetUndo("FLIP", 0);
     int changes = 0;
     Engine->OnChange = [&changes](TPictavo*) { ++changes; };
-    TPaintCounter paints(Engine->Page());
+    TPaintCounter paints(Page());
     EXPECT_FALSE(Engine->OpenPicture(TestDataPath("engine/no such picture.bmp")));
     EXPECT_EQ(Engine->LastError, "File not found");
     EXPECT_FALSE(Engine->OpenPicture(TestDataPath("engine")));  // a folder is no picture file
@@ -199,7 +200,7 @@ TEST_F(EngineTest, OpeningAPictureLaysItOutAndClearsUndo)
     const QImage sheet = Sheet();
     EXPECT_EQ(sheet.pixel(1, 1), kRed);
     EXPECT_EQ(sheet.pixel(sheet.width() - 2, sheet.height() - 2), kBlue);
-    EXPECT_EQ(Engine->Preview().size(), Engine->Page()->size());
+    EXPECT_EQ(Engine->Preview().size(), Page()->size());
     EXPECT_FALSE(Engine->PreviewDirty());
 }
 
@@ -243,18 +244,18 @@ TEST_F(EngineTest, PreviewHoldsOnlyWhatShows)
     });
     Engine->PaintPage();
     EXPECT_FALSE(Engine->PreviewDirty());
-    EXPECT_LE(Engine->Preview().width(), Engine->Page()->width());
-    EXPECT_LE(Engine->Preview().height(), Engine->Page()->height());
+    EXPECT_LE(Engine->Preview().width(), Page()->width());
+    EXPECT_LE(Engine->Preview().height(), Page()->height());
 
     // "Close Up" makes the sheet larger than the window: only the part in the scroll area is stretched.
     Apply([](TPictavoInfo& info) { info.Scale = kScaleFitToPage; });
-    Engine->SetViewSize(1);
+    Engine->SetViewSize(kViewCloseUp);
     QApplication::processEvents();
-    const QSize viewport = Engine->ScrollBox()->viewport()->size();
+    const QSize viewport = ScrollBox()->viewport()->size();
     EXPECT_LE(Engine->Preview().width(), viewport.width());
     EXPECT_LE(Engine->Preview().height(), viewport.height());
-    EXPECT_LT(Engine->Preview().width(), Engine->Page()->width());
-    Engine->ScrollBox()->horizontalScrollBar()->setValue(Engine->ScrollBox()->horizontalScrollBar()->maximum());
+    EXPECT_LT(Engine->Preview().width(), Page()->width());
+    ScrollBox()->horizontalScrollBar()->setValue(ScrollBox()->horizontalScrollBar()->maximum());
     QApplication::processEvents();
     const QImage sheet = Sheet();  // all of it, scrolled out parts included
     EXPECT_EQ(sheet.pixel(1, 1), kRed);
@@ -294,11 +295,11 @@ TEST_F(EngineTest, SetInfoClampsCodesAndCutsTheName)
     EXPECT_EQ(info.Name.size(), 32);
     EXPECT_EQ(info.Title, QString(32, u'x') + " - Pictavo");
     EXPECT_EQ(info.JobTitle, QString(32, u'x') + " - Pictavo [High, 1 copy]");
-    EXPECT_EQ(info.Quality, 2);
+    EXPECT_EQ(info.Quality, kQualityHigh);
     EXPECT_EQ(info.Scale, kScaleCustomFixed);
     EXPECT_EQ(info.Position, kPositionCustom);
-    EXPECT_EQ(info.Orientation, 1);
-    EXPECT_EQ(Engine->Page()->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(info.Orientation, kOrientationLandscape);
+    EXPECT_EQ(Page()->cursor().shape(), Qt::PointingHandCursor);
 }
 
 TEST_F(EngineTest, PaintFailureIsFlaggedAndClearedByTheNextGoodPaint)
@@ -310,11 +311,11 @@ TEST_F(EngineTest, PaintFailureIsFlaggedAndClearedByTheNextGoodPaint)
     });
     Sheet();
     EXPECT_EQ(Engine->PaintFailed(), 0);
-    EXPECT_LE(Engine->Preview().width(), Engine->Page()->width());
+    EXPECT_LE(Engine->Preview().width(), Page()->width());
     Apply([](TPictavoInfo& info) { info.ZoomX = -5000; });  // below -3200 the size turns negative
     Sheet();
     EXPECT_EQ(Engine->PaintFailed(), 1);
-    const QLabel* caption = Engine->ToolbarForm()->findChild<QLabel*>("ScaleLabel");
+    const QLabel* caption = ToolbarForm()->findChild<QLabel*>("ScaleLabel");
     EXPECT_EQ(caption->palette().color(QPalette::WindowText), QColor(Qt::red));
     Apply([](TPictavoInfo& info) { info.ZoomX = 0; });
     Sheet();
@@ -324,8 +325,8 @@ TEST_F(EngineTest, PaintFailureIsFlaggedAndClearedByTheNextGoodPaint)
 
 TEST_F(EngineTest, DraggingACustomPlacedPicture)
 {
-    Resize(520, 620 + 2 + Engine->ToolbarPanel()->height());  // a sheet 480 wide for the 2400-pixel page
-    ASSERT_EQ(Engine->Page()->width(), 480);
+    Resize(520, 620 + 2 + ToolbarPanel()->height());  // a sheet 480 wide for the 2400-pixel page
+    ASSERT_EQ(Page()->width(), 480);
     Open("wide_40x20.bmp");
     Apply([](TPictavoInfo& info) {
         info.Scale = kScaleAsIs;
@@ -388,12 +389,12 @@ TEST_F(EngineTest, ToolbarGoesOnTopOrBottom)
     Engine->SetToolbarOnTop(true);
     QApplication::processEvents();
     EXPECT_TRUE(Engine->ToolbarOnTop());
-    EXPECT_EQ(Engine->ToolbarPanel()->y(), 0);
-    EXPECT_GT(Engine->ScrollBox()->y(), 0);
+    EXPECT_EQ(ToolbarPanel()->y(), 0);
+    EXPECT_GT(ScrollBox()->y(), 0);
     Engine->SetToolbarOnTop(false);
     QApplication::processEvents();
-    EXPECT_EQ(Engine->ScrollBox()->y(), 0);
-    EXPECT_EQ(Engine->ToolbarPanel()->geometry().bottom(), Engine->Form()->height() - 1);
+    EXPECT_EQ(ScrollBox()->y(), 0);
+    EXPECT_EQ(ToolbarPanel()->geometry().bottom(), Engine->Form()->height() - 1);
 }
 
 TEST_F(EngineTest, FlagsAnnounceOnlyRealChanges)
@@ -426,18 +427,18 @@ protected:
     void SetUp() override
     {
         EngineTest::SetUp();
-        Previous = SetErrorBox([this](const QString& message, const QString&) { Errors << message; });
+        Box.emplace(SetErrorBox, [this](const QString& message, const QString&) { Errors << message; });
         Engine->OnAutoPrinted = [this](TPictavo*) { ++AutoPrinted; };
     }
     void TearDown() override
     {
-        SetErrorBox(Previous);
+        Box.reset();
         EngineTest::TearDown();
     }
 
     QStringList Errors;
     int AutoPrinted = 0;
-    ErrorBox Previous;
+    std::optional<ScopedHook<ErrorBox>> Box;
     const QString Picture = TestDataPath("engine/wide_40x20.bmp");
 };
 

@@ -20,7 +20,7 @@ protected:
     template <typename T>
     T* Control(const char* name) const
     {
-        T* control = Engine->ToolbarForm()->findChild<T*>(name);
+        T* control = ToolbarForm()->findChild<T*>(name);
         EXPECT_NE(control, nullptr) << name;
         return control;
     }
@@ -61,17 +61,17 @@ TEST_F(ToolbarTest, ListsShowTheSettingsAndChangeThemAtOnce)
     EXPECT_EQ(List("QualityBox")->currentText(), "Low");
 
     Open("wide_40x20.bmp");
-    const QRect before = Engine->Page()->geometry();
+    const QRect before = Page()->geometry();
     List("OrientationBox")->setCurrentIndex(1);
     List("QualityBox")->setCurrentIndex(2);
-    EXPECT_EQ(Engine->Info()->Orientation, 1);
-    EXPECT_EQ(Engine->Info()->Quality, 2);
+    EXPECT_EQ(Engine->Info()->Orientation, kOrientationLandscape);
+    EXPECT_EQ(Engine->Info()->Quality, kQualityHigh);
     EXPECT_TRUE(Engine->Info()->JobTitle.contains("High"));
     List("ScaleBox")->setCurrentIndex(kScaleAsIs);
     QApplication::processEvents();
     EXPECT_EQ(Engine->Info()->Scale, kScaleAsIs);
     EXPECT_EQ(Engine->PageWidth(), 2400);  // without a printer the page stays upright
-    EXPECT_EQ(Engine->Page()->geometry(), before);
+    EXPECT_EQ(Page()->geometry(), before);
 }
 
 TEST_F(ToolbarTest, ScaleModeChoosesTheRowsAndThePanelHeight)
@@ -79,7 +79,7 @@ TEST_F(ToolbarTest, ScaleModeChoosesTheRowsAndThePanelHeight)
     QScrollBar* horizontal = Bar("HorizontalBar");
     QScrollBar* vertical = Bar("VerticalBar");
     QScrollBar* fixed = Bar("FixedBar");
-    const int listsOnly = Engine->ToolbarPanel()->height();
+    const int listsOnly = ToolbarPanel()->height();
     EXPECT_EQ(listsOnly, PanelHeightUnder(List("ScaleBox")));
 
     List("ScaleBox")->setCurrentIndex(kScaleCustom);
@@ -88,21 +88,21 @@ TEST_F(ToolbarTest, ScaleModeChoosesTheRowsAndThePanelHeight)
     EXPECT_TRUE(horizontal->isVisible() && vertical->isVisible());
     EXPECT_TRUE(Control<QToolButton>("VerticalReset")->isVisible());
     EXPECT_FALSE(fixed->isVisible());
-    EXPECT_EQ(Engine->ToolbarPanel()->height(), PanelHeightUnder(vertical));
+    EXPECT_EQ(ToolbarPanel()->height(), PanelHeightUnder(vertical));
     // The sheet gives up the room the rows take.
-    EXPECT_EQ(Engine->ScrollBox()->height() + Engine->ToolbarPanel()->height(), Engine->Form()->height());
+    EXPECT_EQ(ScrollBox()->height() + ToolbarPanel()->height(), Engine->Form()->height());
 
     List("ScaleBox")->setCurrentIndex(kScaleCustomFixed);
     QApplication::processEvents();
     EXPECT_TRUE(fixed->isVisible());
     EXPECT_EQ(fixed->geometry(), horizontal->geometry());
     EXPECT_FALSE(horizontal->isVisible() || vertical->isVisible());
-    EXPECT_EQ(Engine->ToolbarPanel()->height(), PanelHeightUnder(horizontal));
+    EXPECT_EQ(ToolbarPanel()->height(), PanelHeightUnder(horizontal));
 
     List("ScaleBox")->setCurrentIndex(kScaleAsIs);
     QApplication::processEvents();
     EXPECT_FALSE(fixed->isVisible() || Label("HorizontalLabel")->isVisible());
-    EXPECT_EQ(Engine->ToolbarPanel()->height(), listsOnly);
+    EXPECT_EQ(ToolbarPanel()->height(), listsOnly);
     // The bars and their reset buttons end with the quality list.
     EXPECT_EQ(Control<QToolButton>("VerticalReset")->geometry().right(), List("QualityBox")->geometry().right());
 }
@@ -138,7 +138,7 @@ TEST_F(ToolbarTest, SynchronisingFromSetInfoDoesNotEchoBack)
     TPictavoInfo info = *Engine->Info();
     info.Scale = kScaleCustom;
     info.Position = kPositionTopRight;
-    info.Quality = 1;
+    info.Quality = kQualityMedium;
     info.ZoomX = 10;
     info.ZoomY = 20;
     info.ZoomXY = 30;
@@ -187,7 +187,7 @@ TEST_F(ToolbarTest, KeyboardReachesAndMovesEveryControl)
     Key(Bar("HorizontalBar"), Qt::Key_PageUp);
     EXPECT_EQ(Engine->Info()->ZoomX, 21);
     Key(List("QualityBox"), Qt::Key_Down);
-    EXPECT_EQ(Engine->Info()->Quality, 1);
+    EXPECT_EQ(Engine->Info()->Quality, kQualityMedium);
 }
 
 TEST_F(ToolbarTest, ReadoutShowsThePrintedSizeAndWarnsWhenSoft)
@@ -200,7 +200,7 @@ TEST_F(ToolbarTest, ReadoutShowsThePrintedSizeAndWarnsWhenSoft)
     Apply([](TPictavoInfo& info) {
         info.Scale = kScaleCustomFixed;
         info.ZoomXY = 100;
-        info.Quality = 2;
+        info.Quality = kQualityHigh;
     });
     EXPECT_EQ(size->text(), "7 \u00d7 3 mm \u00b7");
     EXPECT_EQ(resolution->text(), "150 ppi");

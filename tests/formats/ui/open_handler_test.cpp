@@ -24,7 +24,7 @@ TOpenInfo PictureOpenInfo(qint32 filterIndex = 1)
 {
     TOpenInfo info;
     info.Options = TOpenOption::HideReadOnly | TOpenOption::FileMustExist;
-    info.Filter = GetOpenImage()->Collection->GetFilter(-2, 0);
+    info.Filter = GetOpenImage().Collection->GetFilter(-2, 0);
     info.FilterIndex = filterIndex;
     return info;
 }
@@ -43,7 +43,7 @@ QString PictureFolder()
 
 TEST(NameFilters, FromTheRegistryFilterWithLowerCasePatterns)
 {
-    const QStringList filters = NameFiltersFromFilter(GetOpenImage()->Collection->GetFilter(-2, 0));
+    const QStringList filters = NameFiltersFromFilter(GetOpenImage().Collection->GetFilter(-2, 0));
     ASSERT_EQ(filters.size(), 24);
     EXPECT_EQ(filters[0], "All Pictures (*.BMP *.DIB *.RLE *.JPG *.JIF *.ICO *.WMF *.EMF *.PPM *.PGM *.PBM *.XBM *.TEP "
                           "*.JPEG *.JPE *.PNG *.GIF *.TIF *.TIFF *.WEBP *.HEIC *.HEIF *.AVIF "
@@ -226,9 +226,8 @@ TEST(OpenHandler, PreviewKindFallsBackToThePlainDialog)
 
 TEST(OpenHandler, GlobalServiceLivesUntilFreed)
 {
-    TOpenHandler* handler = GetOpenHandler();
-    ASSERT_NE(handler, nullptr);
-    EXPECT_EQ(GetOpenHandler(), handler);
+    const TOpenHandler* handler = &GetOpenHandler();
+    EXPECT_EQ(&GetOpenHandler(), handler);
     FreeOpenHandler();
     FreeOpenImage();
 }

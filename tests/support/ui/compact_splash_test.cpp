@@ -1,5 +1,6 @@
 #include "common/shell.h"
 #include "support/ui/compact_splash.h"
+#include "testlib/scoped_hook.h"
 
 #include <QApplication>
 #include <QDate>
@@ -96,8 +97,8 @@ TEST(CompactSplash, HideAfterKeepsTheProgramRunningMeanwhile)
 TEST(CompactSplash, TheLinkOpensOnceForTwoQuickClicks)
 {
     QStringList opened;
-    const DesktopOpener previous =
-        SetDesktopOpener([&opened](const QString& target, const QString&, const QString&) { opened << target; });
+    const ScopedHook opener(SetDesktopOpener,
+                            [&opened](const QString& target, const QString&, const QString&) { opened << target; });
     TCompactSplash splash;
     splash.SetPicture(Picture());
     splash.ShowSplash();
@@ -107,5 +108,4 @@ TEST(CompactSplash, TheLinkOpensOnceForTwoQuickClicks)
     QCoreApplication::processEvents();
     EXPECT_EQ(opened, QStringList{splash.LinkText});
     EXPECT_EQ(splash.Values[TCompactSplash::kLinkPair]->palette().color(QPalette::WindowText), splash.FontColor);
-    SetDesktopOpener(previous);
 }
