@@ -118,9 +118,9 @@ TEST(OpenCommand, PartlyReadPictureOpensAndTheStatusBarSaysSo)
     window->OpenChosenFile(TestDataPath("truncated.jpg"));
     EXPECT_TRUE(errors.Messages.empty());
     EXPECT_TRUE(window->Engine->HasPicture());
-    EXPECT_TRUE(window->Panels[5]->text().startsWith("Picture only partly read: ")) << window->Panels[5]->text().toStdString();
+    EXPECT_TRUE(Panel(*window, "StatusPanel")->text().startsWith("Picture only partly read: ")) << Panel(*window, "StatusPanel")->text().toStdString();
     window->OpenChosenFile(HolidayPicture());
-    EXPECT_EQ(window->Panels[5]->text(), "Ready");
+    EXPECT_EQ(Panel(*window, "StatusPanel")->text(), "Ready");
 }
 
 TEST(OpenCommand, OpenFromStartButtonStartsInThePicturesFolder)
