@@ -212,8 +212,9 @@ void TPictavo::PlaceToolbarControls()
 
     const int right = std::max(FVerticalReset->geometry().right(), FReadout->geometry().right()) + 1;
     FToolbarForm->resize(right + 1, FToolbarForm->height());
-    // The window never gets so narrow that a list is cut.
-    FToolbarPanel->setMinimumWidth(qualityRight + 1);
+    // The window never gets so narrow that a list or the readout is cut: the readout's resolution carries
+    // its warning.
+    FToolbarPanel->setMinimumWidth(FToolbarForm->width());
 }
 
 void TPictavo::UpdateToolbar()

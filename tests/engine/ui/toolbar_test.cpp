@@ -212,6 +212,12 @@ TEST_F(ToolbarTest, ReadoutShowsThePrintedSizeAndWarnsWhenSoft)
     EXPECT_EQ(resolution->palette().color(QPalette::WindowText), QColor(Qt::red));
     EXPECT_FALSE(resolution->toolTip().isEmpty());
     EXPECT_TRUE(size->isVisible());
+
+    // However narrow the window, the figures stay whole.
+    Host->resize(100, 700);
+    QApplication::processEvents();
+    QWidget* readout = Control<QWidget>("Readout");
+    EXPECT_LE(readout->mapTo(Host.get(), QPoint(readout->width(), 0)).x(), Host->width());
 }
 
 TEST_F(ToolbarTest, TextsBackFromAWarningFollowTheThemeInEveryWindowState)
