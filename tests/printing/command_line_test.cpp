@@ -128,7 +128,7 @@ TEST(CommandLine, ValuesOutsideTheirRangeNameTheOptionAndTheRange)
          {std::pair{"/COPIES=100000", "1 to 99"}, std::pair{"/COPIES=0", "1 to 99"},
           std::pair{"/ZOOMX=-999999", "-3200 to 3200"}, std::pair{"/ZOOMXY=2147483647", "-3200 to 3200"},
           std::pair{"/X=99999999999999999999", "-1000000 to 1000000"}, std::pair{"/PRINTTO=page.ico", "PDF, PNG"},
-          std::pair{"/PRINTTO=page.cur", "TIFF or PPM"}}) {
+          std::pair{"/PRINTTO=page.cur", "TIFF or PPM"}, std::pair{"/SCALE=7", "0 to 5 or ActualSize, ScaleToPage"}}) {
         const QString error = ParseCommandLine({"p", argument}).Error;
         const QString option = QString(argument).section('=', 0, 0);
         EXPECT_TRUE(error.contains(option) && error.contains(range)) << error.toStdString();

@@ -64,11 +64,16 @@ bool IsWindowOption(const QString& argument)
     return AsciiUpper(argument.left(8)) == QLatin1String("/WINDOW=");
 }
 
+// "Scale to Page" is named ScaleToPage, as --help and the manual write it; any letter case is read.
 QString CaptionList(const QStringList& captions)
 {
     QStringList names;
-    for (const QString& caption : captions)
-        names << QString(caption).remove(u' ');
+    for (const QString& caption : captions) {
+        QString name;
+        for (const QString& word : caption.split(u' ', Qt::SkipEmptyParts))
+            name += word.left(1).toUpper() + word.mid(1);
+        names << name;
+    }
     return names.join(", ");
 }
 
