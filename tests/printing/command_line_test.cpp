@@ -334,6 +334,24 @@ TEST(CommandLineProgram, NamedQueueInLandscape)
     EXPECT_TRUE(Near(sheet.pixel(810, 565), qRgb(255, 0, 0)));
 }
 
+TEST(CommandLineProgram, AQueuePrintsOnThePaperItsOwnerChose)
+{
+    SKIP_WITHOUT_SCHEDULER();
+    // Letter where the program's locale would take A4; the suite's other tests want A4 back.
+    ASSERT_EQ(RunProgram("lpadmin", {"-p", "pictavo-second", "-o", "PageSize=Letter"}).Status, 0);
+    struct A4Back {
+        ~A4Back() { RunProgram("lpadmin", {"-p", "pictavo-second", "-o", "PageSize=A4"}); }
+    } back;
+    TRun run;
+    const QStringList before = PrintedJobs();
+    const TProcessResult result = run({Picture(run.Folder), "/PRINTER=pictavo-second", "/AUTOPRINT", "/VERBOSE"});
+    ASSERT_EQ(result.Status, 0) << result.Err.toStdString();
+    TPrintedJob job;
+    ASSERT_TRUE(WaitForNewJob(before, job));
+    EXPECT_EQ(PdfPageSize(job.Document), "612 x 792");
+    EXPECT_TRUE(result.Err.contains(" in at ")) << result.Err.toStdString();  // US paper is measured in inches
+}
+
 TEST(CommandLineProgram, UnknownQueueFailsWithStatusOne)
 {
     SKIP_WITHOUT_SCHEDULER();
