@@ -44,7 +44,8 @@ constexpr const char* kTexts[] = {
     "Back", "Forward", "Parent Directory", "Create New Folder", "List View", "Detail View", "Name", "Size", "Type",
     "Date Modified", "Cu&t", "&Delete", "Select All", "&Redo",
     // Command line
-    "Unknown option", "Invalid value for",
+    "Unknown option", "Invalid value for", "takes", "0 to %1 or %2", "a whole number from %1 to %2",
+    "the name of a %1 file", "the name of a printer queue", "two whole numbers x,y",
 };
 
 }  // namespace

@@ -241,6 +241,7 @@ TEST_F(ToolbarTest, TextsBackFromAWarningFollowTheThemeInEveryWindowState)
     Apply([](TPictavoInfo& info) { info.Quality = 2; });
     for (QLabel* label : {Label("ScaleLabel"), Label("ReadoutResolution")})
         for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-            EXPECT_EQ(label->palette().color(group, QPalette::WindowText).rgb(), theme.color(group, QPalette::WindowText).rgb())
+            EXPECT_EQ(label->palette().color(group, QPalette::WindowText).rgb(),
+                      theme.color(group, QPalette::WindowText).rgb())
                 << qPrintable(label->objectName()) << " in colour group " << int(group);
 }
