@@ -537,13 +537,16 @@ std::optional<TMetafileCanvas::TTextLayout> TMetafileCanvas::LayoutText(const TT
         layout.glyphs.addText(at, font, text);
         return layout;
     }
-    // The metafile placed every character itself; keep its layout rather than our font's. Characters far off
-    // the picture cost time and draw nothing.
+    // The metafile placed every character itself; keep its layout rather than our font's. A character without
+    // an advance of its own belongs to the one before (a ligature's later letters, a combining mark): they are
+    // drawn together, as the writer's font joined them. Characters far off the picture cost time and draw nothing.
     const QRectF visible = layout.frame.inverted().mapRect(QRectF(target_.rect())).adjusted(-baseSize, 0, baseSize, 0);
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    for (qsizetype i = 0, end = 1; i < text.size(); i = end, end = i + 1) {
+        while (end < text.size() && run.advances[std::size_t(end)] == 0)
+            ++end;
         const double x = at.x() + starts[std::size_t(i)];
         if (x >= visible.left() && x <= visible.right())
-            layout.glyphs.addText(QPointF(x, at.y()), font, text.mid(i, 1));
+            layout.glyphs.addText(QPointF(x, at.y()), font, text.mid(i, end - i));
     }
     return layout;
 }

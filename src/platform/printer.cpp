@@ -31,6 +31,16 @@ QPageLayout::Orientation QtOrientation(int orientation)
     return orientation == kOrientationLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
 }
 
+// A printer for the queue on the paper its owner chose for it. Qt starts on its locale's paper and keeps it
+// whenever the queue takes it too, so a Letter queue in an A4 locale would print on A4.
+std::unique_ptr<QPrinter> NewPrinter(const QPrinterInfo& queue)
+{
+    auto printer = std::make_unique<QPrinter>(queue, QPrinter::HighResolution);
+    if (const QPageSize paper = queue.defaultPageSize(); paper.isValid())
+        printer->setPageSize(paper);
+    return printer;
+}
+
 PrintDialogRunner& DialogRunner()
 {
     static PrintDialogRunner runner;
@@ -199,7 +209,7 @@ private:
         FPrinterName = queue;
         if (queue.isEmpty())
             return;
-        FPrinter = std::make_unique<QPrinter>(QPrinterInfo::printerInfo(queue), QPrinter::HighResolution);
+        FPrinter = NewPrinter(QPrinterInfo::printerInfo(queue));
         if (FCopies > 0)
             FPrinter->setCopyCount(FCopies);
         if (FOrientation)
@@ -281,7 +291,7 @@ private:
             const QString name = PrinterWatch::Instance().Printers().DefaultName;
             const QPrinterInfo printer = name.isEmpty() ? QPrinterInfo() : QPrinterInfo::printerInfo(name);
             FPaper = printer.isNull() ? QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF())
-                                      : QPrinter(printer, QPrinter::HighResolution).pageLayout();
+                                      : NewPrinter(printer)->pageLayout();
         }
         return *FPaper;
     }

@@ -299,11 +299,12 @@ void TForm1::SetPanelWidths()
         }
     }
     // Never so narrow that the bar would cut its last texts. The bar lays its panels out only once shown, so
-    // its need is summed here, with the spacing styles put between panels.
+    // its need is summed here, with the spacing styles put between panels. The explicit minimum outranks the
+    // layouts', so the engine's own need (its toolbar) is counted here too.
     int need = 0;
     for (const QLabel* panel : FPanels)
         need += panel->minimumWidth() + kPanelSpacing;
-    setMinimumWidth(std::max(kMinimumWidth, need));
+    setMinimumWidth(std::max({kMinimumWidth, need, FClient->minimumSizeHint().width()}));
 }
 
 void TForm1::changeEvent(QEvent* event)

@@ -25,8 +25,8 @@ constexpr const char* kTexts[] = {
     "The picture is reduced from %1 to %2 pixels per inch.",
     "The print may look soft: fewer than 150 pixels per inch.",
     "A higher quality prints more of the picture's detail.",
-    // About window
-    "About", "Version", "Web", "Copyright", "Free to use and share",
+    // About window (its title's "About" is the Help menu's "&About...")
+    "Version", "Web", "Copyright", "Free to use and share",
     // Picture formats in the open dialog
     "All Pictures", "Bitmap", "Device Independant Bitmap", "Windows RLE", "Jpeg", "Icon", "Windows Metafile",
     "Enhanced Windows Metafile", "Portable Pixelmaxp", "Portable Graymap", "Portable Bitmap", "X Bitmap",
@@ -44,7 +44,8 @@ constexpr const char* kTexts[] = {
     "Back", "Forward", "Parent Directory", "Create New Folder", "List View", "Detail View", "Name", "Size", "Type",
     "Date Modified", "Cu&t", "&Delete", "Select All", "&Redo",
     // Command line
-    "Unknown option", "Invalid value for",
+    "Unknown option", "Invalid value for", "takes", "0 to %1 or %2", "a whole number from %1 to %2",
+    "the name of a %1 file", "the name of a printer queue", "two whole numbers x,y",
 };
 
 }  // namespace

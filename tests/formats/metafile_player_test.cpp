@@ -411,6 +411,22 @@ TEST(MetafileText, EscapementTurnsWithAWindowWhoseYAxisPointsUp)
     EXPECT_EQ(DarkPixels(image, QRect(30, 0, 40, 48)), 0);
 }
 
+TEST(MetafileText, CharactersWithoutAnAdvanceJoinTheOneBefore)
+{
+    // Office programs give a ligature's whole advance to its first letter and none to the others ("ffi": 926,
+    // 0, 0); the parts are drawn with the first, not stacked at the next letter's place.
+    TEmfWriter emf;
+    emf.Add(kCreateFont, {1, -20, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    emf.Add(kSelectObject, {1}).Add(kSetTextAlign, {24}).Add(kSetBkMode, {1}).Add(kSetTextColor, {0});
+    // "II" from 10,50 with the advances 60 and 0.
+    emf.Add(kExtTextOutW, {0, 0, 0, 0, 1, 0, 0, 10, 50, 2, 76, 0, 0, 0, 0, 0, 80, 0x00490049, 60, 0});
+    const QImage image = Play(emf);
+    EXPECT_GT(DarkPixels(image, QRect(8, 30, 30, 22)), 20);
+    EXPECT_EQ(DarkPixels(image, QRect(50, 0, 50, 100)), 0);
+}
+
 TEST(MetafilePaths, PolyDrawTypesBuildTheFigure)
 {
     const auto xy = [](int x, int y) { return (x & 0xFFFF) | (y << 16); };

@@ -131,7 +131,7 @@ TEST(CommandLine, ValuesOutsideTheirRangeNameTheOptionAndTheRange)
          {std::pair{"/COPIES=100000", "1 to 99"}, std::pair{"/COPIES=0", "1 to 99"},
           std::pair{"/ZOOMX=-999999", "-3200 to 3200"}, std::pair{"/ZOOMXY=2147483647", "-3200 to 3200"},
           std::pair{"/X=99999999999999999999", "-1000000 to 1000000"}, std::pair{"/PRINTTO=page.ico", "PDF, PNG"},
-          std::pair{"/PRINTTO=page.cur", "TIFF or PPM"}}) {
+          std::pair{"/PRINTTO=page.cur", "TIFF or PPM"}, std::pair{"/SCALE=7", "0 to 5 or ActualSize, ScaleToPage"}}) {
         const QString error = ParseCommandLine({"p", argument}).Error;
         const QString option = QString(argument).section('=', 0, 0);
         EXPECT_TRUE(error.contains(option) && error.contains(range)) << error.toStdString();
@@ -376,6 +376,24 @@ TEST(CommandLineProgram, NamedQueueInLandscape)
     ASSERT_FALSE(sheet.isNull());
     EXPECT_TRUE(Near(sheet.pixel(30, 30), qRgb(255, 0, 0)));
     EXPECT_TRUE(Near(sheet.pixel(810, 565), qRgb(255, 0, 0)));
+}
+
+TEST(CommandLineProgram, AQueuePrintsOnThePaperItsOwnerChose)
+{
+    SKIP_WITHOUT_SCHEDULER();
+    // Letter where the program's locale would take A4; the suite's other tests want A4 back.
+    ASSERT_EQ(RunProgram("lpadmin", {"-p", "pictavo-second", "-o", "PageSize=Letter"}).Status, 0);
+    struct A4Back {
+        ~A4Back() { RunProgram("lpadmin", {"-p", "pictavo-second", "-o", "PageSize=A4"}); }
+    } back;
+    TRun run;
+    const QStringList before = PrintedJobs();
+    const TProcessResult result = run({Picture(run.Folder), "/PRINTER=pictavo-second", "/AUTOPRINT", "/VERBOSE"});
+    ASSERT_EQ(result.Status, 0) << result.Err.toStdString();
+    TPrintedJob job;
+    ASSERT_TRUE(WaitForNewJob(before, job));
+    EXPECT_EQ(PdfPageSize(job.Document), "612 x 792");
+    EXPECT_TRUE(result.Err.contains(" in at ")) << result.Err.toStdString();  // US paper is measured in inches
 }
 
 TEST(CommandLineProgram, UnknownQueueFailsWithStatusOne)

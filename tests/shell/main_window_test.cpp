@@ -247,7 +247,7 @@ TEST(MainWindow, StatusBarPanelsFitTheirWidestTextsTheLastOneStretching)
     EXPECT_GT(Panel(*window, "StatusPanel")->width(), 200);
 }
 
-// At least 430 x 300, and wide enough for the status bar's texts.
+// At least 430 x 300, and wide enough for the status bar's texts and the toolbar.
 TEST(MainWindow, ResizingBelowTheMinimumSnapsBack)
 {
     auto window = MakeWindow();
@@ -255,6 +255,7 @@ TEST(MainWindow, ResizingBelowTheMinimumSnapsBack)
     const int least = window->minimumWidth();
     EXPECT_GE(least, 430);
     EXPECT_GE(least, Part<QStatusBar>(*window, "StatusBar1")->minimumSizeHint().width());
+    EXPECT_GE(least, window->Engine->Form()->minimumSizeHint().width());  // the toolbar stays whole
     window->resize(200, 100);
     QCoreApplication::processEvents();
     EXPECT_EQ(window->size(), QSize(least, 300));

@@ -76,6 +76,8 @@ TEST(Translation, WithTheGermanFileEveryCaptionTheWindowBuildsIsGerman)
     EXPECT_TRUE(window->OpenSettings.Filter.contains(QString::fromUtf8("|Geräteunabhängige Bitmap (*.dib)|")));
     EXPECT_EQ(ScaleCaptions().value(2), "An Seite anpassen");
     EXPECT_EQ(ParseCommandLine({"a.jpg", "/LOUDNESS=3"}).Error, "Unbekannte Option: /LOUDNESS");
+    EXPECT_EQ(ParseCommandLine({"a.jpg", "/COPIES=0"}).Error,
+              QString::fromUtf8("Ungültiger Wert für /COPIES: \"0\"; /COPIES erwartet eine ganze Zahl von 1 bis 99"));
 
     // The toolkit's dialogs ask the same table; what it lacks stays as the toolkit writes it.
     TLanguageTranslator toolkit;

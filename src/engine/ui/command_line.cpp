@@ -64,11 +64,16 @@ bool IsWindowOption(const QString& argument)
     return AsciiUpper(argument.left(8)) == QLatin1String("/WINDOW=");
 }
 
+// "Scale to Page" is named ScaleToPage, as --help and the manual write it; any letter case is read.
 QString CaptionList(const QStringList& captions)
 {
     QStringList names;
-    for (const QString& caption : captions)
-        names << QString(caption).remove(u' ');
+    for (const QString& caption : captions) {
+        QString name;
+        for (const QString& word : caption.split(u' ', Qt::SkipEmptyParts))
+            name += word.left(1).toUpper() + word.mid(1);
+        names << name;
+    }
     return names.join(", ");
 }
 
@@ -108,7 +113,8 @@ const TNumberOption kNumberOptions[] = {
 
 QString Invalid(const QString& name, const QString& value, const QString& takes)
 {
-    return Translate("Invalid value for") + " /" + name + ": \"" + value + "\"; /" + name + " takes " + takes;
+    return Translate("Invalid value for") + " /" + name + ": \"" + value + "\"; /" + name + " " + Translate("takes") +
+           " " + takes;
 }
 
 // Stores one option; false with line.Error when the name is unknown or the value is not one the option takes.
@@ -135,7 +141,7 @@ bool ApplyOption(TCommandLine& line, const QString& name, const QString& value)
                 code = std::uint8_t(i);
         if (!code) {
             line.Error = Invalid(name, value,
-                                 QString("0 to %1 or %2").arg(captions.size() - 1).arg(CaptionList(captions)));
+                                 Translate("0 to %1 or %2").arg(captions.size() - 1).arg(CaptionList(captions)));
             return false;
         }
         line.*option.Field = code;
@@ -146,7 +152,8 @@ bool ApplyOption(TCommandLine& line, const QString& name, const QString& value)
             continue;
         const std::optional<std::int64_t> number = ReadInteger(value);
         if (!number || *number < option.Min || *number > option.Max) {
-            line.Error = Invalid(name, value, QString("a whole number from %1 to %2").arg(option.Min).arg(option.Max));
+            const QString range = Translate("a whole number from %1 to %2").arg(option.Min).arg(option.Max);
+            line.Error = Invalid(name, value, range);
             return false;
         }
         line.*option.Field = std::int32_t(*number);
@@ -156,21 +163,21 @@ bool ApplyOption(TCommandLine& line, const QString& name, const QString& value)
         line.PrintTo = value;
         if (platform::CanPrintToFile(value))
             return true;
-        line.Error = Invalid(name, value, "the name of a " + platform::PrintFileExtensions() + " file");
+        line.Error = Invalid(name, value, Translate("the name of a %1 file").arg(platform::PrintFileExtensions()));
         return false;
     }
     if (name == "PRINTER") {
         line.Printer = value;
         if (!value.isEmpty())
             return true;
-        line.Error = Invalid(name, value, "the name of a printer queue");
+        line.Error = Invalid(name, value, Translate("the name of a printer queue"));
         return false;
     }
     if (name == "WINDOW") {
         line.Window = ReadPoint(value);
         if (line.Window)
             return true;
-        line.Error = Invalid(name, value, "two whole numbers x,y");
+        line.Error = Invalid(name, value, Translate("two whole numbers x,y"));
         return false;
     }
     line.Error = Translate("Unknown option") + ": /" + name;

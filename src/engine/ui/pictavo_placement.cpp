@@ -23,8 +23,7 @@ void TPictavo::SetToolbarOnTop(bool onTop)
 
 void TPictavo::PlaceToolbarForm()
 {
-    // Centred; in a panel too narrow for it, the toolbar keeps its left side, so that the lists stay whole and
-    // only the readout at the right is cut.
+    // Centred; the panel is never narrower than the toolbar, but keep its left side should it ever be.
     const int width = FToolbarForm->width();
     FToolbarForm->setGeometry(std::max(0, (FToolbarPanel->width() - width) / 2), 0, width, FToolbarPanel->height());
 }

@@ -54,10 +54,14 @@ QString PercentCaption(const char* word, std::int32_t percent)
     return Translate(word) + " " + (percent > 0 ? "+" : "") + QString::number(percent) + "%";
 }
 
-void SetTextColor(QWidget* widget, const QColor& color)
+// A warning draws the text red; otherwise the widget takes its text colours from the theme again, for every
+// state of the window (a colour copied from another label would be the one of that moment: grey, when the
+// window was inactive, for as long as the picture stays).
+void ShowWarning(QWidget* widget, bool warn)
 {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
+    QPalette palette;  // nothing set: all inherited
+    if (warn)
+        palette.setColor(QPalette::WindowText, ColorFromValue(kWarningColor));
     widget->setPalette(palette);
 }
 
@@ -208,8 +212,9 @@ void TPictavo::PlaceToolbarControls()
 
     const int right = std::max(FVerticalReset->geometry().right(), FReadout->geometry().right()) + 1;
     FToolbarForm->resize(right + 1, FToolbarForm->height());
-    // The window never gets so narrow that a list is cut.
-    FToolbarPanel->setMinimumWidth(qualityRight + 1);
+    // The window never gets so narrow that a list or the readout is cut: the readout's resolution carries
+    // its warning.
+    FToolbarPanel->setMinimumWidth(FToolbarForm->width());
 }
 
 void TPictavo::UpdateToolbar()
@@ -239,10 +244,8 @@ void TPictavo::UpdateToolbar()
         }
         FToolbarPanel->setFixedHeight(lowest->geometry().bottom() + 1 + 2 * FScaleLabel->y());
         // A sheet that could not be drawn shows in the scale captions: most such failures come from a percentage.
-        const QColor normal = FPositionLabel->palette().color(QPalette::WindowText);
-        const QColor color = FPaintFailed == 1 ? ColorFromValue(kWarningColor) : normal;
         for (QLabel* label : {FScaleLabel, FHorizontalLabel, FVerticalLabel})
-            SetTextColor(label, color);
+            ShowWarning(label, FPaintFailed == 1);
     } catch (...) {
     }
 }
@@ -338,8 +341,7 @@ void TPictavo::UpdateReadout()
     const TPrintReadout readout = Readout();
     FReadoutSize->setText(readout.Valid ? ReadoutSizeText(readout) + " \u00b7" : QString());
     FReadoutResolution->setText(ReadoutResolutionText(readout));
-    const QColor normal = FPositionLabel->palette().color(QPalette::WindowText);
-    SetTextColor(FReadoutResolution, readout.Soft ? ColorFromValue(kWarningColor) : normal);
+    ShowWarning(FReadoutResolution, readout.Soft);
     QString hint = ReadoutHint(readout);
     if (readout.Reduced && FInfo.Quality < kQualityHigh)
         hint += "\n" + Translate("A higher quality prints more of the picture's detail.");

@@ -212,4 +212,36 @@ TEST_F(ToolbarTest, ReadoutShowsThePrintedSizeAndWarnsWhenSoft)
     EXPECT_EQ(resolution->palette().color(QPalette::WindowText), QColor(Qt::red));
     EXPECT_FALSE(resolution->toolTip().isEmpty());
     EXPECT_TRUE(size->isVisible());
+
+    // However narrow the window, the figures stay whole.
+    Host->resize(100, 700);
+    QApplication::processEvents();
+    QWidget* readout = Control<QWidget>("Readout");
+    EXPECT_LE(readout->mapTo(Host.get(), QPoint(readout->width(), 0)).x(), Host->width());
+}
+
+TEST_F(ToolbarTest, TextsBackFromAWarningFollowTheThemeInEveryWindowState)
+{
+    // A theme whose text colour differs by the window's state, as desktop themes' do.
+    struct ThemeGuard {
+        QPalette Saved = QApplication::palette();
+        ~ThemeGuard() { QApplication::setPalette(Saved); }
+    } guard;
+    QPalette theme = guard.Saved;
+    theme.setColor(QPalette::Active, QPalette::WindowText, Qt::black);
+    theme.setColor(QPalette::Inactive, QPalette::WindowText, Qt::darkBlue);
+    theme.setColor(QPalette::Disabled, QPalette::WindowText, Qt::gray);
+    QApplication::setPalette(theme);
+    Open("wide_40x20.bmp");
+    Apply([](TPictavoInfo& info) {
+        info.Scale = kScaleCustomFixed;
+        info.ZoomXY = 100;
+        info.Quality = 0;  // soft: drawn red
+    });
+    Apply([](TPictavoInfo& info) { info.Quality = 2; });
+    for (QLabel* label : {Label("ScaleLabel"), Label("ReadoutResolution")})
+        for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            EXPECT_EQ(label->palette().color(group, QPalette::WindowText).rgb(),
+                      theme.color(group, QPalette::WindowText).rgb())
+                << qPrintable(label->objectName()) << " in colour group " << int(group);
 }
