@@ -350,17 +350,15 @@ __attribute__((target("avx2"))) void CombineRowsAvx2(const uchar* const* rows, c
     CombineRowsPlain(rows, weights, taps, i, count, sums);
 }
 
-// The horizontal pass with two rows per register: one load of a row's eight values and one shuffle give a pair
-// of columns interleaved, where the SSE2 version needs two loads and an unpack.
 template <std::size_t Bytes>
-__attribute__((target("avx2"))) inline void StoreGroupAvx2(const TRowGroup& group, std::size_t out, __m256i bytes)
+__attribute__((target("avx2"))) inline void StoreGroupAvx2(uchar* const* target, __m256i bytes)
 {
     const __m128i rows02 = _mm256_castsi256_si128(bytes);
     const __m128i rows13 = _mm256_extracti128_si256(bytes, 1);
-    StorePixel<Bytes>(group.Target[0] + out, rows02);
-    StorePixel<Bytes>(group.Target[1] + out, rows13);
-    StorePixel<Bytes>(group.Target[2] + out, _mm_srli_si128(rows02, 4));
-    StorePixel<Bytes>(group.Target[3] + out, _mm_srli_si128(rows13, 4));
+    StorePixel<Bytes>(target[0], rows02);
+    StorePixel<Bytes>(target[1], rows13);
+    StorePixel<Bytes>(target[2], _mm_srli_si128(rows02, 4));
+    StorePixel<Bytes>(target[3], _mm_srli_si128(rows13, 4));
 }
 
 __attribute__((target("avx2"))) inline __m256i PairOfRows(const std::uint16_t* low, const std::uint16_t* high,
@@ -372,32 +370,45 @@ __attribute__((target("avx2"))) inline __m256i PairOfRows(const std::uint16_t* l
     return _mm256_shuffle_epi8(both, interleave);
 }
 
+// The horizontal pass with two rows per register: one load of a row's eight values and one shuffle give a pair
+// of columns interleaved, where the SSE2 version needs two loads and an unpack. Everything the loop reads is
+// copied to locals first: the byte stores could alias it and would force reloads.
 __attribute__((target("avx2"))) void CombineColumnsAvx2(const TRowGroup& group, const TTaps& columns,
-                                                        std::int64_t firstColumn, TPrefetch& prefetch)
+                                                        std::int64_t firstColumn, TPrefetch prefetch)
 {
     // Values 0, 3, 1, 4, 2, 5 of eight: the three channels of two neighbouring pixels side by side; then zeros.
     const __m256i interleave = _mm256_setr_epi8(0, 1, 6, 7, 2, 3, 8, 9, 4, 5, 10, 11, -1, -1, -1, -1,
                                                 0, 1, 6, 7, 2, 3, 8, 9, 4, 5, 10, 11, -1, -1, -1, -1);
+    const std::uint16_t* const sums0 = group.Sums[0];
+    const std::uint16_t* const sums1 = group.Sums[1];
+    const std::uint16_t* const sums2 = group.Sums[2];
+    const std::uint16_t* const sums3 = group.Sums[3];
+    uchar* target[TRowGroup::kRows] = {group.Target[0], group.Target[1], group.Target[2], group.Target[3]};
+    const std::int64_t* const first = columns.First.data();
+    const std::size_t* const start = columns.Start.data();
     const std::uint32_t* pair = columns.Pairs.data();
-    for (std::size_t x = 0; x < columns.Size(); ++x) {
+    const std::size_t count = columns.Size();
+    for (std::size_t x = 0; x < count; ++x) {
         prefetch.Step();
-        const std::size_t offset = std::size_t(columns.First[x] - firstColumn) * kBytesPerPixel;
-        const std::size_t taps = columns.Count(x);
+        const std::size_t offset = std::size_t(first[x] - firstColumn) * kBytesPerPixel;
+        const std::size_t taps = start[x + 1] - start[x];
         __m256i rows01 = _mm256_set1_epi32(int(kHalf));
         __m256i rows23 = rows01;
         for (std::size_t k = 0; k < taps; k += 2) {
             const std::size_t at = offset + k * kBytesPerPixel;
             const __m256i w = _mm256_set1_epi32(int(*pair++));
-            rows01 = _mm256_add_epi32(rows01, _mm256_madd_epi16(PairOfRows(group.Sums[0] + at, group.Sums[1] + at, interleave), w));
-            rows23 = _mm256_add_epi32(rows23, _mm256_madd_epi16(PairOfRows(group.Sums[2] + at, group.Sums[3] + at, interleave), w));
+            rows01 = _mm256_add_epi32(rows01, _mm256_madd_epi16(PairOfRows(sums0 + at, sums1 + at, interleave), w));
+            rows23 = _mm256_add_epi32(rows23, _mm256_madd_epi16(PairOfRows(sums2 + at, sums3 + at, interleave), w));
         }
         // Lane 0 holds rows 0 and 2, lane 1 rows 1 and 3, four bytes each.
         const __m256i words = _mm256_packs_epi32(_mm256_srli_epi32(rows01, kTotalBits), _mm256_srli_epi32(rows23, kTotalBits));
         const __m256i bytes = _mm256_packus_epi16(words, words);
-        if (x + 1 < columns.Size())
-            StoreGroupAvx2<4>(group, x * kBytesPerPixel, bytes);
+        if (x + 1 < count)
+            StoreGroupAvx2<4>(target, bytes);
         else
-            StoreGroupAvx2<kBytesPerPixel>(group, x * kBytesPerPixel, bytes);
+            StoreGroupAvx2<kBytesPerPixel>(target, bytes);
+        for (uchar*& t : target)
+            t += kBytesPerPixel;
     }
 }
 
