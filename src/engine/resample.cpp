@@ -481,11 +481,15 @@ void SumRow(const TJob& job, const TBand& band, std::size_t y, std::uint16_t* su
 
 TPrefetch NextGroupRows(const TJob& job, const TBand& band, std::size_t y)
 {
+    // Rows a group reads that would crowd its own sums out of the second-level cache are left to the hardware.
+    constexpr std::size_t kMostBytes = 384u << 10;
     if (y >= band.End)
         return {};
     const std::size_t last = std::min(y + TRowGroup::kRows, band.End) - 1;
     const std::int64_t first = job.Rows.First[y];
     const std::size_t rows = std::size_t(job.Rows.First[last] + std::int64_t(job.Rows.Count(last)) - first);
+    if (rows * job.SumCount > kMostBytes)
+        return {};
     const uchar* start = job.Source + first * job.SourceStride + std::size_t(job.FirstColumn) * kBytesPerPixel;
     return TPrefetch(start, rows, job.SourceStride, job.SumCount, job.Columns.Size());
 }
