@@ -32,6 +32,8 @@ struct TTaps {
     std::vector<std::size_t> Start;      // where its weights begin in Weights; one more entry closes the last
     std::vector<std::uint16_t> Weights;  // add up to 2^bits per target index
 
+    std::vector<std::uint32_t> Pairs;    // the weights two by two, as one value each; a lone last one pairs with 0
+
     std::size_t Size() const { return First.size(); }
     std::size_t Count(std::size_t i) const { return Start[i + 1] - Start[i]; }
     std::int64_t Last() const { return First.back() + std::int64_t(Count(Size() - 1)); }  // exclusive
@@ -115,6 +117,9 @@ TTaps AxisTaps(std::int64_t begin, std::int64_t end, std::int64_t origin, std::i
             AddLinearTaps(taps, t, size, source, bits);
     }
     taps.Start.push_back(taps.Weights.size());
+    for (std::size_t i = 0; i < taps.Size(); ++i)
+        for (std::size_t k = taps.Start[i]; k < taps.Start[i + 1]; k += 2)
+            taps.Pairs.push_back(taps.Weights[k] | std::uint32_t(k + 1 < taps.Start[i + 1] ? taps.Weights[k + 1] : 0) << 16);
     return taps;
 }
 
@@ -156,6 +161,43 @@ struct TRowGroup {
     static constexpr std::size_t kRows = 4;
     const std::uint16_t* Sums[kRows] = {};
     uchar* Target[kRows] = {};
+};
+
+// The source rows the next group reads, fetched into the cache a few lines per target pixel while the
+// horizontal pass computes: the vertical pass then finds them there instead of waiting on memory.
+class TPrefetch {
+public:
+    TPrefetch() = default;
+    TPrefetch(const uchar* first, std::size_t rows, qsizetype stride, std::size_t bytes, std::size_t pixels)
+        : FRow(first), FRows(rows), FStride(stride), FBytes(bytes)
+    {
+        const std::size_t lines = rows * ((bytes + kLine - 1) / kLine);
+        FPerPixel = pixels == 0 ? lines : (lines + pixels - 1) / pixels;
+    }
+
+    void Step()
+    {
+        for (std::size_t n = 0; n < FPerPixel && FRows != 0; ++n) {
+#if defined(__SSE2__)
+            _mm_prefetch(reinterpret_cast<const char*>(FRow + FOffset), _MM_HINT_T1);
+#endif
+            FOffset += kLine;
+            if (FOffset >= FBytes) {
+                FOffset = 0;
+                FRow += FStride;
+                --FRows;
+            }
+        }
+    }
+
+private:
+    static constexpr std::size_t kLine = 64;
+    const uchar* FRow = nullptr;
+    std::size_t FRows = 0;
+    qsizetype FStride = 0;
+    std::size_t FBytes = 0;
+    std::size_t FOffset = 0;
+    std::size_t FPerPixel = 0;
 };
 
 #if defined(__SSE2__)
@@ -211,10 +253,11 @@ inline void StoreGroup(const TRowGroup& group, std::size_t out, __m128i bytes)
 // Columns go in pairs: the two pixels' sums interleaved, times the two weights, added pairwise. A row of sums
 // has spare zero values after its last pixel, so a pixel's three values can be read as four and a lone last
 // column pairs with a zero weight.
-void CombineColumnsSse2(const TRowGroup& group, const TTaps& columns, std::int64_t firstColumn)
+void CombineColumnsSse2(const TRowGroup& group, const TTaps& columns, std::int64_t firstColumn, TPrefetch& prefetch)
 {
     const std::uint16_t* weight = columns.Weights.data();
     for (std::size_t x = 0; x < columns.Size(); ++x) {
+        prefetch.Step();
         const std::size_t offset = std::size_t(columns.First[x] - firstColumn) * kBytesPerPixel;
         const std::size_t taps = columns.Count(x);
         const std::size_t pairs = (taps + 1) / 2;
@@ -246,29 +289,127 @@ void CombineColumnsSse2(const TRowGroup& group, const TTaps& columns, std::int64
 #if defined(__x86_64__) && defined(__GNUC__)
 #define PICTAVO_AVX2 1
 // The vertical pass twice as wide, for processors that have AVX2 (chosen once at run time).
+// Taps known at compile time keep the row pointers and weights in registers.
+template <std::size_t Taps>
+__attribute__((target("avx2"))) std::size_t CombineFixedRowsAvx2(const uchar* const* rows, const std::uint16_t* weights,
+                                                                std::size_t count, std::uint16_t* sums)
+{
+    const uchar* row[Taps];
+    __m256i weight[Taps];
+    for (std::size_t k = 0; k < Taps; ++k) {
+        row[k] = rows[k];
+        weight[k] = _mm256_set1_epi16(short(weights[k]));
+    }
+    std::size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        __m256i low = _mm256_setzero_si256();
+        __m256i high = _mm256_setzero_si256();
+        for (std::size_t k = 0; k < Taps; ++k) {
+            const __m128i* at = reinterpret_cast<const __m128i*>(row[k] + i);
+            low = _mm256_add_epi16(low, _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(at)), weight[k]));
+            high = _mm256_add_epi16(high, _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(at + 1)), weight[k]));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i), _mm256_srli_epi16(low, kRowBits - kSumBits));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i + 16), _mm256_srli_epi16(high, kRowBits - kSumBits));
+    }
+    return i;
+}
+
+// The vertical pass twice as wide, for processors that have AVX2 (chosen once at run time).
 __attribute__((target("avx2"))) void CombineRowsAvx2(const uchar* const* rows, const std::uint16_t* weights,
                                                      std::size_t taps, std::size_t count, std::uint16_t* sums)
 {
     std::size_t i = 0;
-    if (taps <= kMostVectorTaps) {
-        __m256i weight[kMostVectorTaps];
-        for (std::size_t k = 0; k < taps; ++k)
-            weight[k] = _mm256_set1_epi16(short(weights[k]));
-        for (; i + 32 <= count; i += 32) {
-            __m256i low = _mm256_setzero_si256();
-            __m256i high = _mm256_setzero_si256();
-            for (std::size_t k = 0; k < taps; ++k) {
-                const __m128i* at = reinterpret_cast<const __m128i*>(rows[k] + i);
-                low = _mm256_add_epi16(low, _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(at)), weight[k]));
-                high = _mm256_add_epi16(high,
-                                        _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(at + 1)), weight[k]));
+    switch (taps) {
+    case 1: i = CombineFixedRowsAvx2<1>(rows, weights, count, sums); break;
+    case 2: i = CombineFixedRowsAvx2<2>(rows, weights, count, sums); break;
+    case 3: i = CombineFixedRowsAvx2<3>(rows, weights, count, sums); break;
+    case 4: i = CombineFixedRowsAvx2<4>(rows, weights, count, sums); break;
+    default:
+        if (taps <= kMostVectorTaps) {
+            __m256i weight[kMostVectorTaps];
+            for (std::size_t k = 0; k < taps; ++k)
+                weight[k] = _mm256_set1_epi16(short(weights[k]));
+            for (; i + 32 <= count; i += 32) {
+                __m256i low = _mm256_setzero_si256();
+                __m256i high = _mm256_setzero_si256();
+                for (std::size_t k = 0; k < taps; ++k) {
+                    const __m128i* at = reinterpret_cast<const __m128i*>(rows[k] + i);
+                    low = _mm256_add_epi16(low,
+                                           _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(at)), weight[k]));
+                    high = _mm256_add_epi16(
+                        high, _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(at + 1)), weight[k]));
+                }
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i),
+                                    _mm256_srli_epi16(low, kRowBits - kSumBits));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i + 16),
+                                    _mm256_srli_epi16(high, kRowBits - kSumBits));
             }
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i), _mm256_srli_epi16(low, kRowBits - kSumBits));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i + 16),
-                                _mm256_srli_epi16(high, kRowBits - kSumBits));
         }
     }
     CombineRowsPlain(rows, weights, taps, i, count, sums);
+}
+
+template <std::size_t Bytes>
+__attribute__((target("avx2"))) inline void StoreGroupAvx2(uchar* const* target, __m256i bytes)
+{
+    const __m128i rows02 = _mm256_castsi256_si128(bytes);
+    const __m128i rows13 = _mm256_extracti128_si256(bytes, 1);
+    StorePixel<Bytes>(target[0], rows02);
+    StorePixel<Bytes>(target[1], rows13);
+    StorePixel<Bytes>(target[2], _mm_srli_si128(rows02, 4));
+    StorePixel<Bytes>(target[3], _mm_srli_si128(rows13, 4));
+}
+
+__attribute__((target("avx2"))) inline __m256i PairOfRows(const std::uint16_t* low, const std::uint16_t* high,
+                                                          __m256i interleave)
+{
+    const __m256i both =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low))),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(high)), 1);
+    return _mm256_shuffle_epi8(both, interleave);
+}
+
+// The horizontal pass with two rows per register: one load of a row's eight values and one shuffle give a pair
+// of columns interleaved, where the SSE2 version needs two loads and an unpack. Everything the loop reads is
+// copied to locals first: the byte stores could alias it and would force reloads.
+__attribute__((target("avx2"))) void CombineColumnsAvx2(const TRowGroup& group, const TTaps& columns,
+                                                        std::int64_t firstColumn, TPrefetch prefetch)
+{
+    // Values 0, 3, 1, 4, 2, 5 of eight: the three channels of two neighbouring pixels side by side; then zeros.
+    const __m256i interleave = _mm256_setr_epi8(0, 1, 6, 7, 2, 3, 8, 9, 4, 5, 10, 11, -1, -1, -1, -1,
+                                                0, 1, 6, 7, 2, 3, 8, 9, 4, 5, 10, 11, -1, -1, -1, -1);
+    const std::uint16_t* const sums0 = group.Sums[0];
+    const std::uint16_t* const sums1 = group.Sums[1];
+    const std::uint16_t* const sums2 = group.Sums[2];
+    const std::uint16_t* const sums3 = group.Sums[3];
+    uchar* target[TRowGroup::kRows] = {group.Target[0], group.Target[1], group.Target[2], group.Target[3]};
+    const std::int64_t* const first = columns.First.data();
+    const std::size_t* const start = columns.Start.data();
+    const std::uint32_t* pair = columns.Pairs.data();
+    const std::size_t count = columns.Size();
+    for (std::size_t x = 0; x < count; ++x) {
+        prefetch.Step();
+        const std::size_t offset = std::size_t(first[x] - firstColumn) * kBytesPerPixel;
+        const std::size_t taps = start[x + 1] - start[x];
+        __m256i rows01 = _mm256_set1_epi32(int(kHalf));
+        __m256i rows23 = rows01;
+        for (std::size_t k = 0; k < taps; k += 2) {
+            const std::size_t at = offset + k * kBytesPerPixel;
+            const __m256i w = _mm256_set1_epi32(int(*pair++));
+            rows01 = _mm256_add_epi32(rows01, _mm256_madd_epi16(PairOfRows(sums0 + at, sums1 + at, interleave), w));
+            rows23 = _mm256_add_epi32(rows23, _mm256_madd_epi16(PairOfRows(sums2 + at, sums3 + at, interleave), w));
+        }
+        // Lane 0 holds rows 0 and 2, lane 1 rows 1 and 3, four bytes each.
+        const __m256i words = _mm256_packs_epi32(_mm256_srli_epi32(rows01, kTotalBits), _mm256_srli_epi32(rows23, kTotalBits));
+        const __m256i bytes = _mm256_packus_epi16(words, words);
+        if (x + 1 < count)
+            StoreGroupAvx2<4>(target, bytes);
+        else
+            StoreGroupAvx2<kBytesPerPixel>(target, bytes);
+        for (uchar*& t : target)
+            t += kBytesPerPixel;
+    }
 }
 
 bool HasAvx2()
@@ -292,11 +433,16 @@ void CombineRows(const uchar* const* rows, const std::uint16_t* weights, std::si
 #endif
 }
 
-void CombineColumns(const TRowGroup& group, const TTaps& columns, std::int64_t firstColumn)
+void CombineColumns(const TRowGroup& group, const TTaps& columns, std::int64_t firstColumn, TPrefetch& prefetch)
 {
+#if defined(PICTAVO_AVX2)
+    if (HasAvx2())
+        return CombineColumnsAvx2(group, columns, firstColumn, prefetch);
+#endif
 #if defined(__SSE2__)
-    CombineColumnsSse2(group, columns, firstColumn);
+    CombineColumnsSse2(group, columns, firstColumn, prefetch);
 #else
+    static_cast<void>(prefetch);
     for (std::size_t r = 0; r < TRowGroup::kRows; ++r)
         CombineColumnsPlain(group.Sums[r], columns, firstColumn, group.Target[r]);
 #endif
@@ -333,6 +479,21 @@ void SumRow(const TJob& job, const TBand& band, std::size_t y, std::uint16_t* su
     CombineRows(band.Rows, job.Rows.Weights.data() + job.Rows.Start[y], taps, job.SumCount, sums);
 }
 
+TPrefetch NextGroupRows(const TJob& job, const TBand& band, std::size_t y)
+{
+    // Rows a group reads that would crowd its own sums out of the second-level cache are left to the hardware.
+    constexpr std::size_t kMostBytes = 384u << 10;
+    if (y >= band.End)
+        return {};
+    const std::size_t last = std::min(y + TRowGroup::kRows, band.End) - 1;
+    const std::int64_t first = job.Rows.First[y];
+    const std::size_t rows = std::size_t(job.Rows.First[last] + std::int64_t(job.Rows.Count(last)) - first);
+    if (rows * job.SumCount > kMostBytes)
+        return {};
+    const uchar* start = job.Source + first * job.SourceStride + std::size_t(job.FirstColumn) * kBytesPerPixel;
+    return TPrefetch(start, rows, job.SourceStride, job.SumCount, job.Columns.Size());
+}
+
 void RunRows(const TJob& job, TBand band)
 {
     for (std::size_t y = band.Begin; y < band.End; y += TRowGroup::kRows) {
@@ -346,7 +507,8 @@ void RunRows(const TJob& job, TBand band)
             group.Target[r] =
                 job.Target + (job.FirstRow + std::int64_t(row)) * job.TargetStride + job.FirstPixel * kBytesPerPixel;
         }
-        CombineColumns(group, job.Columns, job.FirstColumn);
+        TPrefetch prefetch = NextGroupRows(job, band, y + TRowGroup::kRows);
+        CombineColumns(group, job.Columns, job.FirstColumn, prefetch);
     }
 }
 
