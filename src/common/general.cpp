@@ -1,3 +1,4 @@
+#include "common/failure_texts.h"
 #include "common/general.h"
 
 #include "common/services.h"
@@ -86,7 +87,7 @@ void TGeneral::ShowError(const QString& text) const
 
 void TGeneral::FatalOutOfMemory() const
 {
-    ShowError("Out of memory");
+    ShowError(kOutOfMemory);
     std::exit(EXIT_FAILURE);
 }
 

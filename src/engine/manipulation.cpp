@@ -1,3 +1,4 @@
+#include "common/failure_texts.h"
 #include "engine/manipulation.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@ namespace {
 const QString kUndefinedImage = QStringLiteral("Undefined image handle.");
 // The texts are keys of the translation table: flip and mirror end theirs with a full stop, the others do not.
 const QString kBlockOutOfMemory = QStringLiteral("Out of memory.");
-const QString kOutOfMemory = QStringLiteral("Out of memory");
 
 constexpr int kBytesPerPixel24 = 3;
 

@@ -1,5 +1,6 @@
 #include "formats/graphic.h"
 
+#include "common/failure_texts.h"
 #include "formats/general_error.h"
 
 #include <QFile>
@@ -61,10 +62,10 @@ void TCodecPicture::Resize(int width, int height)
 
 bool TCodecPicture::LoadFromFile(const QString& fileName)
 {
-    LastError = Text("File not found");
+    LastError = Text(kFileNotFound);
     if (!QFileInfo(fileName).isFile())
         return false;
-    LastError = Text("File in use");
+    LastError = Text(kFileInUse);
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -91,7 +92,7 @@ void TCodecPicture::ThrottledProgress(int percent, const QString& message)
 
 void TCodecPicture::RunCodec(const QString& message, const std::function<void(QString& failure)>& work)
 {
-    QString failure = Text("Out of memory");
+    QString failure = Text(kOutOfMemory);
     try {
         Progress(TProgressStage::Starting, 0, message);
         SetPixelFormat24(Bitmap);

@@ -1,5 +1,6 @@
 #include "formats/open_image.h"
 
+#include "common/failure_texts.h"
 #include "common/services.h"
 #include "common/translate.h"
 #include "formats/loaders.h"
@@ -87,7 +88,7 @@ bool TOpenImageEventCollection::IsValidIndex(int i) const
 bool TOpenImageEventCollection::Execute(int index, TImageInfoRec& info) const
 {
     if (!IsValidIndex(index)) {
-        info.ErrorText = "Index out of range";
+        info.ErrorText = kIndexOutOfRange;
         return false;
     }
     return Invoke(Handlers.Items[index], info);
@@ -95,7 +96,7 @@ bool TOpenImageEventCollection::Execute(int index, TImageInfoRec& info) const
 
 bool TOpenImageEventCollection::Invoke(const TOpenImageEventHandler& handler, TImageInfoRec& info)
 {
-    info.ErrorText = "Index out of range";
+    info.ErrorText = kIndexOutOfRange;
     try {
         if (handler.OnLoadCustom)
             return handler.OnLoadCustom(info);

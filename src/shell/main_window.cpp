@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "common/failure_texts.h"
 #include "common/general.h"
 #include "common/services.h"
 #include "common/translate.h"
@@ -157,7 +158,7 @@ void TForm1::DestroySplash()
 // program starts without a splash. An item that cannot be extracted stops the start.
 bool TForm1::LoadSplashPicture()
 {
-    StartupError = "Out of memory";
+    StartupError = kOutOfMemory;
     try {
         QByteArray carrier;
         QBuffer first(&carrier);

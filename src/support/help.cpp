@@ -1,8 +1,8 @@
 #include "support/help.h"
 
+#include "common/failure_texts.h"
 #include "common/general.h"
 #include "common/paths.h"
-#include "support/failure_texts.h"
 #include "support/scrambled.h"
 
 #include <QBuffer>

@@ -1,5 +1,6 @@
 #include "engine/ui/pictavo.h"
 
+#include "common/failure_texts.h"
 #include "common/file_problems.h"
 #include "common/general.h"
 #include "common/translate.h"
@@ -235,7 +236,7 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
         SetFileError(fileName, problem);
         return false;
     }
-    LastError = "Unknown format";
+    LastError = kUnknownFormat;
     bool result = false;
     try {
         TImageInfoRec info;
@@ -255,7 +256,7 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
         const TOpenImage& registry = GetOpenImage();
         if (registry.Collection->IndexOfFile(fileName) == -1) {
             // The registry's own text for a name it has no reader for is its table's; a person needs another.
-            SetFileError(fileName, "Unsupported format");
+            SetFileError(fileName, kUnsupportedFormat);
         } else if (registry.OpenFile(info)) {
             if (!SetPixelFormat24(FPicture))
                 throw std::bad_alloc();
@@ -577,7 +578,7 @@ void TPictavo::ShowLastError() const
     }
     QString reason = Translate(LastError);
     // A name no reader is registered for: say which extension that is.
-    if (LastError == "Unsupported format") {
+    if (LastError == kUnsupportedFormat) {
         const QString name = QFileInfo(LastErrorFile).fileName();
         const qsizetype dot = name.lastIndexOf(u'.');
         if (dot >= 0)

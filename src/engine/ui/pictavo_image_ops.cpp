@@ -1,4 +1,5 @@
 // Picture operations, one-level undo and the clipboard.
+#include "common/failure_texts.h"
 #include "engine/ui/pictavo.h"
 
 #include "engine/manipulation.h"
@@ -12,9 +13,6 @@
 #include <new>
 
 namespace {
-
-const QString kUnexpectedError = QStringLiteral("Unexpected error");
-const QString kTaskFailed = QStringLiteral("Task failed");
 
 enum { kFlip = 0, kMirror = 1 };
 
@@ -133,7 +131,7 @@ bool TPictavo::Invert()
 // The inverse records itself as the last operation, so a second Undo redoes the change.
 bool TPictavo::Undo()
 {
-    LastError = "Out of memory";
+    LastError = kOutOfMemory;
     if (!CanUndo())
         return true;
     const TUndoStep step = InverseStep(FUndo);

@@ -2,6 +2,7 @@
 // printer port.
 #include "engine/ui/pictavo.h"
 
+#include "common/failure_texts.h"
 #include "common/translate.h"
 #include "engine/layout.h"
 #include "engine/print_page.h"
@@ -52,7 +53,7 @@ bool TPictavo::PrinterInstalled()
 {
     if (platform::PrinterInstalled())
         return true;
-    LastError = Translate("No printer installed");
+    LastError = Translate(kNoPrinterInstalled);
     return false;
 }
 
@@ -65,7 +66,7 @@ bool TPictavo::CanPrint()
 
 bool TPictavo::Print()
 {
-    LastError = "Out of memory";
+    LastError = kOutOfMemory;
     if (!CanPrint())
         return false;
     bool success = false;
@@ -98,7 +99,7 @@ bool TPictavo::Print()
         if (run.Success) {
             success = printer.EndDocument();
             if (!success)
-                LastError = "Task failed";
+                LastError = kTaskFailed;
         } else {
             printer.AbortDocument();
         }
@@ -119,7 +120,7 @@ bool TPictavo::Print()
 // its page come back afterwards, whatever the outcome.
 bool TPictavo::PrintToFile(const QString& fileName)
 {
-    LastError = "Unsupported format";
+    LastError = kUnsupportedFormat;
     std::unique_ptr<platform::PrinterPort> file = platform::NewFilePrinter(fileName);
     if (!file)
         return false;
