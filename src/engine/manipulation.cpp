@@ -1,5 +1,6 @@
-#include "common/failure_texts.h"
 #include "engine/manipulation.h"
+
+#include "common/failure_texts.h"
 
 #include <algorithm>
 #include <array>

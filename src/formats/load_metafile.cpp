@@ -106,5 +106,9 @@ bool LoadMetafileFile(TImageInfoRec& info)
         return Render(info, format, bytes, natural);
     } catch (const std::bad_alloc&) {
         return false;  // the text of the step that failed stays
+    } catch (...) {
+        // The player met something it could not follow: the loader's promise is a text, not an exception.
+        info.ErrorText = kUnknownFormat;
+        return false;
     }
 }

@@ -23,9 +23,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <new>
 #include <optional>
-#include <stdexcept>
 #include <utility>
 
 // The white sheet: it paints and handles the mouse through the engine, which holds the picture and layout.
@@ -257,9 +255,14 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
         if (registry.Collection->IndexOfFile(fileName) == -1) {
             // The registry's own text for a name it has no reader for is its table's; a person needs another.
             SetFileError(fileName, kUnsupportedFormat);
-        } else if (registry.OpenFile(info)) {
-            if (!SetPixelFormat24(FPicture))
-                throw std::bad_alloc();
+        } else if (!registry.OpenFile(info)) {
+            SetFileError(fileName, info.ErrorText.isEmpty() ? LastError : info.ErrorText);
+            // A reader that failed half-way must not leave a picture that cannot be drawn.
+            if (!FEmpty && (FPicture.isNull() || !SetPixelFormat24(FPicture)))
+                ClearPicture();
+        } else if (!SetPixelFormat24(FPicture)) {
+            ClearPicture();  // read, but there is no memory to make it printable
+        } else {
             if (info.FullSize.isValid() && info.FullSize != FPicture.size())
                 FFullSize = info.FullSize;
             FEmpty = false;
@@ -268,11 +271,6 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
             FOpenWarning = info.Warning;
             result = true;
             NamePicture(fileName);
-        } else {
-            SetFileError(fileName, info.ErrorText.isEmpty() ? LastError : info.ErrorText);
-            // A reader that failed half-way must not leave a picture that cannot be drawn.
-            if (!FEmpty && (FPicture.isNull() || !SetPixelFormat24(FPicture)))
-                ClearPicture();
         }
     } catch (...) {
         ClearPicture();
@@ -418,23 +416,27 @@ void TPictavo::DrawPage(QPainter& painter, const QRect& exposed)
         info.PictureWidth = PictureSize().width();
         info.PictureHeight = PictureSize().height();
         ComputeLayout(info);
-        if (info.OutWidth < 0 || info.OutHeight < 0)
-            throw std::range_error("negative picture size");
-        const TStretchRect r{info.OutLeft, info.OutTop, info.OutWidth, info.OutHeight};
-        const QPoint origin(info.OutLeft, info.OutTop);
-        const QRect onSheet = ClippedRect(r, client);
-        // Only what is exposed now is drawn; the cache also takes what the scroll area shows, so that the
-        // next ordinary repaint finds it there.
-        const QRect needed = onSheet.intersected(exposed);
-        const QRect shown = onSheet.intersected(FPage->visibleRegion().boundingRect()).united(needed);
-        if (!RefreshPreview(needed.translated(-origin), shown.translated(-origin), r.Width, r.Height))
-            throw std::bad_alloc();
-        if (!needed.isEmpty()) {
-            const QPoint source = needed.topLeft() - origin - FPreviewRect.topLeft();
-            painter.drawImage(needed.topLeft(), FPreview, QRect(source, needed.size()));
-        }
-        FillAround(painter, onSheet, client);
-        FPaintFailed = 0;
+        // A negative size is a layout that went wrong; a preview that cannot be made is a lack of memory.
+        const bool drawn = [&] {
+            if (info.OutWidth < 0 || info.OutHeight < 0)
+                return false;
+            const TStretchRect r{info.OutLeft, info.OutTop, info.OutWidth, info.OutHeight};
+            const QPoint origin(info.OutLeft, info.OutTop);
+            const QRect onSheet = ClippedRect(r, client);
+            // Only what is exposed now is drawn; the cache also takes what the scroll area shows, so that the
+            // next ordinary repaint finds it there.
+            const QRect needed = onSheet.intersected(exposed);
+            const QRect shown = onSheet.intersected(FPage->visibleRegion().boundingRect()).united(needed);
+            if (!RefreshPreview(needed.translated(-origin), shown.translated(-origin), r.Width, r.Height))
+                return false;
+            if (!needed.isEmpty()) {
+                const QPoint source = needed.topLeft() - origin - FPreviewRect.topLeft();
+                painter.drawImage(needed.topLeft(), FPreview, QRect(source, needed.size()));
+            }
+            FillAround(painter, onSheet, client);
+            return true;
+        }();
+        FPaintFailed = drawn ? 0 : 1;
     } catch (...) {
         FPaintFailed = 1;
     }
