@@ -497,10 +497,7 @@ void TForm1::PrintToFile1Click()
 
 void TForm1::PrinterSetup1Click()
 {
-    try {
-        Engine->PrinterSetup();
-    } catch (...) {
-    }
+    Engine->PrinterSetup();
 }
 
 void TForm1::Exit1Click()
@@ -561,10 +558,7 @@ void TForm1::AutoPrint1Click()
 
 void TForm1::ZoomClick(int percent)
 {
-    try {
-        Engine->ZoomPercent(percent);
-    } catch (...) {
-    }
+    Engine->ZoomPercent(percent);
 }
 
 void TForm1::Center1Click()

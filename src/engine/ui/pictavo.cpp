@@ -484,7 +484,7 @@ void TPictavo::FillAround(QPainter& painter, const QRect& picture, const QRect& 
 
 // ---- Settings ----------------------------------------------------------------------------------------------------
 
-void TPictavo::SetInfo(const TPictavoInfo& info)
+void TPictavo::SetInfo(const TPictavoInfo& info) noexcept
 {
     try {
         const TPictavoInfo copy = ValidatedInfo(info);

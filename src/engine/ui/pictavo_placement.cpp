@@ -57,7 +57,7 @@ bool TPictavo::CanZoom() const
     return HasPicture() && (FInfo.Scale == kScaleCustom || FInfo.Scale == kScaleCustomFixed);
 }
 
-void TPictavo::ZoomPercent(int percent)
+void TPictavo::ZoomPercent(int percent) noexcept
 {
     if (!CanZoom())
         return;

@@ -139,7 +139,7 @@ bool TPictavo::PrintToFile(const QString& fileName)
     return Print();
 }
 
-bool TPictavo::PrinterSetup()
+bool TPictavo::PrinterSetup() noexcept
 {
     try {
         platform::PrinterPort& printer = platform::ActivePrinter();

@@ -217,7 +217,7 @@ void TPictavo::PlaceToolbarControls()
     FToolbarPanel->setMinimumWidth(FToolbarForm->width());
 }
 
-void TPictavo::UpdateToolbar()
+void TPictavo::UpdateToolbar() noexcept
 {
     if (!FToolbarForm || !FScaleBox)
         return;
@@ -280,35 +280,32 @@ void TPictavo::ToolbarChanged(QObject* control)
     // While the toolbar is being synchronised the controls only echo FInfo back.
     if (FSyncDepth != 0 || !FToolbarForm)
         return;
-    try {
-        TPictavoInfo info = FInfo;
-        const auto index = [](QComboBox* box) { return std::uint8_t(std::max(box->currentIndex(), 0)); };
-        if (control == FQualityBox)
-            info.Quality = index(FQualityBox);
-        else if (control == FScaleBox)
-            info.Scale = index(FScaleBox);
-        else if (control == FPositionBox)
-            info.Position = index(FPositionBox);
-        else if (control == FOrientationBox)
-            info.Orientation = index(FOrientationBox);
-        else if (control == FHorizontalBar)
-            info.ZoomX = FHorizontalBar->value();
-        else if (control == FVerticalBar)
-            info.ZoomY = FVerticalBar->value();
-        else if (control == FFixedBar)
-            info.ZoomXY = FFixedBar->value();
-        else if (control == FHorizontalReset)
-            info.ZoomX = 0;
-        else if (control == FVerticalReset)
-            info.ZoomY = 0;
-        else if (control == FFixedReset)
-            info.ZoomXY = 0;
-        else
-            return;
-        SetInfo(info);
-        UpdateToolbar();
-    } catch (...) {
-    }
+    TPictavoInfo info = FInfo;
+    const auto index = [](QComboBox* box) { return std::uint8_t(std::max(box->currentIndex(), 0)); };
+    if (control == FQualityBox)
+        info.Quality = index(FQualityBox);
+    else if (control == FScaleBox)
+        info.Scale = index(FScaleBox);
+    else if (control == FPositionBox)
+        info.Position = index(FPositionBox);
+    else if (control == FOrientationBox)
+        info.Orientation = index(FOrientationBox);
+    else if (control == FHorizontalBar)
+        info.ZoomX = FHorizontalBar->value();
+    else if (control == FVerticalBar)
+        info.ZoomY = FVerticalBar->value();
+    else if (control == FFixedBar)
+        info.ZoomXY = FFixedBar->value();
+    else if (control == FHorizontalReset)
+        info.ZoomX = 0;
+    else if (control == FVerticalReset)
+        info.ZoomY = 0;
+    else if (control == FFixedReset)
+        info.ZoomXY = 0;
+    else
+        return;
+    SetInfo(info);
+    UpdateToolbar();
 }
 
 // ---- Readout ----------------------------------------------------------------------------------------------------
