@@ -3,6 +3,7 @@
 #include "shell/main_window.h"
 
 #include "common/general.h"
+#include "common/guarded.h"
 #include "common/paths.h"
 #include "common/translate.h"
 #include "engine/ui/pictavo.h"
@@ -379,15 +380,11 @@ void TForm1::RunGuarded(const std::function<bool()>& operation)
 
 void TForm1::RunBusy(const std::function<void()>& work)
 {
-    try {
+    Guarded([&] {
         SetBusy(true);
         work();
-    } catch (...) {
-    }
-    try {
-        SetBusy(false);
-    } catch (...) {
-    }
+    });
+    Guarded([&] { SetBusy(false); });
 }
 
 // ---- Command handlers ---------------------------------------------------------------------------------------------
@@ -420,10 +417,7 @@ void TForm1::Open1Click()
 
 void TForm1::OpenfromStartButton1Click()
 {
-    try {
-        OpenWithDialog(OpenSettings, GetPaths().StartMenuFolder("Pictures"));
-    } catch (...) {
-    }
+    Guarded([&] { OpenWithDialog(OpenSettings, GetPaths().StartMenuFolder("Pictures")); });
 }
 
 void TForm1::OpenWithDialog(TOpenInfo& settings, const QString& folder)
@@ -542,18 +536,12 @@ void TForm1::Invert1Click()
 
 void TForm1::AutoClose1Click()
 {
-    try {
-        Engine->SetAutoClose(!Engine->AutoClose());
-    } catch (...) {
-    }
+    Engine->SetAutoClose(!Engine->AutoClose());
 }
 
 void TForm1::AutoPrint1Click()
 {
-    try {
-        Engine->SetAutoPrint(!Engine->AutoPrint());
-    } catch (...) {
-    }
+    Engine->SetAutoPrint(!Engine->AutoPrint());
 }
 
 void TForm1::ZoomClick(int percent)
@@ -573,50 +561,32 @@ void TForm1::ButtonBar1Click()
 
 void TForm1::Top1Click()
 {
-    try {
-        Engine->SetToolbarOnTop(true);
-    } catch (...) {
-    }
+    Guarded([&] { Engine->SetToolbarOnTop(true); });
 }
 
 void TForm1::Bottom1Click()
 {
-    try {
-        Engine->SetToolbarOnTop(false);
-    } catch (...) {
-    }
+    Guarded([&] { Engine->SetToolbarOnTop(false); });
 }
 
 void TForm1::Overall1Click()
 {
-    try {
-        Engine->SetViewSize(kViewOverall);
-    } catch (...) {
-    }
+    Guarded([&] { Engine->SetViewSize(kViewOverall); });
 }
 
 void TForm1::CloseUp1Click()
 {
-    try {
-        Engine->SetViewSize(kViewCloseUp);
-    } catch (...) {
-    }
+    Guarded([&] { Engine->SetViewSize(kViewCloseUp); });
 }
 
 void TForm1::BackgroundColor1Click()
 {
-    try {
-        Engine->ChooseBackground();
-    } catch (...) {
-    }
+    Guarded([&] { Engine->ChooseBackground(); });
 }
 
 void TForm1::U1Click()
 {
-    try {
-        Engine->SetBackground(Engine->BackColor(), !Engine->UseBackColor());
-    } catch (...) {
-    }
+    Guarded([&] { Engine->SetBackground(Engine->BackColor(), !Engine->UseBackColor()); });
 }
 
 // The help pages and the About box come with their own services; until then these commands keep their places.
@@ -720,7 +690,7 @@ bool TForm1::PrinterInstalledKeepingLastError()
     return installed;
 }
 
-void TForm1::RefreshStatus()
+void TForm1::RefreshStatus() noexcept
 {
     if (!Engine)
         return;

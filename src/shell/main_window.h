@@ -54,7 +54,7 @@ public:
     void SetBusy(bool busy);
     bool IsBusy() const;
     void SetStatusText(const QString& text);
-    void RefreshStatus();
+    void RefreshStatus() noexcept;
     void OpenWithDialog(TOpenInfo& settings, const QString& folder);
     void RotateBy(int angle);
     bool ButtonBarVisible() const;

@@ -502,7 +502,7 @@ void TPictavo::SetInfo(const TPictavoInfo& info) noexcept
     }
 }
 
-void TPictavo::Changed()
+void TPictavo::Changed() noexcept
 {
     try {
         UpdateSizes();
@@ -556,7 +556,7 @@ std::int32_t TPictavo::BackgroundColor() const
     return FUseBackColor ? FBackColor : kWhite;
 }
 
-void TPictavo::SetAutoPrint(bool flag)
+void TPictavo::SetAutoPrint(bool flag) noexcept
 {
     if (flag == FAutoPrint)
         return;
@@ -564,7 +564,7 @@ void TPictavo::SetAutoPrint(bool flag)
     Changed();
 }
 
-void TPictavo::SetAutoClose(bool flag)
+void TPictavo::SetAutoClose(bool flag) noexcept
 {
     if (flag == FAutoClose)
         return;

@@ -87,10 +87,11 @@ public:
 
     bool AutoPrint() const { return FAutoPrint; }
     bool AutoClose() const { return FAutoClose; }
-    void SetAutoPrint(bool flag);
-    void SetAutoClose(bool flag);
+    void SetAutoPrint(bool flag) noexcept;
+    void SetAutoClose(bool flag) noexcept;
 
-    void Changed();
+    // Never throws: derived values that cannot be computed keep their last state.
+    void Changed() noexcept;
     void ShowLastError() const;
 
     // ---- Picture operations and undo -------------------------------------------------------------------------
@@ -162,7 +163,7 @@ public:
 
     // Host events; assigned by the main window.
     TPictavoEvent OnAutoPrinted;  // after the start-up print
-    TPictavoEvent OnChange;       // whenever settings, derived values or flags change
+    TPictavoEvent OnChange;       // whenever settings, derived values or flags change; must not throw
 
     QString LastError;
     // The file LastError is about (the picture that did not open, the file that could not be written), and the
