@@ -422,7 +422,7 @@ void TForm1::OpenfromStartButton1Click()
 
 void TForm1::OpenWithDialog(TOpenInfo& settings, const QString& folder)
 {
-    try {
+    Guarded([&] {
         // Without a folder of its own the dialog starts beside the picture on show, wherever it came from.
         const QString start =
             folder.isEmpty() && !Engine->FileName().isEmpty() ? QFileInfo(Engine->FileName()).absolutePath() : folder;
@@ -431,8 +431,7 @@ void TForm1::OpenWithDialog(TOpenInfo& settings, const QString& folder)
             return;
         settings.FileName = chosen;
         OpenChosenFile(chosen);
-    } catch (...) {
-    }
+    });
 }
 
 void TForm1::OpenChosenFile(const QString& fileName)
@@ -469,7 +468,7 @@ void TForm1::Print1Click()
 // Needs no printer: the file gets the page a print from the command line would write into it.
 void TForm1::PrintToFile1Click()
 {
-    try {
+    Guarded([&] {
         const QString picture = Engine->FileName();
         const QString previous = PrintFileSettings.FileName;
         const QString folder = !previous.isEmpty() ? QFileInfo(previous).absolutePath()
@@ -485,8 +484,7 @@ void TForm1::PrintToFile1Click()
         }
         PrintFileSettings.FileName = chosen;
         RunGuarded([this, &chosen] { return Engine->PrintToFile(chosen); });
-    } catch (...) {
-    }
+    });
 }
 
 void TForm1::PrinterSetup1Click()
@@ -694,7 +692,7 @@ void TForm1::RefreshStatus() noexcept
 {
     if (!Engine)
         return;
-    try {
+    Guarded([&] {
         const TPictavoInfo info = *Engine->Info();
         const QString mm = Translate("mm");
         Panel(TPanel::PageSize)
@@ -707,8 +705,7 @@ void TForm1::RefreshStatus() noexcept
         Panel(TPanel::PrintPercent)->setText(QString::number(info.PrintPercent) + "%");
         SetPanelWidths();
         setWindowTitle(info.Title);
-    } catch (...) {
-    }
+    });
 }
 
 void TForm1::Timer1Timer()
@@ -758,11 +755,10 @@ void TForm1::CreateButtons()
 
 void TForm1::ButtonClick(QObject* sender)
 {
-    try {
+    Guarded([&] {
         if (!qobject_cast<QToolButton*>(sender))
             return;
         if (const TCommand* command = CommandOfButton(sender->property("Tag").toInt()))
             command->Run(*this);
-    } catch (...) {
-    }
+    });
 }

@@ -3,6 +3,7 @@
 #include "shell/settings.h"
 
 #include "common/general.h"
+#include "common/guarded.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
 #include "engine/ui/pictavo.h"
@@ -191,7 +192,7 @@ void TForm1::SaveSettingsIfAllowed()
 // as it was, and says nothing.
 void TForm1::SaveSettings()
 {
-    try {
+    Guarded([&] {
         const QString name = SettingsFileName("INI");
         TIniFile file;
         if (!Engine || name.isEmpty() || !file.Load(name))
@@ -202,6 +203,5 @@ void TForm1::SaveSettings()
                 return;
         }
         file.Save(name);
-    } catch (...) {
-    }
+    });
 }

@@ -3,6 +3,7 @@
 #include "common/failure_texts.h"
 #include "common/file_problems.h"
 #include "common/general.h"
+#include "common/guarded.h"
 #include "common/translate.h"
 #include "engine/layout.h"
 #include "engine/stretch.h"
@@ -486,7 +487,7 @@ void TPictavo::FillAround(QPainter& painter, const QRect& picture, const QRect& 
 
 void TPictavo::SetInfo(const TPictavoInfo& info) noexcept
 {
-    try {
+    Guarded([&] {
         const TPictavoInfo copy = ValidatedInfo(info);
         const bool relayout = copy.Position != FInfo.Position || copy.Scale != FInfo.Scale ||
                               copy.Orientation != FInfo.Orientation;
@@ -498,8 +499,7 @@ void TPictavo::SetInfo(const TPictavoInfo& info) noexcept
         PaintPage();
         SyncToolbar();
         Changed();
-    } catch (...) {
-    }
+    });
 }
 
 void TPictavo::Changed() noexcept

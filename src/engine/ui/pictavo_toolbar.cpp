@@ -2,6 +2,7 @@
 // custom scales, and the readout of what the picture will be on paper. Every edit ends in SetInfo.
 #include "engine/ui/pictavo.h"
 
+#include "common/guarded.h"
 #include "common/translate.h"
 #include "engine/layout.h"
 #include "engine/ui/depth_guard.h"
@@ -221,7 +222,7 @@ void TPictavo::UpdateToolbar() noexcept
 {
     if (!FToolbarForm || !FScaleBox)
         return;
-    try {
+    Guarded([&] {
         const bool custom = FInfo.Scale == kScaleCustom;
         const bool fixed = FInfo.Scale == kScaleCustomFixed;
         FHorizontalLabel->setVisible(custom || fixed);
@@ -246,8 +247,7 @@ void TPictavo::UpdateToolbar() noexcept
         // A sheet that could not be drawn shows in the scale captions: most such failures come from a percentage.
         for (QLabel* label : {FScaleLabel, FHorizontalLabel, FVerticalLabel})
             ShowWarning(label, FPaintFailed == 1);
-    } catch (...) {
-    }
+    });
 }
 
 void TPictavo::SyncToolbar()
