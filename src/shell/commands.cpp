@@ -714,12 +714,11 @@ void TForm1::Timer1Timer()
     if (!Engine || !FButtons.back() || IsBusy())
         return;
     Timer1->stop();
-    try {
+    Guarded([&] {
         if (!isEnabled())
             setEnabled(true);
         RefreshButtons();
-    } catch (...) {
-    }
+    });
     Timer1->start();
 }
 

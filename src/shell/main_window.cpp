@@ -2,6 +2,7 @@
 
 #include "common/failure_texts.h"
 #include "common/general.h"
+#include "common/guarded.h"
 #include "common/services.h"
 #include "common/translate.h"
 #include "engine/ui/command_line.h"
@@ -366,7 +367,7 @@ void TForm1::EngineCloseRequest()
 
 void TForm1::Shutdown()
 {
-    try {
+    Guarded([&] {
         hide();
         SaveSettingsIfAllowed();
         DestroyEngine();
@@ -375,8 +376,7 @@ void TForm1::Shutdown()
         // The format services hold dialogs, which must go while the application object still lives.
         FreeOpenImage();
         FreeOpenHandler();
-    } catch (...) {
-    }
+    });
     // A failed open or print from the command line ends a script's run with status 1.
     EndProcess(CommandLineExitStatus());
 }

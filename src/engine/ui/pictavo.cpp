@@ -318,10 +318,7 @@ void TPictavo::LayoutPage()
     TDepthGuard depth(FLayoutDepth);
     try {
         FPreviewDirty = true;
-        try {
-            platform::SetPrinterOrientation(FInfo.Orientation);
-        } catch (...) {
-        }
+        Guarded([&] { platform::SetPrinterOrientation(FInfo.Orientation); });
         PrintBitmapSize(FPrintMemory, FPrintWidth, FPrintHeight);
         MeasurePrinter();
         UpdateToolbar();
@@ -504,12 +501,11 @@ void TPictavo::SetInfo(const TPictavoInfo& info) noexcept
 
 void TPictavo::Changed() noexcept
 {
-    try {
+    Guarded([&] {
         UpdateSizes();
         UpdateTitles();
         UpdateReadout();
-    } catch (...) {
-    }
+    });
     if (OnChange)
         OnChange(this);
 }

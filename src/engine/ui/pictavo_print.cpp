@@ -3,6 +3,7 @@
 #include "engine/ui/pictavo.h"
 
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "common/translate.h"
 #include "engine/layout.h"
 #include "engine/print_page.h"
@@ -166,10 +167,7 @@ int TPictavo::Copies() const
 
 void TPictavo::SetCopies(int n)
 {
-    try {
-        platform::ActivePrinter().SetCopies(std::clamp(n, kMinCopies, kMaxCopies));
-    } catch (...) {
-    }
+    Guarded([&] { platform::ActivePrinter().SetCopies(std::clamp(n, kMinCopies, kMaxCopies)); });
     Changed();
 }
 

@@ -255,7 +255,7 @@ void TPictavo::SyncToolbar()
     if (FSyncDepth != 0 || !FToolbarForm || !FScaleBox)
         return;
     TDepthGuard depth(FSyncDepth);
-    try {
+    Guarded([&] {
         FQualityBox->setCurrentIndex(FInfo.Quality);
         FScaleBox->setCurrentIndex(FInfo.Scale);
         FPositionBox->setCurrentIndex(FInfo.Position);
@@ -268,8 +268,7 @@ void TPictavo::SyncToolbar()
                 break;
             bar->setValue(percent);
         }
-    } catch (...) {
-    }
+    });
     // The captions follow the percentages from every source (the Options menu, the settings file), not only
     // from the bars: a bar that cannot show its value must not leave an old caption either.
     UpdateToolbar();
