@@ -1,6 +1,7 @@
 #include "common/paths.h"
 
 #include "common/atomic_file.h"
+#include "common/guarded.h"
 #include "common/services.h"
 #include "common/shell.h"
 
@@ -135,10 +136,9 @@ void MakeDirPath(const QString& path)
 {
     if (path.isEmpty())
         return;
-    try {
+    Guarded([&] {
         QDir().mkpath(path);
-    } catch (...) {
-    }
+    });
 }
 
 TPaths& GetPaths()
