@@ -1,6 +1,7 @@
 #include "formats/graphic.h"
 
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "formats/general_error.h"
 
 #include <QFile>
@@ -93,17 +94,13 @@ void TCodecPicture::ThrottledProgress(int percent, const QString& message)
 void TCodecPicture::RunCodec(const QString& message, const std::function<void(QString& failure)>& work)
 {
     QString failure = Text(kOutOfMemory);
-    try {
+    // Should the work raise, the text in place says what was being tried.
+    Guarded([&] {
         Progress(TProgressStage::Starting, 0, message);
         SetPixelFormat24(Bitmap);
         work(failure);
-    } catch (...) {
-        // The text in place says what was being tried.
-    }
-    try {
-        Progress(TProgressStage::Ending, 100, message);
-    } catch (...) {
-    }
+    });
+    Guarded([&] { Progress(TProgressStage::Ending, 100, message); });
     if (!failure.isEmpty()) {
         LastError = failure;
         throw EGeneralError(failure);

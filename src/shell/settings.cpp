@@ -160,7 +160,7 @@ QString SettingsFileName(const QString& extension)
 // Missing keys and empty values read as 0 or off; nothing is said about a file that cannot be read.
 void TForm1::LoadSettings()
 {
-    try {
+    Guarded([&] {
         const QString name = SettingsFileName("INI");
         TIniFile file;
         if (Engine && !name.isEmpty() && QFileInfo::exists(name) && file.Load(name)) {
@@ -176,8 +176,7 @@ void TForm1::LoadSettings()
             Engine->SetViewSize(state.ViewSize);
             Engine->SetBackground(state.BkColor, state.UseBkColor);
         }
-    } catch (...) {
-    }
+    });
     // The status bar shows the options now in force, whether or not a file changed them.
     RefreshStatus();
 }
