@@ -1,6 +1,7 @@
 #include "formats/open_image.h"
 
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "common/services.h"
 #include "common/translate.h"
 #include "formats/loaders.h"
@@ -97,14 +98,14 @@ bool TOpenImageEventCollection::Execute(int index, TImageInfoRec& info) const
 bool TOpenImageEventCollection::Invoke(const TOpenImageEventHandler& handler, TImageInfoRec& info)
 {
     info.ErrorText = kIndexOutOfRange;
-    try {
+    bool loaded = false;
+    Guarded([&] {
         if (handler.OnLoadCustom)
-            return handler.OnLoadCustom(info);
-        if (handler.OnLoad)
-            return handler.OnLoad(info);
-    } catch (...) {
-    }
-    return false;
+            loaded = handler.OnLoadCustom(info);
+        else if (handler.OnLoad)
+            loaded = handler.OnLoad(info);
+    });
+    return loaded;
 }
 
 QString TOpenImageEventCollection::GetFilter(int index, int style) const
