@@ -1,5 +1,7 @@
 #include "common/file_problems.h"
 
+#include "common/failure_texts.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,7 +34,7 @@ QString KindProblem(mode_t mode, const char* role)
 QString InputFileProblem(const QString& path)
 {
     if (path.isEmpty())
-        return "File not found";
+        return kFileNotFound;
     const QByteArray name = QFile::encodeName(path);
     struct stat st {};
     if (::stat(name.constData(), &st) != 0) {
@@ -42,7 +44,7 @@ QString InputFileProblem(const QString& path)
             return "The link points to a file that does not exist";
         if (error == EACCES)
             return "You are not allowed to open this file's folder";
-        return "File not found";
+        return kFileNotFound;
     }
     if (const QString kind = KindProblem(st.st_mode, "a picture file"); !kind.isEmpty())
         return kind;
@@ -54,7 +56,7 @@ QString InputFileProblem(const QString& path)
 QString OutputFileProblem(const QString& path)
 {
     if (path.isEmpty())
-        return "File not found";
+        return kFileNotFound;
     const QFileInfo info(path);
     const QByteArray name = QFile::encodeName(path);
     struct stat st {};
@@ -79,7 +81,7 @@ QString WriteErrorText(int error)
     switch (error) {
     case ENOSPC:
     case EDQUOT:
-        return "Out of disk space";
+        return kOutOfDiskSpace;
     case EFBIG:
         return "The file is larger than this disk or account allows";
     case EACCES:

@@ -1,5 +1,7 @@
+#include "common/failure_texts.h"
 #include "common/general.h"
 
+#include "common/guarded.h"
 #include "common/services.h"
 #include "common/translate.h"
 
@@ -73,20 +75,19 @@ bool ReadDecimal(QString text, double& value)
 
 void TGeneral::ShowError(const QString& text) const
 {
-    try {
+    Guarded([&] {
         const QString message = Translate(text);
         const QString title = Translate("Error");
         if (Box())
             Box()(message, title);
         else
             ErrorToStandardError(message, title);
-    } catch (...) {
-    }
+    });
 }
 
 void TGeneral::FatalOutOfMemory() const
 {
-    ShowError("Out of memory");
+    ShowError(kOutOfMemory);
     std::exit(EXIT_FAILURE);
 }
 

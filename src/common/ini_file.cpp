@@ -1,3 +1,4 @@
+#include "common/failure_texts.h"
 #include "common/ini_file.h"
 #include "common/translate.h"
 
@@ -114,17 +115,17 @@ bool TIniFile::Load(const QString& fileName)
         return true;
     // A folder, a pipe or a device is no settings file; a pipe would even block the reader.
     if (!info.isFile() || info.size() > kMaxFileBytes) {
-        ErrorText = "Unknown format";
+        ErrorText = kUnknownFormat;
         return false;
     }
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        ErrorText = "File in use";
+        ErrorText = kFileInUse;
         return false;
     }
     const QByteArray text = file.read(kMaxFileBytes + 1);
     if (text.size() > kMaxFileBytes || file.error() != QFileDevice::NoError) {
-        ErrorText = "Unknown format";
+        ErrorText = kUnknownFormat;
         return false;
     }
     *this = TIniFile(text);

@@ -1,8 +1,9 @@
 #include "common/paths.h"
 
 #include "common/atomic_file.h"
+#include "common/desktop_opener.h"
+#include "common/guarded.h"
 #include "common/services.h"
-#include "common/shell.h"
 
 #include <QDir>
 #include <QFile>
@@ -135,10 +136,9 @@ void MakeDirPath(const QString& path)
 {
     if (path.isEmpty())
         return;
-    try {
+    Guarded([&] {
         QDir().mkpath(path);
-    } catch (...) {
-    }
+    });
 }
 
 TPaths& GetPaths()

@@ -1,6 +1,7 @@
 #include "common/services.h"
 
 #include "common/general.h"
+#include "common/guarded.h"
 #include "common/paths.h"
 #include "common/translate.h"
 #include "common/zfile.h"
@@ -15,29 +16,19 @@ void InitServices()
 
 void FinalizeServices()
 {
-    try {
+    Guarded([] {
         if (TZFile* zfile = GetZFile())
             zfile->SweepTempFiles();
         FreeZFile();
-    } catch (...) {
-    }
-    try {
-        FreePaths();
-    } catch (...) {
-    }
-    try {
-        FreeGeneral();
-    } catch (...) {
-    }
-    try {
-        ReleaseTranslator();
-    } catch (...) {
-    }
-    try {
+    });
+    // Freeing runs destructors and releasing catches what the translator raises: neither throws.
+    FreePaths();
+    FreeGeneral();
+    ReleaseTranslator();
+    Guarded([] {
         TPaths& paths = GetPaths();
         paths.DeleteFileForced(paths.DataFolder("Settings") + "TPictavo.BMP");
-    } catch (...) {
-    }
+    });
 }
 
 void FatalOutOfMemory()

@@ -1,5 +1,7 @@
 #include "common/translate.h"
 
+#include "common/guarded.h"
+
 namespace {
 std::function<QString(const QString&)>& Lookup()
 {
@@ -15,12 +17,12 @@ std::function<void()>& Release()
 
 QString Translate(const QString& text)
 {
-    try {
+    QString translated = text;
+    Guarded([&] {
         if (Lookup())
-            return Lookup()(text);
-    } catch (...) {
-    }
-    return text;
+            translated = Lookup()(text);
+    });
+    return translated;
 }
 
 void SetTranslator(std::function<QString(const QString&)> lookup, std::function<void()> release)
@@ -31,12 +33,8 @@ void SetTranslator(std::function<QString(const QString&)> lookup, std::function<
 
 void ReleaseTranslator()
 {
-    if (Release()) {
-        try {
-            Release()();
-        } catch (...) {
-        }
-    }
+    if (Release())
+        Guarded([] { Release()(); });
     Lookup() = {};
     Release() = {};
 }

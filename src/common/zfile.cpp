@@ -1,5 +1,6 @@
 #include "common/zfile.h"
 
+#include "common/guarded.h"
 #include "common/paths.h"
 
 #include <QDateTime>
@@ -36,7 +37,7 @@ TZFile::~TZFile()
 
 void TZFile::SweepTempFiles() const
 {
-    try {
+    Guarded([&] {
         TPaths& paths = GetPaths();
         const QString folder = paths.DataFolder(QString()) + "TEMP/";
         if (!DirExists(folder))
@@ -54,8 +55,7 @@ void TZFile::SweepTempFiles() const
             if (++deleted == kMaxDeletedPerSweep)
                 break;
         }
-    } catch (...) {
-    }
+    });
 }
 
 TZFile* GetZFile()

@@ -1,5 +1,7 @@
 #include "engine/manipulation.h"
 
+#include "common/failure_texts.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -10,7 +12,6 @@ namespace {
 const QString kUndefinedImage = QStringLiteral("Undefined image handle.");
 // The texts are keys of the translation table: flip and mirror end theirs with a full stop, the others do not.
 const QString kBlockOutOfMemory = QStringLiteral("Out of memory.");
-const QString kOutOfMemory = QStringLiteral("Out of memory");
 
 constexpr int kBytesPerPixel24 = 3;
 

@@ -1,5 +1,7 @@
 #include "formats/graphic.h"
 
+#include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "formats/general_error.h"
 
 #include <QFile>
@@ -61,10 +63,10 @@ void TCodecPicture::Resize(int width, int height)
 
 bool TCodecPicture::LoadFromFile(const QString& fileName)
 {
-    LastError = Text("File not found");
+    LastError = Text(kFileNotFound);
     if (!QFileInfo(fileName).isFile())
         return false;
-    LastError = Text("File in use");
+    LastError = Text(kFileInUse);
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -91,18 +93,14 @@ void TCodecPicture::ThrottledProgress(int percent, const QString& message)
 
 void TCodecPicture::RunCodec(const QString& message, const std::function<void(QString& failure)>& work)
 {
-    QString failure = Text("Out of memory");
-    try {
+    QString failure = Text(kOutOfMemory);
+    // Should the work raise, the text in place says what was being tried.
+    Guarded([&] {
         Progress(TProgressStage::Starting, 0, message);
         SetPixelFormat24(Bitmap);
         work(failure);
-    } catch (...) {
-        // The text in place says what was being tried.
-    }
-    try {
-        Progress(TProgressStage::Ending, 100, message);
-    } catch (...) {
-    }
+    });
+    Guarded([&] { Progress(TProgressStage::Ending, 100, message); });
     if (!failure.isEmpty()) {
         LastError = failure;
         throw EGeneralError(failure);

@@ -65,7 +65,7 @@ protected:
     void CopyFromGraphic(const TGraphic& source);
     void Resize(int width, int height);
 
-    QString Text(const char* words) const { return WithPeriod ? QString(words) + '.' : QString(words); }
+    QString Text(const QString& words) const { return WithPeriod ? words + u'.' : words; }
     void Progress(TProgressStage stage, int percent, const QString& message);
     // A running report, made only with a handler and when 250 ms have passed since the last one.
     void ThrottledProgress(int percent, const QString& message);

@@ -1,6 +1,7 @@
 #include "formats/heif_decoder.h"
 
 #include "common/bitmap.h"
+#include "common/failure_texts.h"
 #include "common/limits.h"
 
 #include <QBuffer>
@@ -164,7 +165,7 @@ QImage FromRgb(const std::uint8_t* plane, int stride, int width, int height)
 bool Decode(heif_context* context, bool applyTransformations, bool containerTransforms, THeifResult& result,
             QString& errorText)
 {
-    errorText = "Unknown format";
+    errorText = kUnknownFormat;
     heif_image_handle* rawHandle = nullptr;
     if (heif_context_get_primary_image_handle(context, &rawHandle).code != heif_error_Ok)
         return false;
@@ -173,7 +174,7 @@ bool Decode(heif_context* context, bool applyTransformations, bool containerTran
     // Check both the stored and the shown size: a quarter turn trades them.
     const int w = heif_image_handle_get_width(handle.get());
     const int h = heif_image_handle_get_height(handle.get());
-    errorText = "Out of memory";
+    errorText = kOutOfMemory;
     if (!PictureFits(w, h) || std::int64_t(w) * h * (alpha ? 4 : 3) > kMaxPictureBytes)
         return false;
 
@@ -182,7 +183,7 @@ bool Decode(heif_context* context, bool applyTransformations, bool containerTran
         return false;
     options->ignore_transformations = applyTransformations ? 0 : 1;
     options->convert_hdr_to_8bit = 1;
-    errorText = "Unknown format";
+    errorText = kUnknownFormat;
     heif_image* rawImage = nullptr;
     if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get())
@@ -196,7 +197,7 @@ bool Decode(heif_context* context, bool applyTransformations, bool containerTran
     if (!plane || !PictureFits(width, height) || stride < width * (alpha ? 4 : 3))
         return false;
 
-    errorText = "Out of memory";
+    errorText = kOutOfMemory;
     QImage& picture = result.Picture;
     if (alpha)
         picture = QImage(plane, width, height, stride, QImage::Format_RGBA8888).copy();
@@ -226,11 +227,11 @@ THeif<heif_context> NewContext()
 
 bool DecodeHeifFile(const QString& fileName, bool applyTransformations, THeifResult& result, QString& errorText)
 {
-    errorText = "Out of memory";
+    errorText = kOutOfMemory;
     const THeif<heif_context> context = NewContext();
     if (!context)
         return false;
-    errorText = "Unknown format";
+    errorText = kUnknownFormat;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -245,11 +246,11 @@ bool DecodeHeifFile(const QString& fileName, bool applyTransformations, THeifRes
 bool DecodeHeifMemory(const void* data, std::size_t size, bool applyTransformations, THeifResult& result,
                       QString& errorText)
 {
-    errorText = "Out of memory";
+    errorText = kOutOfMemory;
     const THeif<heif_context> context = NewContext();
     if (!context)
         return false;
-    errorText = "Unknown format";
+    errorText = kUnknownFormat;
     QByteArray bytes = QByteArray::fromRawData(static_cast<const char*>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);

@@ -2,6 +2,7 @@
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
 
+#include "common/failure_texts.h"
 #include "common/limits.h"
 
 #include <QFile>
@@ -103,12 +104,12 @@ bool LoadBitmapFile(TImageInfoRec& info)
     if (!PrepareInfo(info))
         return false;
     try {
-        info.ErrorText = "Out of memory";
+        info.ErrorText = kOutOfMemory;
         QFile file(info.FileName);
         QImageReader reader;
         SetReaderAllocationLimit();
 
-        info.ErrorText = "Unknown format";
+        info.ErrorText = kUnknownFormat;
         if (!file.open(QIODevice::ReadOnly))
             return false;
         TBmpHeader header;
@@ -116,7 +117,7 @@ bool LoadBitmapFile(TImageInfoRec& info)
         case THeaderCheck::NotBitmap:
             return false;
         case THeaderCheck::TooLarge:
-            info.ErrorText = "Out of memory";
+            info.ErrorText = kOutOfMemory;
             return false;
         case THeaderCheck::Fits:
             break;

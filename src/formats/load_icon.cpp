@@ -3,6 +3,7 @@
 #include "formats/loaders.h"
 
 #include "common/bitmap.h"
+#include "common/failure_texts.h"
 #include "common/limits.h"
 
 #include <QFile>
@@ -79,7 +80,7 @@ QImage WithAndMask(const QImage& icon, const QString& fileName)
 // The icon drawn over the target: on BackColor when it is set, else over what the resized target kept.
 bool DrawIcon(TImageInfoRec& info, const QImage& icon)
 {
-    info.ErrorText = "Out of memory";
+    info.ErrorText = kOutOfMemory;
     const int w = AtLeastOne(icon.width());
     const int h = AtLeastOne(icon.height());
     QImage target;
@@ -107,11 +108,11 @@ bool LoadIconFile(TImageInfoRec& info)
     if (!PrepareInfo(info))
         return false;
     try {
-        info.ErrorText = "Out of memory";
+        info.ErrorText = kOutOfMemory;
         QImageReader reader(info.FileName);
         SetReaderAllocationLimit();
 
-        info.ErrorText = "Unknown format";
+        info.ErrorText = kUnknownFormat;
         ForceReaderFormat(reader, "ico");
         QFile file(info.FileName);
         if (!file.open(QIODevice::ReadOnly))

@@ -4,6 +4,7 @@
 #include "formats/photo_metadata.h"
 
 #include "common/bitmap.h"
+#include "common/failure_texts.h"
 #include "common/limits.h"
 
 bool LoadJpegFile(TImageInfoRec& info)
@@ -11,10 +12,10 @@ bool LoadJpegFile(TImageInfoRec& info)
     if (!PrepareInfo(info))
         return false;
     try {
-        info.ErrorText = "Out of memory";
+        info.ErrorText = kOutOfMemory;
         TJpegDecoder decoder;
 
-        info.ErrorText = "Unknown format";
+        info.ErrorText = kUnknownFormat;
         if (!decoder.OpenFile(info.FileName))
             return false;
         info.FullSize = QSize(decoder.Width(), decoder.Height());
@@ -22,11 +23,11 @@ bool LoadJpegFile(TImageInfoRec& info)
             const QSize needed = info.NeededSize(info.FullSize);
             decoder.ScaleToAtLeast(needed.width(), needed.height());
         }
-        info.ErrorText = "Out of memory";
+        info.ErrorText = kOutOfMemory;
         QImage picture = NewBitmap24(decoder.OutputWidth(), decoder.OutputHeight());
         if (picture.isNull())
             return false;
-        info.ErrorText = "Unknown format";
+        info.ErrorText = kUnknownFormat;
         if (!decoder.DecodeInto(picture))
             return false;
 

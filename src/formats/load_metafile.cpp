@@ -1,4 +1,5 @@
 #include "common/bitmap.h"
+#include "common/failure_texts.h"
 #include "common/limits.h"
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
@@ -56,7 +57,7 @@ void PackTo24(uchar* bytes, int w, int h, qsizetype stride24)
 // we cannot show, not a white one; only a file with no records at all is the empty drawing it says it is.
 bool Render(TImageInfoRec& info, const TMetafileFormat& format, const QByteArray& bytes, QSize natural)
 {
-    info.ErrorText = "Out of memory";
+    info.ErrorText = kOutOfMemory;
     const int w = AtLeastOne(natural.width());
     const int h = AtLeastOne(natural.height());
     if (!PictureFits(w, h) || std::int64_t(w) * 4 > kMaxPictureBytes / h)  // the 32-bit surface itself
@@ -71,7 +72,7 @@ bool Render(TImageInfoRec& info, const TMetafileFormat& format, const QByteArray
         QImage surface(memory.get(), w, h, stride32, QImage::Format_RGB32);
         surface.fill(Qt::white);
         if (format.play(bytes, surface).Outcome == TPlayOutcome::DrewNothing) {
-            info.ErrorText = "Unknown format";
+            info.ErrorText = kUnknownFormat;
             return false;
         }
     }
@@ -95,7 +96,7 @@ bool LoadMetafileFile(TImageInfoRec& info)
     if (!PrepareInfo(info))
         return false;
     try {
-        info.ErrorText = "Unknown format";
+        info.ErrorText = kUnknownFormat;
         const TMetafileFormat format = FormatOf(info.FileName);
         QByteArray bytes;
         QSize natural;
@@ -105,5 +106,9 @@ bool LoadMetafileFile(TImageInfoRec& info)
         return Render(info, format, bytes, natural);
     } catch (const std::bad_alloc&) {
         return false;  // the text of the step that failed stays
+    } catch (...) {
+        // The player met something it could not follow: the loader's promise is a text, not an exception.
+        info.ErrorText = kUnknownFormat;
+        return false;
     }
 }

@@ -5,6 +5,7 @@
 #include "formats/photo_containers.h"
 #include "formats/photo_metadata.h"
 
+#include "common/failure_texts.h"
 #include "common/limits.h"
 
 #include <QColorSpace>
@@ -60,12 +61,12 @@ bool LoadWithQtReader(TImageInfoRec& info, const char* format, TMetadataReader r
     if (!PrepareInfo(info))
         return false;
     try {
-        info.ErrorText = "Out of memory";
+        info.ErrorText = kOutOfMemory;
         QFile file(info.FileName);
         QImageReader reader;
         SetReaderAllocationLimit();
 
-        info.ErrorText = "Unknown format";
+        info.ErrorText = kUnknownFormat;
         if (!file.open(QIODevice::ReadOnly))
             return false;
         TPhotoMetadata metadata;
@@ -76,7 +77,7 @@ bool LoadWithQtReader(TImageInfoRec& info, const char* format, TMetadataReader r
         reader.setAutoTransform(false);  // the orientation is ours to apply, or not
         const QSize size = reader.size();
         if (size.isValid() && !PictureFits(size.width(), size.height())) {
-            info.ErrorText = "Out of memory";
+            info.ErrorText = kOutOfMemory;
             return false;
         }
         QImage source;

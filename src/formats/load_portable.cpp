@@ -1,3 +1,4 @@
+#include "common/failure_texts.h"
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
 #include "formats/portable_pixelmap.h"
@@ -26,10 +27,10 @@ bool LoadPortableFile(TImageInfoRec& info)
     if (!PrepareInfo(info))
         return false;
     try {
-        info.ErrorText = "Out of memory";
+        info.ErrorText = kOutOfMemory;
         TPortablePixelmap picture;
         picture.NeededSize = info.NeededSize;
-        info.ErrorText = "Unknown format";
+        info.ErrorText = kUnknownFormat;
         if (!picture.LoadFromFile(info.FileName))
             return false;
         info.FullSize = picture.FullSize;

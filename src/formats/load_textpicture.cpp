@@ -1,3 +1,4 @@
+#include "common/failure_texts.h"
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
 #include "formats/text_picture.h"
@@ -7,9 +8,9 @@ bool LoadTextPictureFile(TImageInfoRec& info)
     if (!PrepareInfo(info))
         return false;
     try {
-        info.ErrorText = "Out of memory";
+        info.ErrorText = kOutOfMemory;
         TTextPicture picture;
-        info.ErrorText = "Unknown format";
+        info.ErrorText = kUnknownFormat;
         if (!picture.LoadFromFile(info.FileName)) {
             // The codec's own words say more than the registry's: "Unexpected error", "Out of memory" and so on.
             info.ErrorText = picture.GetLastError();

@@ -1,3 +1,4 @@
+#include "common/failure_texts.h"
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
 #include "formats/xbitmap.h"
@@ -7,9 +8,9 @@ bool LoadXBitmapFile(TImageInfoRec& info)
     if (!PrepareInfo(info))
         return false;
     try {
-        info.ErrorText = "Out of memory";
+        info.ErrorText = kOutOfMemory;
         TXBitmap picture;
-        info.ErrorText = "Unknown format";
+        info.ErrorText = kUnknownFormat;
         if (!picture.LoadFromFile(info.FileName))
             return false;
         info.BitsPerPixel = 1;

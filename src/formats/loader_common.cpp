@@ -1,6 +1,7 @@
 #include "formats/loader_common.h"
 
 #include "common/bitmap.h"
+#include "common/failure_texts.h"
 #include "common/limits.h"
 
 #include <QFileInfo>
@@ -13,11 +14,11 @@ bool PrepareInfo(TImageInfoRec& info)
     info.DpiX = info.DpiY = 0;
     info.Warning.clear();
     if (!info.Bitmap) {
-        info.ErrorText = "Index out of range";
+        info.ErrorText = kIndexOutOfRange;
         return false;
     }
     if (!QFileInfo(info.FileName).isFile()) {
-        info.ErrorText = "File not found";
+        info.ErrorText = kFileNotFound;
         return false;
     }
     return true;
@@ -60,7 +61,7 @@ QImage Composed24(const QImage& source)
 
 bool DrawIntoTarget(TImageInfoRec& info, const QImage& source)
 {
-    info.ErrorText = "Out of memory";
+    info.ErrorText = kOutOfMemory;
     if (source.isNull())
         return ResizeOnly(info);
     if (!PictureFits(source.width(), source.height()))

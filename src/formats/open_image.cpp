@@ -1,5 +1,7 @@
 #include "formats/open_image.h"
 
+#include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "common/services.h"
 #include "common/translate.h"
 #include "formats/loaders.h"
@@ -87,7 +89,7 @@ bool TOpenImageEventCollection::IsValidIndex(int i) const
 bool TOpenImageEventCollection::Execute(int index, TImageInfoRec& info) const
 {
     if (!IsValidIndex(index)) {
-        info.ErrorText = "Index out of range";
+        info.ErrorText = kIndexOutOfRange;
         return false;
     }
     return Invoke(Handlers.Items[index], info);
@@ -95,15 +97,15 @@ bool TOpenImageEventCollection::Execute(int index, TImageInfoRec& info) const
 
 bool TOpenImageEventCollection::Invoke(const TOpenImageEventHandler& handler, TImageInfoRec& info)
 {
-    info.ErrorText = "Index out of range";
-    try {
+    info.ErrorText = kIndexOutOfRange;
+    bool loaded = false;
+    Guarded([&] {
         if (handler.OnLoadCustom)
-            return handler.OnLoadCustom(info);
-        if (handler.OnLoad)
-            return handler.OnLoad(info);
-    } catch (...) {
-    }
-    return false;
+            loaded = handler.OnLoadCustom(info);
+        else if (handler.OnLoad)
+            loaded = handler.OnLoad(info);
+    });
+    return loaded;
 }
 
 QString TOpenImageEventCollection::GetFilter(int index, int style) const

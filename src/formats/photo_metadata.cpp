@@ -1,6 +1,7 @@
 #include "formats/photo_metadata.h"
 
 #include "common/bitmap.h"
+#include "common/failure_texts.h"
 #include "common/limits.h"
 #include "formats/loader_common.h"
 
@@ -179,7 +180,7 @@ void TCmykToSrgb::Convert(const std::uint8_t* cmyk, std::uint8_t* bgr, int width
 
 bool FinishPhoto(TImageInfoRec& info, const QImage& source, const TPhotoMetadata& metadata)
 {
-    info.ErrorText = "Out of memory";
+    info.ErrorText = kOutOfMemory;
     if (source.isNull())
         return DrawIntoTarget(info, source);
     if (!PictureFits(source.width(), source.height()))

@@ -3,6 +3,7 @@
 #include "formats/byte_image.h"
 #include "formats/byte_stream.h"
 
+#include "common/failure_texts.h"
 #include "common/limits.h"
 
 #include <algorithm>
@@ -424,15 +425,15 @@ void TPortablePixelmap::Load(QIODevice& stream, QString& failure)
     TPortableHeader header;
     qint64 dataPos = pos;
     if (!ReadHeader(bytes, pos, header, dataPos)) {
-        failure = Text("Unknown format");
+        failure = Text(kUnknownFormat);
         return;
     }
     if (header.Width <= 0 || header.Height <= 0) {
-        failure = Text("Invalid dimensions");
+        failure = Text(kInvalidDimensions);
         return;
     }
     if (!DataCanFill(header, bytes.GetSize() - dataPos)) {
-        failure = Text("Unknown format");
+        failure = Text(kUnknownFormat);
         return;
     }
     FullSize = QSize(header.Width, header.Height);
@@ -591,7 +592,7 @@ void TPortablePixelmap::Save(QIODevice& stream, QString& failure)
         header += "\n255\n";
     // The header is flushed at once so that a stream refusing writes is told apart from a failure in the data.
     if (!bytes.WriteString(pos, header) || !bytes.Flush()) {
-        failure = Text("Stream write failure");
+        failure = Text(kStreamWriteFailure);
         return;
     }
     const bool written = kind < kAnymapRawBitmap ? WritePlain(bytes, pos, kind) : WriteRaw(bytes, pos, kind);

@@ -1,5 +1,6 @@
 #include "formats/text_picture.h"
 
+#include "common/failure_texts.h"
 #include "formats/byte_image.h"
 #include "formats/byte_stream.h"
 
@@ -243,7 +244,7 @@ void TTextPicture::SaveToStream(QIODevice& stream)
 
 bool TTextPicture::LoadFromString(const QString& text)
 {
-    LastError = "Out of memory";
+    LastError = kOutOfMemory;
     try {
         QByteArray bytes = text.toLatin1();
         QBuffer buffer(&bytes);
@@ -265,11 +266,11 @@ void TTextPicture::Load(QIODevice& stream, QString& failure)
     const bool good = ReadHeader(bytes, pos, header);
     stream.seek(std::min(pos, stream.size()));
     if (!good) {
-        failure = "Unknown format";
+        failure = kUnknownFormat;
         return;
     }
     if (header.Kind < 1 || header.Kind > 6 || header.Width < 1 || header.Height < 1) {
-        failure = "Unexpected error";
+        failure = kUnexpectedError;
         return;
     }
     QImage picture = NewBitmap24(header.Width, header.Height);
@@ -347,7 +348,7 @@ void TTextPicture::Save(QIODevice& stream, QString& failure)
     const int height = Bitmap.height();
     // Three digits hold a side of at most 262143; a larger picture would be written as a different one.
     if (width > kMaxSide || height > kMaxSide) {
-        failure = "Capacity reached";
+        failure = kCapacityReached;
         return;
     }
     TByteStream bytes;

@@ -1,5 +1,6 @@
 #include "formats/xbitmap.h"
 
+#include "common/failure_texts.h"
 #include "formats/byte_image.h"
 #include "formats/byte_stream.h"
 
@@ -72,11 +73,11 @@ void TXBitmap::Load(QIODevice& stream, QString& failure)
     int height = -1;
     qint64 dataPos = pos;
     if (!ReadHeader(bytes, pos, width, height, dataPos)) {
-        failure = Text("Unknown format");
+        failure = Text(kUnknownFormat);
         return;
     }
     if (width < 1 || height < 1) {
-        failure = Text("Invalid dimensions");
+        failure = Text(kInvalidDimensions);
         return;
     }
     QImage picture = NewBitmap24(width, height);

@@ -56,7 +56,7 @@ bool RunPrintDialog(QPrintDialog& dialog)
 
 // A port over one QPrinter: the page is the printable rectangle in device pixels at the printer's resolution.
 // The painter begins at the first transfer, so a document that never got a page never reaches the printer.
-class QPrinterPort : public PrinterPort {
+class PrinterDevicePort : public PrinterPort {
 public:
     int Orientation() override
     {
@@ -172,7 +172,7 @@ private:
 // The printers come from the watch's last answer, so asking never waits for CUPS. The default queue follows the
 // desktop: when its printer goes away, another becomes the default or one comes back, the next question gets a
 // printer for the new queue (or none), keeping the copies and orientation chosen so far.
-class QueuePrinterPort final : public QPrinterPort {
+class QueuePrinterPort final : public PrinterDevicePort {
 public:
     explicit QueuePrinterPort(QString queue) : FQueue(std::move(queue)) {}
 

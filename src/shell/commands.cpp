@@ -3,6 +3,7 @@
 #include "shell/main_window.h"
 
 #include "common/general.h"
+#include "common/guarded.h"
 #include "common/paths.h"
 #include "common/translate.h"
 #include "engine/ui/pictavo.h"
@@ -379,15 +380,11 @@ void TForm1::RunGuarded(const std::function<bool()>& operation)
 
 void TForm1::RunBusy(const std::function<void()>& work)
 {
-    try {
+    Guarded([&] {
         SetBusy(true);
         work();
-    } catch (...) {
-    }
-    try {
-        SetBusy(false);
-    } catch (...) {
-    }
+    });
+    Guarded([&] { SetBusy(false); });
 }
 
 // ---- Command handlers ---------------------------------------------------------------------------------------------
@@ -420,15 +417,12 @@ void TForm1::Open1Click()
 
 void TForm1::OpenfromStartButton1Click()
 {
-    try {
-        OpenWithDialog(OpenSettings, GetPaths().StartMenuFolder("Pictures"));
-    } catch (...) {
-    }
+    Guarded([&] { OpenWithDialog(OpenSettings, GetPaths().StartMenuFolder("Pictures")); });
 }
 
 void TForm1::OpenWithDialog(TOpenInfo& settings, const QString& folder)
 {
-    try {
+    Guarded([&] {
         // Without a folder of its own the dialog starts beside the picture on show, wherever it came from.
         const QString start =
             folder.isEmpty() && !Engine->FileName().isEmpty() ? QFileInfo(Engine->FileName()).absolutePath() : folder;
@@ -437,8 +431,7 @@ void TForm1::OpenWithDialog(TOpenInfo& settings, const QString& folder)
             return;
         settings.FileName = chosen;
         OpenChosenFile(chosen);
-    } catch (...) {
-    }
+    });
 }
 
 void TForm1::OpenChosenFile(const QString& fileName)
@@ -475,7 +468,7 @@ void TForm1::Print1Click()
 // Needs no printer: the file gets the page a print from the command line would write into it.
 void TForm1::PrintToFile1Click()
 {
-    try {
+    Guarded([&] {
         const QString picture = Engine->FileName();
         const QString previous = PrintFileSettings.FileName;
         const QString folder = !previous.isEmpty() ? QFileInfo(previous).absolutePath()
@@ -491,16 +484,12 @@ void TForm1::PrintToFile1Click()
         }
         PrintFileSettings.FileName = chosen;
         RunGuarded([this, &chosen] { return Engine->PrintToFile(chosen); });
-    } catch (...) {
-    }
+    });
 }
 
 void TForm1::PrinterSetup1Click()
 {
-    try {
-        Engine->PrinterSetup();
-    } catch (...) {
-    }
+    Engine->PrinterSetup();
 }
 
 void TForm1::Exit1Click()
@@ -545,26 +534,17 @@ void TForm1::Invert1Click()
 
 void TForm1::AutoClose1Click()
 {
-    try {
-        Engine->SetAutoClose(!Engine->AutoClose());
-    } catch (...) {
-    }
+    Engine->SetAutoClose(!Engine->AutoClose());
 }
 
 void TForm1::AutoPrint1Click()
 {
-    try {
-        Engine->SetAutoPrint(!Engine->AutoPrint());
-    } catch (...) {
-    }
+    Engine->SetAutoPrint(!Engine->AutoPrint());
 }
 
 void TForm1::ZoomClick(int percent)
 {
-    try {
-        Engine->ZoomPercent(percent);
-    } catch (...) {
-    }
+    Engine->ZoomPercent(percent);
 }
 
 void TForm1::Center1Click()
@@ -579,50 +559,32 @@ void TForm1::ButtonBar1Click()
 
 void TForm1::Top1Click()
 {
-    try {
-        Engine->SetToolbarOnTop(true);
-    } catch (...) {
-    }
+    Guarded([&] { Engine->SetToolbarOnTop(true); });
 }
 
 void TForm1::Bottom1Click()
 {
-    try {
-        Engine->SetToolbarOnTop(false);
-    } catch (...) {
-    }
+    Guarded([&] { Engine->SetToolbarOnTop(false); });
 }
 
 void TForm1::Overall1Click()
 {
-    try {
-        Engine->SetViewSize(kViewOverall);
-    } catch (...) {
-    }
+    Guarded([&] { Engine->SetViewSize(kViewOverall); });
 }
 
 void TForm1::CloseUp1Click()
 {
-    try {
-        Engine->SetViewSize(kViewCloseUp);
-    } catch (...) {
-    }
+    Guarded([&] { Engine->SetViewSize(kViewCloseUp); });
 }
 
 void TForm1::BackgroundColor1Click()
 {
-    try {
-        Engine->ChooseBackground();
-    } catch (...) {
-    }
+    Guarded([&] { Engine->ChooseBackground(); });
 }
 
 void TForm1::U1Click()
 {
-    try {
-        Engine->SetBackground(Engine->BackColor(), !Engine->UseBackColor());
-    } catch (...) {
-    }
+    Guarded([&] { Engine->SetBackground(Engine->BackColor(), !Engine->UseBackColor()); });
 }
 
 // The help pages and the About box come with their own services; until then these commands keep their places.
@@ -726,11 +688,11 @@ bool TForm1::PrinterInstalledKeepingLastError()
     return installed;
 }
 
-void TForm1::RefreshStatus()
+void TForm1::RefreshStatus() noexcept
 {
     if (!Engine)
         return;
-    try {
+    Guarded([&] {
         const TPictavoInfo info = *Engine->Info();
         const QString mm = Translate("mm");
         Panel(TPanel::PageSize)
@@ -743,8 +705,7 @@ void TForm1::RefreshStatus()
         Panel(TPanel::PrintPercent)->setText(QString::number(info.PrintPercent) + "%");
         SetPanelWidths();
         setWindowTitle(info.Title);
-    } catch (...) {
-    }
+    });
 }
 
 void TForm1::Timer1Timer()
@@ -753,12 +714,11 @@ void TForm1::Timer1Timer()
     if (!Engine || !FButtons.back() || IsBusy())
         return;
     Timer1->stop();
-    try {
+    Guarded([&] {
         if (!isEnabled())
             setEnabled(true);
         RefreshButtons();
-    } catch (...) {
-    }
+    });
     Timer1->start();
 }
 
@@ -794,11 +754,10 @@ void TForm1::CreateButtons()
 
 void TForm1::ButtonClick(QObject* sender)
 {
-    try {
+    Guarded([&] {
         if (!qobject_cast<QToolButton*>(sender))
             return;
         if (const TCommand* command = CommandOfButton(sender->property("Tag").toInt()))
             command->Run(*this);
-    } catch (...) {
-    }
+    });
 }

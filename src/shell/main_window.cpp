@@ -1,6 +1,8 @@
 #include "shell/main_window.h"
 
+#include "common/failure_texts.h"
 #include "common/general.h"
+#include "common/guarded.h"
 #include "common/services.h"
 #include "common/translate.h"
 #include "engine/ui/command_line.h"
@@ -157,7 +159,7 @@ void TForm1::DestroySplash()
 // program starts without a splash. An item that cannot be extracted stops the start.
 bool TForm1::LoadSplashPicture()
 {
-    StartupError = "Out of memory";
+    StartupError = kOutOfMemory;
     try {
         QByteArray carrier;
         QBuffer first(&carrier);
@@ -365,7 +367,7 @@ void TForm1::EngineCloseRequest()
 
 void TForm1::Shutdown()
 {
-    try {
+    Guarded([&] {
         hide();
         SaveSettingsIfAllowed();
         DestroyEngine();
@@ -374,8 +376,7 @@ void TForm1::Shutdown()
         // The format services hold dialogs, which must go while the application object still lives.
         FreeOpenImage();
         FreeOpenHandler();
-    } catch (...) {
-    }
+    });
     // A failed open or print from the command line ends a script's run with status 1.
     EndProcess(CommandLineExitStatus());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/failure_texts.h"
 #include "formats/ui/open_handler.h"
 
 #include <QImage>
@@ -53,7 +54,7 @@ public:
     void SetBusy(bool busy);
     bool IsBusy() const;
     void SetStatusText(const QString& text);
-    void RefreshStatus();
+    void RefreshStatus() noexcept;
     void OpenWithDialog(TOpenInfo& settings, const QString& folder);
     void RotateBy(int angle);
     bool ButtonBarVisible() const;
@@ -214,7 +215,7 @@ private:
     void RunBusy(const std::function<void()>& work);
     void OpenAddress(const QString& address);
 
-    QString StartupError = QStringLiteral("Out of memory");
+    QString StartupError = kOutOfMemory;
     QStringList FArguments;
     std::unique_ptr<TMenuTree> FMenuTree;
     QWidget* FClient = nullptr;

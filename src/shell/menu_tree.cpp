@@ -1,5 +1,6 @@
 #include "shell/menu_tree.h"
 
+#include "common/guarded.h"
 #include "common/translate.h"
 
 #include <QAction>
@@ -132,7 +133,7 @@ void TranslateMenu(QAction* item)
 {
     if (!item)
         return;
-    try {
+    Guarded([&] {
         // The key shown after the caption is no part of the text to translate.
         const QString text = item->text();
         const qsizetype tab = text.indexOf(u'\t');
@@ -142,6 +143,5 @@ void TranslateMenu(QAction* item)
             for (QAction* child : menu->actions())
                 TranslateMenu(child);
         }
-    } catch (...) {
-    }
+    });
 }

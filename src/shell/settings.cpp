@@ -3,6 +3,7 @@
 #include "shell/settings.h"
 
 #include "common/general.h"
+#include "common/guarded.h"
 #include "common/ini_file.h"
 #include "common/paths.h"
 #include "engine/ui/pictavo.h"
@@ -159,7 +160,7 @@ QString SettingsFileName(const QString& extension)
 // Missing keys and empty values read as 0 or off; nothing is said about a file that cannot be read.
 void TForm1::LoadSettings()
 {
-    try {
+    Guarded([&] {
         const QString name = SettingsFileName("INI");
         TIniFile file;
         if (Engine && !name.isEmpty() && QFileInfo::exists(name) && file.Load(name)) {
@@ -175,8 +176,7 @@ void TForm1::LoadSettings()
             Engine->SetViewSize(state.ViewSize);
             Engine->SetBackground(state.BkColor, state.UseBkColor);
         }
-    } catch (...) {
-    }
+    });
     // The status bar shows the options now in force, whether or not a file changed them.
     RefreshStatus();
 }
@@ -191,7 +191,7 @@ void TForm1::SaveSettingsIfAllowed()
 // as it was, and says nothing.
 void TForm1::SaveSettings()
 {
-    try {
+    Guarded([&] {
         const QString name = SettingsFileName("INI");
         TIniFile file;
         if (!Engine || name.isEmpty() || !file.Load(name))
@@ -202,6 +202,5 @@ void TForm1::SaveSettings()
                 return;
         }
         file.Save(name);
-    } catch (...) {
-    }
+    });
 }

@@ -1,6 +1,7 @@
 #include "shell/start_menu.h"
 
 #include "common/atomic_file.h"
+#include "common/guarded.h"
 #include "common/paths.h"
 #include "shell/desktop_values.h"
 
@@ -129,7 +130,7 @@ void CopyProgramToStartMenu()
 
 void CopyProgramToStartMenu(const QString& program)
 {
-    try {
+    Guarded([&] {
         // The installed entry already puts the program in the menu and among the handlers of its pictures.
         if (IsInstalledProgram(program))
             return;
@@ -147,6 +148,5 @@ void CopyProgramToStartMenu(const QString& program)
         QFile icon;
         if (OpenIconResource(icon))
             WriteTextFile(icons + PICTAVO_ICON_NAME ".svg", QString::fromUtf8(icon.readAll()));
-    } catch (...) {
-    }
+    });
 }

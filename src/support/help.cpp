@@ -1,8 +1,9 @@
 #include "support/help.h"
 
+#include "common/failure_texts.h"
 #include "common/general.h"
+#include "common/guarded.h"
 #include "common/paths.h"
-#include "support/failure_texts.h"
 #include "support/scrambled.h"
 
 #include <QBuffer>
@@ -31,10 +32,7 @@ std::vector<THelp*>& LiveHelps()
 void RemoveLiveHelpFiles()
 {
     for (THelp* help : LiveHelps()) {
-        try {
-            help->RemoveFiles();
-        } catch (...) {
-        }
+        Guarded([&] { help->RemoveFiles(); });
     }
 }
 
@@ -69,10 +67,7 @@ THelp::THelp(const QString& productName, QImage* carrier)
 THelp::~THelp()
 {
     Unregister(this);
-    try {
-        RemoveFiles();
-    } catch (...) {
-    }
+    Guarded([&] { RemoveFiles(); });
 }
 
 QString THelp::MarkerName()

@@ -1,5 +1,6 @@
 #include "support/language.h"
 
+#include "common/failure_texts.h"
 #include "common/paths.h"
 #include "common/translate.h"
 #include "support/component_stream.h"
@@ -11,10 +12,6 @@
 #include <memory>
 
 namespace {
-
-const QString kFileNotFound = QStringLiteral("File not found");
-const QString kFileInUse = QStringLiteral("File in use");
-const QString kUnsupportedFormat = QStringLiteral("Unsupported format");
 
 // Printable ASCII, fixed for every copy of the program.
 constexpr char kDefaultKeyA[] = "%v{e){UOp=5D;&(;[]>H.4:?YVih&A9qQl}i5O:^thwdwRBtylvd0G";

@@ -1,7 +1,7 @@
 #include "support/zip_box.h"
 
+#include "common/failure_texts.h"
 #include "common/paths.h"
-#include "support/failure_texts.h"
 
 #include <QBuffer>
 #include <QFileInfo>

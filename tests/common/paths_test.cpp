@@ -1,5 +1,5 @@
+#include "common/desktop_opener.h"
 #include "common/paths.h"
-#include "common/shell.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,13 +1,13 @@
 #include "shell_fixture.h"
 
+#include "common/desktop_opener.h"
 #include "common/paths.h"
-#include "common/shell.h"
 #include "engine/ui/pictavo.h"
 #include "platform/color_dialog.h"
 #include "platform/printer.h"
 #include "shell/menu_tree.h"
-#include "testlib/test_env.h"
 #include "testlib/scoped_hook.h"
+#include "testlib/test_env.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "shell_fixture.h"
 
+#include "common/desktop_opener.h"
 #include "common/paths.h"
-#include "common/shell.h"
 #include "shell/session_end.h"
 #include "support/help.h"
 #include "support/ui/compact_splash.h"

@@ -1,5 +1,5 @@
+#include "common/desktop_opener.h"
 #include "common/paths.h"
-#include "common/shell.h"
 #include "support/carrier.h"
 #include "support/help.h"
 #include "support_test_util.h"

@@ -115,6 +115,10 @@ QList<TShownText> ShownTexts()
             add(m.captured(1), m.capturedStart());
         for (const QRegularExpressionMatch& m : hintRow.globalMatch(code))
             add(m.captured(1), m.capturedStart());
+        // The named failure texts are shown wherever their names are used.
+        if (name == "src/common/failure_texts.h")
+            for (const QString& text : Literals(code))
+                add(text, 0);
     }
     return found;
 }

@@ -1,7 +1,9 @@
 #include "engine/ui/pictavo.h"
 
+#include "common/failure_texts.h"
 #include "common/file_problems.h"
 #include "common/general.h"
+#include "common/guarded.h"
 #include "common/translate.h"
 #include "engine/layout.h"
 #include "engine/stretch.h"
@@ -22,9 +24,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <new>
 #include <optional>
-#include <stdexcept>
 #include <utility>
 
 // The white sheet: it paints and handles the mouse through the engine, which holds the picture and layout.
@@ -235,7 +235,7 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
         SetFileError(fileName, problem);
         return false;
     }
-    LastError = "Unknown format";
+    LastError = kUnknownFormat;
     bool result = false;
     try {
         TImageInfoRec info;
@@ -255,10 +255,15 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
         const TOpenImage& registry = GetOpenImage();
         if (registry.Collection->IndexOfFile(fileName) == -1) {
             // The registry's own text for a name it has no reader for is its table's; a person needs another.
-            SetFileError(fileName, "Unsupported format");
-        } else if (registry.OpenFile(info)) {
-            if (!SetPixelFormat24(FPicture))
-                throw std::bad_alloc();
+            SetFileError(fileName, kUnsupportedFormat);
+        } else if (!registry.OpenFile(info)) {
+            SetFileError(fileName, info.ErrorText.isEmpty() ? LastError : info.ErrorText);
+            // A reader that failed half-way must not leave a picture that cannot be drawn.
+            if (!FEmpty && (FPicture.isNull() || !SetPixelFormat24(FPicture)))
+                ClearPicture();
+        } else if (!SetPixelFormat24(FPicture)) {
+            ClearPicture();  // read, but there is no memory to make it printable
+        } else {
             if (info.FullSize.isValid() && info.FullSize != FPicture.size())
                 FFullSize = info.FullSize;
             FEmpty = false;
@@ -267,11 +272,6 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
             FOpenWarning = info.Warning;
             result = true;
             NamePicture(fileName);
-        } else {
-            SetFileError(fileName, info.ErrorText.isEmpty() ? LastError : info.ErrorText);
-            // A reader that failed half-way must not leave a picture that cannot be drawn.
-            if (!FEmpty && (FPicture.isNull() || !SetPixelFormat24(FPicture)))
-                ClearPicture();
         }
     } catch (...) {
         ClearPicture();
@@ -318,10 +318,7 @@ void TPictavo::LayoutPage()
     TDepthGuard depth(FLayoutDepth);
     try {
         FPreviewDirty = true;
-        try {
-            platform::SetPrinterOrientation(FInfo.Orientation);
-        } catch (...) {
-        }
+        Guarded([&] { platform::SetPrinterOrientation(FInfo.Orientation); });
         PrintBitmapSize(FPrintMemory, FPrintWidth, FPrintHeight);
         MeasurePrinter();
         UpdateToolbar();
@@ -417,23 +414,27 @@ void TPictavo::DrawPage(QPainter& painter, const QRect& exposed)
         info.PictureWidth = PictureSize().width();
         info.PictureHeight = PictureSize().height();
         ComputeLayout(info);
-        if (info.OutWidth < 0 || info.OutHeight < 0)
-            throw std::range_error("negative picture size");
-        const TStretchRect r{info.OutLeft, info.OutTop, info.OutWidth, info.OutHeight};
-        const QPoint origin(info.OutLeft, info.OutTop);
-        const QRect onSheet = ClippedRect(r, client);
-        // Only what is exposed now is drawn; the cache also takes what the scroll area shows, so that the
-        // next ordinary repaint finds it there.
-        const QRect needed = onSheet.intersected(exposed);
-        const QRect shown = onSheet.intersected(FPage->visibleRegion().boundingRect()).united(needed);
-        if (!RefreshPreview(needed.translated(-origin), shown.translated(-origin), r.Width, r.Height))
-            throw std::bad_alloc();
-        if (!needed.isEmpty()) {
-            const QPoint source = needed.topLeft() - origin - FPreviewRect.topLeft();
-            painter.drawImage(needed.topLeft(), FPreview, QRect(source, needed.size()));
-        }
-        FillAround(painter, onSheet, client);
-        FPaintFailed = 0;
+        // A negative size is a layout that went wrong; a preview that cannot be made is a lack of memory.
+        const bool drawn = [&] {
+            if (info.OutWidth < 0 || info.OutHeight < 0)
+                return false;
+            const TStretchRect r{info.OutLeft, info.OutTop, info.OutWidth, info.OutHeight};
+            const QPoint origin(info.OutLeft, info.OutTop);
+            const QRect onSheet = ClippedRect(r, client);
+            // Only what is exposed now is drawn; the cache also takes what the scroll area shows, so that the
+            // next ordinary repaint finds it there.
+            const QRect needed = onSheet.intersected(exposed);
+            const QRect shown = onSheet.intersected(FPage->visibleRegion().boundingRect()).united(needed);
+            if (!RefreshPreview(needed.translated(-origin), shown.translated(-origin), r.Width, r.Height))
+                return false;
+            if (!needed.isEmpty()) {
+                const QPoint source = needed.topLeft() - origin - FPreviewRect.topLeft();
+                painter.drawImage(needed.topLeft(), FPreview, QRect(source, needed.size()));
+            }
+            FillAround(painter, onSheet, client);
+            return true;
+        }();
+        FPaintFailed = drawn ? 0 : 1;
     } catch (...) {
         FPaintFailed = 1;
     }
@@ -481,9 +482,9 @@ void TPictavo::FillAround(QPainter& painter, const QRect& picture, const QRect& 
 
 // ---- Settings ----------------------------------------------------------------------------------------------------
 
-void TPictavo::SetInfo(const TPictavoInfo& info)
+void TPictavo::SetInfo(const TPictavoInfo& info) noexcept
 {
-    try {
+    Guarded([&] {
         const TPictavoInfo copy = ValidatedInfo(info);
         const bool relayout = copy.Position != FInfo.Position || copy.Scale != FInfo.Scale ||
                               copy.Orientation != FInfo.Orientation;
@@ -495,18 +496,16 @@ void TPictavo::SetInfo(const TPictavoInfo& info)
         PaintPage();
         SyncToolbar();
         Changed();
-    } catch (...) {
-    }
+    });
 }
 
-void TPictavo::Changed()
+void TPictavo::Changed() noexcept
 {
-    try {
+    Guarded([&] {
         UpdateSizes();
         UpdateTitles();
         UpdateReadout();
-    } catch (...) {
-    }
+    });
     if (OnChange)
         OnChange(this);
 }
@@ -553,7 +552,7 @@ std::int32_t TPictavo::BackgroundColor() const
     return FUseBackColor ? FBackColor : kWhite;
 }
 
-void TPictavo::SetAutoPrint(bool flag)
+void TPictavo::SetAutoPrint(bool flag) noexcept
 {
     if (flag == FAutoPrint)
         return;
@@ -561,7 +560,7 @@ void TPictavo::SetAutoPrint(bool flag)
     Changed();
 }
 
-void TPictavo::SetAutoClose(bool flag)
+void TPictavo::SetAutoClose(bool flag) noexcept
 {
     if (flag == FAutoClose)
         return;
@@ -577,7 +576,7 @@ void TPictavo::ShowLastError() const
     }
     QString reason = Translate(LastError);
     // A name no reader is registered for: say which extension that is.
-    if (LastError == "Unsupported format") {
+    if (LastError == kUnsupportedFormat) {
         const QString name = QFileInfo(LastErrorFile).fileName();
         const qsizetype dot = name.lastIndexOf(u'.');
         if (dot >= 0)

@@ -73,7 +73,8 @@ public:
     int ViewSize() const { return FViewSize; }
 
     const TPictavoInfo* Info() const { return &FInfo; }
-    void SetInfo(const TPictavoInfo& info);
+    // Never throws: a setting that cannot be laid out or drawn leaves the page as it was.
+    void SetInfo(const TPictavoInfo& info) noexcept;
     // Places the picture on the page in output units (ScaleX, ScaleY of info), with this engine's resolutions
     // and sheet size.
     void ComputeLayout(TPictavoInfo& info) const;
@@ -86,10 +87,11 @@ public:
 
     bool AutoPrint() const { return FAutoPrint; }
     bool AutoClose() const { return FAutoClose; }
-    void SetAutoPrint(bool flag);
-    void SetAutoClose(bool flag);
+    void SetAutoPrint(bool flag) noexcept;
+    void SetAutoClose(bool flag) noexcept;
 
-    void Changed();
+    // Never throws: derived values that cannot be computed keep their last state.
+    void Changed() noexcept;
     void ShowLastError() const;
 
     // ---- Picture operations and undo -------------------------------------------------------------------------
@@ -114,7 +116,7 @@ public:
     bool Print();
     // Prints into a file as /PRINTTO does: a PDF page, or the page bitmap for a picture's extension.
     bool PrintToFile(const QString& fileName);
-    bool PrinterSetup();
+    bool PrinterSetup() noexcept;  // false when cancelled or when the dialog failed
     int Copies() const;
     void SetCopies(int n);
     void SetPrintMemory(std::int32_t bytes);
@@ -126,13 +128,13 @@ public:
 
     void SetToolbarOnTop(bool onTop);
     bool ToolbarOnTop() const { return FToolbarOnTop; }
-    void UpdateToolbar();
+    void UpdateToolbar() noexcept;
     void SyncToolbar();
     void ToolbarChanged(QObject* control);
     bool CanCenter() const;
     void CenterPicture();
     bool CanZoom() const;
-    void ZoomPercent(int percent);
+    void ZoomPercent(int percent) noexcept;
     // The printed size and resolution of the picture, for a page bitmap of that size (empty: the bitmap the next
     // print starts with at the current quality).
     TPrintReadout Readout(QSize output = {}) const;
@@ -161,7 +163,7 @@ public:
 
     // Host events; assigned by the main window.
     TPictavoEvent OnAutoPrinted;  // after the start-up print
-    TPictavoEvent OnChange;       // whenever settings, derived values or flags change
+    TPictavoEvent OnChange;       // whenever settings, derived values or flags change; must not throw
 
     QString LastError;
     // The file LastError is about (the picture that did not open, the file that could not be written), and the

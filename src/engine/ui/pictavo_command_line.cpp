@@ -1,4 +1,5 @@
 // The command line: open, title, settings for this run, printer choice and the automatic print.
+#include "common/failure_texts.h"
 #include "common/file_problems.h"
 #include "engine/ui/command_line.h"
 #include "engine/ui/pictavo.h"
@@ -55,7 +56,7 @@ void MarkTemporary(TPictavo& engine)
 
 bool TPictavo::ProcessCommandLine(const QStringList& args)
 {
-    LastError = "Out of memory";
+    LastError = kOutOfMemory;
     const TCommandLine line = ParseCommandLine(args);
     if (!line.Error.isEmpty()) {
         LastError = line.Error;

@@ -1,6 +1,7 @@
 // Picture operations, one-level undo and the clipboard.
 #include "engine/ui/pictavo.h"
 
+#include "common/failure_texts.h"
 #include "engine/manipulation.h"
 #include "engine/undo.h"
 
@@ -9,12 +10,7 @@
 #include <QMimeData>
 #include <QPainter>
 
-#include <new>
-
 namespace {
-
-const QString kUnexpectedError = QStringLiteral("Unexpected error");
-const QString kTaskFailed = QStringLiteral("Task failed");
 
 enum { kFlip = 0, kMirror = 1 };
 
@@ -30,18 +26,13 @@ TManipulationInfo WholePicture(TBitmap& picture)
     return info;
 }
 
-void MakePicture24(TBitmap& picture)
-{
-    if (!SetPixelFormat24(picture))
-        throw std::bad_alloc();
-}
-
-// The clipboard's image as a 24-bit picture. What is transparent in it is laid on white, as on paper.
+// The clipboard's image as a 24-bit picture, null when there is no memory for it. What is transparent in it is
+// laid on white, as on paper.
 TBitmap PictureFromImage(const QImage& image)
 {
     TBitmap picture = NewBitmap24(image.width(), image.height());
     if (picture.isNull())
-        throw std::bad_alloc();
+        return picture;
     picture.fill(Qt::white);
     QPainter painter(&picture);
     painter.drawImage(0, 0, image);
@@ -55,16 +46,17 @@ bool TPictavo::Rotate(int angle)
     LastError = kUnexpectedError;
     bool result = false;
     try {
-        MakePicture24(FPicture);
-        TManipulationInfo info = WholePicture(FPicture);
-        if (!RotateBitmap(info, angle)) {
-            LastError = info.ErrorText;
-            return false;
+        if (SetPixelFormat24(FPicture)) {
+            TManipulationInfo info = WholePicture(FPicture);
+            if (!RotateBitmap(info, angle)) {
+                LastError = info.ErrorText;
+                return false;
+            }
+            SetUndo(kUndoRotate, angle);
+            if (angle % 180 != 0)
+                std::swap(FPictureDpiX, FPictureDpiY);
+            result = true;
         }
-        SetUndo(kUndoRotate, angle);
-        if (angle % 180 != 0)
-            std::swap(FPictureDpiX, FPictureDpiY);
-        result = true;
     } catch (...) {
         result = false;
     }
@@ -114,14 +106,15 @@ bool TPictavo::Invert()
     LastError = kUnexpectedError;
     bool result = false;
     try {
-        MakePicture24(FPicture);
-        TManipulationInfo info = WholePicture(FPicture);
-        if (!InvertBitmap(info)) {
-            LastError = info.ErrorText;
-            return false;
+        if (SetPixelFormat24(FPicture)) {
+            TManipulationInfo info = WholePicture(FPicture);
+            if (!InvertBitmap(info)) {
+                LastError = info.ErrorText;
+                return false;
+            }
+            SetUndo(kUndoInvert, 0);
+            result = true;
         }
-        SetUndo(kUndoInvert, 0);
-        result = true;
     } catch (...) {
         result = false;
     }
@@ -133,7 +126,7 @@ bool TPictavo::Invert()
 // The inverse records itself as the last operation, so a second Undo redoes the change.
 bool TPictavo::Undo()
 {
-    LastError = "Out of memory";
+    LastError = kOutOfMemory;
     if (!CanUndo())
         return true;
     const TUndoStep step = InverseStep(FUndo);
@@ -202,15 +195,19 @@ bool TPictavo::PasteFromClipboard()
         return false;
     bool result = false;
     try {
+        // An image offered but unreadable, or too large for memory, leaves no picture.
         const QImage image = QGuiApplication::clipboard()->image();
-        if (image.isNull())
-            throw std::bad_alloc();  // offered, but it could not be read
-        FPicture = PictureFromImage(image);
-        FPictureDpiX = FPictureDpiY = 0;  // the clipboard's resolution is the screen's, not the picture's
-        FFullSize = QSize();
-        FEmpty = false;
-        NamePicture(QString());  // a pasted picture has no file and no name
-        result = true;
+        TBitmap picture = image.isNull() ? TBitmap() : PictureFromImage(image);
+        if (picture.isNull()) {
+            ClearPicture();
+        } else {
+            FPicture = std::move(picture);
+            FPictureDpiX = FPictureDpiY = 0;  // the clipboard's resolution is the screen's, not the picture's
+            FFullSize = QSize();
+            FEmpty = false;
+            NamePicture(QString());  // a pasted picture has no file and no name
+            result = true;
+        }
     } catch (...) {
         ClearPicture();
         result = false;

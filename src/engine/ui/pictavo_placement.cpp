@@ -2,6 +2,7 @@
 // and moving a custom-placed picture with the mouse.
 #include "engine/ui/pictavo.h"
 
+#include "common/guarded.h"
 #include "engine/layout.h"
 
 #include <QVBoxLayout>
@@ -37,7 +38,7 @@ void TPictavo::CenterPicture()
 {
     if (!CanCenter())
         return;
-    try {
+    Guarded([&] {
         TPictavoInfo centred = FInfo;
         centred.Position = kPositionCenter;
         centred.ScaleX = centred.ScaleY = 1.0L;
@@ -48,8 +49,7 @@ void TPictavo::CenterPicture()
         info.X = centred.OutLeft;
         info.Y = centred.OutTop;
         SetInfo(info);
-    } catch (...) {
-    }
+    });
 }
 
 bool TPictavo::CanZoom() const
@@ -57,7 +57,7 @@ bool TPictavo::CanZoom() const
     return HasPicture() && (FInfo.Scale == kScaleCustom || FInfo.Scale == kScaleCustomFixed);
 }
 
-void TPictavo::ZoomPercent(int percent)
+void TPictavo::ZoomPercent(int percent) noexcept
 {
     if (!CanZoom())
         return;
@@ -83,7 +83,7 @@ void TPictavo::PageMouseMove(QPoint at)
 {
     if (!FDragging || !FPage)
         return;
-    try {
+    Guarded([&] {
         // The horizontal factor serves both axes: the sheet has the page's proportions.
         const Extended k = Extended(FPageWidth) / Page()->width();
         std::int32_t dx = RoundEven((at.x() - FDragX) * k);
@@ -101,8 +101,7 @@ void TPictavo::PageMouseMove(QPoint at)
         FInfo.X = std::int32_t(x);
         FInfo.Y = std::int32_t(y);
         PaintPage();
-    } catch (...) {
-    }
+    });
 }
 
 void TPictavo::PageMouseUp()

@@ -2,6 +2,8 @@
 // printer port.
 #include "engine/ui/pictavo.h"
 
+#include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "common/translate.h"
 #include "engine/layout.h"
 #include "engine/print_page.h"
@@ -52,7 +54,7 @@ bool TPictavo::PrinterInstalled()
 {
     if (platform::PrinterInstalled())
         return true;
-    LastError = Translate("No printer installed");
+    LastError = Translate(kNoPrinterInstalled);
     return false;
 }
 
@@ -65,7 +67,7 @@ bool TPictavo::CanPrint()
 
 bool TPictavo::Print()
 {
-    LastError = "Out of memory";
+    LastError = kOutOfMemory;
     if (!CanPrint())
         return false;
     bool success = false;
@@ -98,7 +100,7 @@ bool TPictavo::Print()
         if (run.Success) {
             success = printer.EndDocument();
             if (!success)
-                LastError = "Task failed";
+                LastError = kTaskFailed;
         } else {
             printer.AbortDocument();
         }
@@ -119,7 +121,7 @@ bool TPictavo::Print()
 // its page come back afterwards, whatever the outcome.
 bool TPictavo::PrintToFile(const QString& fileName)
 {
-    LastError = "Unsupported format";
+    LastError = kUnsupportedFormat;
     std::unique_ptr<platform::PrinterPort> file = platform::NewFilePrinter(fileName);
     if (!file)
         return false;
@@ -138,7 +140,7 @@ bool TPictavo::PrintToFile(const QString& fileName)
     return Print();
 }
 
-bool TPictavo::PrinterSetup()
+bool TPictavo::PrinterSetup() noexcept
 {
     try {
         platform::PrinterPort& printer = platform::ActivePrinter();
@@ -165,10 +167,7 @@ int TPictavo::Copies() const
 
 void TPictavo::SetCopies(int n)
 {
-    try {
-        platform::ActivePrinter().SetCopies(std::clamp(n, kMinCopies, kMaxCopies));
-    } catch (...) {
-    }
+    Guarded([&] { platform::ActivePrinter().SetCopies(std::clamp(n, kMinCopies, kMaxCopies)); });
     Changed();
 }
 

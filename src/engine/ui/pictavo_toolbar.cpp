@@ -2,6 +2,7 @@
 // custom scales, and the readout of what the picture will be on paper. Every edit ends in SetInfo.
 #include "engine/ui/pictavo.h"
 
+#include "common/guarded.h"
 #include "common/translate.h"
 #include "engine/layout.h"
 #include "engine/ui/depth_guard.h"
@@ -217,11 +218,11 @@ void TPictavo::PlaceToolbarControls()
     FToolbarPanel->setMinimumWidth(FToolbarForm->width());
 }
 
-void TPictavo::UpdateToolbar()
+void TPictavo::UpdateToolbar() noexcept
 {
     if (!FToolbarForm || !FScaleBox)
         return;
-    try {
+    Guarded([&] {
         const bool custom = FInfo.Scale == kScaleCustom;
         const bool fixed = FInfo.Scale == kScaleCustomFixed;
         FHorizontalLabel->setVisible(custom || fixed);
@@ -246,8 +247,7 @@ void TPictavo::UpdateToolbar()
         // A sheet that could not be drawn shows in the scale captions: most such failures come from a percentage.
         for (QLabel* label : {FScaleLabel, FHorizontalLabel, FVerticalLabel})
             ShowWarning(label, FPaintFailed == 1);
-    } catch (...) {
-    }
+    });
 }
 
 void TPictavo::SyncToolbar()
@@ -255,7 +255,7 @@ void TPictavo::SyncToolbar()
     if (FSyncDepth != 0 || !FToolbarForm || !FScaleBox)
         return;
     TDepthGuard depth(FSyncDepth);
-    try {
+    Guarded([&] {
         FQualityBox->setCurrentIndex(FInfo.Quality);
         FScaleBox->setCurrentIndex(FInfo.Scale);
         FPositionBox->setCurrentIndex(FInfo.Position);
@@ -268,8 +268,7 @@ void TPictavo::SyncToolbar()
                 break;
             bar->setValue(percent);
         }
-    } catch (...) {
-    }
+    });
     // The captions follow the percentages from every source (the Options menu, the settings file), not only
     // from the bars: a bar that cannot show its value must not leave an old caption either.
     UpdateToolbar();
@@ -280,35 +279,32 @@ void TPictavo::ToolbarChanged(QObject* control)
     // While the toolbar is being synchronised the controls only echo FInfo back.
     if (FSyncDepth != 0 || !FToolbarForm)
         return;
-    try {
-        TPictavoInfo info = FInfo;
-        const auto index = [](QComboBox* box) { return std::uint8_t(std::max(box->currentIndex(), 0)); };
-        if (control == FQualityBox)
-            info.Quality = index(FQualityBox);
-        else if (control == FScaleBox)
-            info.Scale = index(FScaleBox);
-        else if (control == FPositionBox)
-            info.Position = index(FPositionBox);
-        else if (control == FOrientationBox)
-            info.Orientation = index(FOrientationBox);
-        else if (control == FHorizontalBar)
-            info.ZoomX = FHorizontalBar->value();
-        else if (control == FVerticalBar)
-            info.ZoomY = FVerticalBar->value();
-        else if (control == FFixedBar)
-            info.ZoomXY = FFixedBar->value();
-        else if (control == FHorizontalReset)
-            info.ZoomX = 0;
-        else if (control == FVerticalReset)
-            info.ZoomY = 0;
-        else if (control == FFixedReset)
-            info.ZoomXY = 0;
-        else
-            return;
-        SetInfo(info);
-        UpdateToolbar();
-    } catch (...) {
-    }
+    TPictavoInfo info = FInfo;
+    const auto index = [](QComboBox* box) { return std::uint8_t(std::max(box->currentIndex(), 0)); };
+    if (control == FQualityBox)
+        info.Quality = index(FQualityBox);
+    else if (control == FScaleBox)
+        info.Scale = index(FScaleBox);
+    else if (control == FPositionBox)
+        info.Position = index(FPositionBox);
+    else if (control == FOrientationBox)
+        info.Orientation = index(FOrientationBox);
+    else if (control == FHorizontalBar)
+        info.ZoomX = FHorizontalBar->value();
+    else if (control == FVerticalBar)
+        info.ZoomY = FVerticalBar->value();
+    else if (control == FFixedBar)
+        info.ZoomXY = FFixedBar->value();
+    else if (control == FHorizontalReset)
+        info.ZoomX = 0;
+    else if (control == FVerticalReset)
+        info.ZoomY = 0;
+    else if (control == FFixedReset)
+        info.ZoomXY = 0;
+    else
+        return;
+    SetInfo(info);
+    UpdateToolbar();
 }
 
 // ---- Readout ----------------------------------------------------------------------------------------------------

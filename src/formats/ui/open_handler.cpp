@@ -1,5 +1,6 @@
 #include "formats/ui/open_handler.h"
 
+#include "common/guarded.h"
 #include "common/paths.h"
 #include "common/services.h"
 #include "formats/open_image.h"
@@ -257,10 +258,9 @@ bool TOpenHandler::Execute(TOpenInfo& info, TDialogKind kind, QString& chosen, c
                            QWidget* window)
 {
     chosen.clear();
-    try {
-        return ExecuteOnce(info, kind, chosen, folder, window);
-    } catch (...) {
-    }
+    bool accepted = false;
+    if (Guarded([&] { accepted = ExecuteOnce(info, kind, chosen, folder, window); }).isEmpty())
+        return accepted;
     // A preview dialog that failed gives way to the plain one.
     if (kind == TDialogKind::OpenPreview)
         return Execute(info, TDialogKind::Open, chosen, folder, window);

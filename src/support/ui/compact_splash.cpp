@@ -1,6 +1,7 @@
 #include "support/ui/compact_splash.h"
 
 #include "common/general.h"
+#include "common/guarded.h"
 #include "common/paths.h"
 #include "common/translate.h"
 #include "support/scrambled.h"
@@ -143,7 +144,7 @@ void TCompactSplash::LayOutLines()
 
 void TCompactSplash::Show(int mode)
 {
-    try {
+    Guarded([&] {
         mode = std::clamp(mode, 0, 1);
         Window->setProperty("Tag", mode);
         if (mode == 0) {
@@ -162,8 +163,7 @@ void TCompactSplash::Show(int mode)
         else
             Window->exec();
         QCoreApplication::processEvents();
-    } catch (...) {
-    }
+    });
 }
 
 void TCompactSplash::HideAfter(int seconds)

@@ -1,4 +1,4 @@
-#include "common/shell.h"
+#include "common/desktop_opener.h"
 #include "support/ui/compact_splash.h"
 #include "testlib/scoped_hook.h"
 

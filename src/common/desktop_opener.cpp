@@ -1,4 +1,4 @@
-#include "common/shell.h"
+#include "common/desktop_opener.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
