@@ -7,6 +7,7 @@
 #include "common/limits.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -373,13 +374,14 @@ bool PaintsItsOwnBackground(const TPortableHeader& header)
     return (header.Kind == kAnymapRawGreymap || header.Kind >= kAnymapRawPixmap) && header.MaxValue <= 255;
 }
 
-// The fewest bytes that can hold the whole raster: raw rows as stored, a plain sample at least one digit.
-std::int64_t SmallestRaster(const TPortableHeader& header)
+// The fewest bytes that can hold the whole raster: raw rows as stored, a plain sample at least one digit. In
+// floating point: a hostile header's width x height x 6 does not fit 64 bits, and only a comparison needs it.
+double SmallestRaster(const TPortableHeader& header)
 {
-    const std::int64_t w = header.Width, h = header.Height;
-    const std::int64_t sampleBytes = header.MaxValue > 255 ? 2 : 1;
+    const double w = header.Width, h = header.Height;
+    const double sampleBytes = header.MaxValue > 255 ? 2 : 1;
     switch (ClampedKind(header.Kind)) {
-    case kAnymapRawBitmap: return (w + 7) / 8 * h;
+    case kAnymapRawBitmap: return std::floor((w + 7) / 8) * h;
     case kAnymapRawGreymap: return w * h * sampleBytes;
     case kAnymapRawPixmap: return w * h * 3 * sampleBytes;
     case kAnymapPlainPixmap: return w * h * 3;
@@ -389,13 +391,14 @@ std::int64_t SmallestRaster(const TPortableHeader& header)
 
 // Short pixel data leaves the rest of a picture white, but a header may not make us allocate far more than the
 // file can describe: a large picture must find at least half its raster in the file.
-bool DataCanFill(const TPortableHeader& header, std::int64_t available)
+bool DataCanFill(const TPortableHeader& header, std::int64_t available, bool reduced)
 {
     constexpr std::int64_t kSmallPicture = std::int64_t(4096) * 4096;
-    // A size beyond the allocation ceiling is refused as such, later; only sizes within it are multiplied here.
-    if (!PictureFits(header.Width, header.Height) || std::int64_t(header.Width) * header.Height <= kSmallPicture)
+    // A whole picture beyond the allocation ceiling is refused as such, later. One read reduced is not, so then a
+    // few bytes claiming billions of pixels would print a white page as a success.
+    if (std::int64_t(header.Width) * header.Height <= kSmallPicture || (!reduced && !PictureFits(header.Width, header.Height)))
         return true;
-    return available >= SmallestRaster(header) / 2;
+    return double(available) >= SmallestRaster(header) / 2;
 }
 
 }  // namespace
@@ -432,12 +435,12 @@ void TPortablePixelmap::Load(QIODevice& stream, QString& failure)
         failure = Text(kInvalidDimensions);
         return;
     }
-    if (!DataCanFill(header, bytes.GetSize() - dataPos)) {
+    const int factor = ReductionFor(header);
+    if (!DataCanFill(header, bytes.GetSize() - dataPos, factor > 1)) {
         failure = Text(kUnknownFormat);
         return;
     }
     FullSize = QSize(header.Width, header.Height);
-    const int factor = ReductionFor(header);
     QImage picture = NewBitmap24(int((std::int64_t(header.Width) + factor - 1) / factor),
                                  int((std::int64_t(header.Height) + factor - 1) / factor));
     if (picture.isNull())

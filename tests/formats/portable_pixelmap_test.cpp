@@ -263,3 +263,11 @@ TEST(PortableRead, PrintOnlyReadAveragesWholeBlocks)
     ASSERT_EQ(Load(colour, Bytes("P6\n2 4\n255\n\x10\x20\x30\x30\x40\x50\x10\x20\x30\x30\x40\x50\x01")), "");
     EXPECT_EQ(Pixels(colour.GetBitmap()), (std::vector<QRgb>{0x203040, W}));
 }
+
+// Read reduced, a header far beyond the allocation ceiling is not refused by it: its missing raster must be.
+TEST(PortableRead, PrintOnlyReadOfAHugeHeaderWithoutItsRasterFails)
+{
+    TPortablePixelmap huge;
+    huge.NeededSize = [](QSize) { return QSize(1000, 1000); };
+    EXPECT_EQ(Load(huge, Bytes("P6\n99999 99999\n255\nabcdef")), "Unknown format.");
+}
