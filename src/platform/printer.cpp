@@ -240,7 +240,9 @@ public:
     PageMetrics Measure() override
     {
         const QRect page = Paper().paintRectPixels(kPdfResolution);
-        return PageMetrics{page.width(), page.height(), kPdfResolution, kPdfResolution};
+        PageMetrics metrics{page.width(), page.height(), kPdfResolution, kPdfResolution};
+        metrics.inches = Paper().pageSize().definitionUnits() == QPageSize::Inch;
+        return metrics;
     }
 
     int Copies() override { return FCopies; }
