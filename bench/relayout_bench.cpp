@@ -108,7 +108,8 @@ void BM_RelayoutEngine(benchmark::State& state)
         if (part != 1)
             engine.PaintPage();
     }
-    state.counters["sheet_px"] = double(engine.Page()->width()) * engine.Page()->height();
+    const QWidget* sheet = engine.Form()->findChild<QWidget*>("Page");
+    state.counters["sheet_px"] = double(sheet->width()) * sheet->height();
 }
 BENCHMARK(BM_RelayoutEngine)
     ->ArgsProduct({{1, 12, 50}, {0, 1}, {0}})
