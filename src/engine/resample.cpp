@@ -563,9 +563,7 @@ void RunJob(const TJob& job)
 
 void StretchSmooth(const QImage& source, QImage& target, const TStretchRect& rect, const QRect& clip)
 {
-    constexpr std::int64_t kMaxSide = std::numeric_limits<std::int32_t>::max();
-    if (source.isNull() || target.format() != kFormat24 || rect.Width < 1 || rect.Height < 1 ||
-        rect.Width > kMaxSide || rect.Height > kMaxSide)
+    if (!CanStretch(source, target, rect))
         return;
     const QRect bounds = clip.intersected(target.rect());
     if (bounds.isEmpty())

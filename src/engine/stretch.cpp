@@ -124,11 +124,16 @@ void StretchRow(const uchar* source, uchar* target, std::span<const std::int64_t
 
 }  // namespace
 
-void StretchNearest(const QImage& source, QImage& target, const TStretchRect& rect, const QRect& clip)
+bool CanStretch(const QImage& source, const QImage& target, const TStretchRect& rect)
 {
     constexpr std::int64_t kMaxSide = std::numeric_limits<std::int32_t>::max();
-    if (source.isNull() || target.format() != kFormat24 || rect.Width < 1 || rect.Height < 1 ||
-        rect.Width > kMaxSide || rect.Height > kMaxSide)
+    return !source.isNull() && target.format() == kFormat24 && rect.Width >= 1 && rect.Height >= 1 &&
+           rect.Width <= kMaxSide && rect.Height <= kMaxSide;
+}
+
+void StretchNearest(const QImage& source, QImage& target, const TStretchRect& rect, const QRect& clip)
+{
+    if (!CanStretch(source, target, rect))
         return;
     const QRect bounds = clip.intersected(target.rect());
     const TSpan columns = Intersect({bounds.left(), std::int64_t(bounds.right()) + 1},

@@ -14,6 +14,10 @@ struct TStretchRect {
     std::int64_t Height = 0;
 };
 
+// Whether a stretch draws anything at all: a source, a 24-bit target, and a rectangle of 1 to 2^31 - 1 pixels a
+// side. The limit keeps every product of a side and a source size within 64 bits.
+bool CanStretch(const QImage& source, const QImage& target, const TStretchRect& targetRect);
+
 // Draws the whole source scaled nearest-neighbour (rows and columns repeated or dropped, never averaged) into
 // targetRect of a 24-bit target. Only the pixels inside clip, targetRect and the target's bounds are computed,
 // so a huge source or a rectangle overhanging the target costs no more than the visible area. A target that is

@@ -94,7 +94,7 @@ void ReadExifBlock(const QByteArray& exif, TPhotoMetadata& metadata)
     const TExifData data(exif_data_new());
     if (!data)
         return;
-    // Read what is there; never invent the tags a specification calls mandatory.
+    // Read what is there; never invent tags a file leaves out, however usual they are.
     exif_data_unset_option(data.get(), EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
     exif_data_set_option(data.get(), EXIF_DATA_OPTION_IGNORE_UNKNOWN_TAGS);
     exif_data_load_data(data.get(), reinterpret_cast<const unsigned char*>(block.constData()),
