@@ -13,3 +13,16 @@ TEST(Guarded, NamesWhatStoppedTheWorkAndLetsNothingEscape)
     EXPECT_EQ(Guarded([] { throw std::runtime_error("Stream write failure"); }), kStreamWriteFailure);
     EXPECT_EQ(Guarded([] { throw 1; }), kUnexpectedError);
 }
+
+TEST(Guarded, CompanionsAnswerTheFallbackOrRecordTheText)
+{
+    EXPECT_EQ(GuardedOr(7, [] { return 3; }), 3);
+    EXPECT_EQ(GuardedOr(7, []() -> int { throw std::bad_alloc(); }), 7);
+
+    QString failure = kUnknownFormat;
+    EXPECT_TRUE(GuardedInto(failure, [] { return true; }));
+    EXPECT_FALSE(GuardedInto(failure, [] { return false; }));
+    EXPECT_EQ(failure, kUnknownFormat);  // a plain false leaves the text the work set
+    EXPECT_FALSE(GuardedInto(failure, []() -> bool { throw std::bad_alloc(); }));
+    EXPECT_EQ(failure, kOutOfMemory);
+}
