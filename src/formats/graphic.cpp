@@ -70,12 +70,11 @@ bool TCodecPicture::LoadFromFile(const QString& fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    try {
+    // The load leaves its own text in LastError when it fails.
+    return GuardedOr(false, [&] {
         LoadFromStream(file);
         return true;
-    } catch (...) {
-        return false;  // the load left its own text in LastError
-    }
+    });
 }
 
 void TCodecPicture::Progress(TProgressStage stage, int percent, const QString& message)

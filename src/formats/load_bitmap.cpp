@@ -3,6 +3,7 @@
 #include "formats/loaders.h"
 
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "common/limits.h"
 
 #include <QFile>
@@ -103,7 +104,7 @@ bool LoadBitmapFile(TImageInfoRec& info)
 {
     if (!PrepareInfo(info))
         return false;
-    try {
+    return GuardedOr(false, [&] {
         info.ErrorText = kOutOfMemory;
         QFile file(info.FileName);
         QImageReader reader;
@@ -140,7 +141,5 @@ bool LoadBitmapFile(TImageInfoRec& info)
             info.DpiY = header.YPelsPerMeter * 0.0254;
         }
         return DrawIntoTarget(info, Opaque(std::move(source)));
-    } catch (...) {
-        return false;
-    }
+    });
 }

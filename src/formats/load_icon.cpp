@@ -4,6 +4,7 @@
 
 #include "common/bitmap.h"
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "common/limits.h"
 
 #include <QFile>
@@ -107,7 +108,7 @@ bool LoadIconFile(TImageInfoRec& info)
 {
     if (!PrepareInfo(info))
         return false;
-    try {
+    return GuardedOr(false, [&] {
         info.ErrorText = kOutOfMemory;
         QImageReader reader(info.FileName);
         SetReaderAllocationLimit();
@@ -123,7 +124,5 @@ bool LoadIconFile(TImageInfoRec& info)
 
         info.BitsPerPixel = 24;
         return DrawIcon(info, icon);
-    } catch (...) {
-        return false;
-    }
+    });
 }

@@ -5,13 +5,14 @@
 
 #include "common/bitmap.h"
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "common/limits.h"
 
 bool LoadJpegFile(TImageInfoRec& info)
 {
     if (!PrepareInfo(info))
         return false;
-    try {
+    return GuardedOr(false, [&] {
         info.ErrorText = kOutOfMemory;
         TJpegDecoder decoder;
 
@@ -34,7 +35,5 @@ bool LoadJpegFile(TImageInfoRec& info)
         info.BitsPerPixel = 24;
         info.Warning = decoder.Warning();
         return FinishPhoto(info, picture, decoder.Metadata());
-    } catch (...) {
-        return false;
-    }
+    });
 }

@@ -1,5 +1,6 @@
 #include "common/bitmap.h"
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "common/limits.h"
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
@@ -10,7 +11,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <new>
 
 namespace {
 
@@ -95,20 +95,20 @@ bool LoadMetafileFile(TImageInfoRec& info)
 {
     if (!PrepareInfo(info))
         return false;
-    try {
+    bool loaded = false;
+    const QString stopped = Guarded([&] {
         info.ErrorText = kUnknownFormat;
         const TMetafileFormat format = FormatOf(info.FileName);
         QByteArray bytes;
         QSize natural;
         if (!ReadWholeFile(info.FileName, bytes) || !format.naturalSize(bytes, natural))
-            return false;
+            return;
         info.BitsPerPixel = 24;
-        return Render(info, format, bytes, natural);
-    } catch (const std::bad_alloc&) {
-        return false;  // the text of the step that failed stays
-    } catch (...) {
-        // The player met something it could not follow: the loader's promise is a text, not an exception.
+        loaded = Render(info, format, bytes, natural);
+    });
+    // Memory running out keeps the text of the step that failed; anything else is the player meeting something
+    // it could not follow, and the loader's promise is a text, not an exception.
+    if (!stopped.isEmpty() && stopped != kOutOfMemory)
         info.ErrorText = kUnknownFormat;
-        return false;
-    }
+    return loaded;
 }

@@ -6,6 +6,7 @@
 #include "formats/photo_metadata.h"
 
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "common/limits.h"
 
 #include <QColorSpace>
@@ -60,7 +61,7 @@ bool LoadWithQtReader(TImageInfoRec& info, const char* format, TMetadataReader r
 {
     if (!PrepareInfo(info))
         return false;
-    try {
+    return GuardedOr(false, [&] {
         info.ErrorText = kOutOfMemory;
         QFile file(info.FileName);
         QImageReader reader;
@@ -94,9 +95,7 @@ bool LoadWithQtReader(TImageInfoRec& info, const char* format, TMetadataReader r
 
         info.BitsPerPixel = SourceBitsPerPixel(source);
         return FinishPhoto(info, source, metadata);
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 }  // namespace

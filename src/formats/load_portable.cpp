@@ -1,4 +1,5 @@
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
 #include "formats/portable_pixelmap.h"
@@ -26,7 +27,7 @@ bool LoadPortableFile(TImageInfoRec& info)
 {
     if (!PrepareInfo(info))
         return false;
-    try {
+    return GuardedOr(false, [&] {
         info.ErrorText = kOutOfMemory;
         TPortablePixelmap picture;
         picture.NeededSize = info.NeededSize;
@@ -36,7 +37,5 @@ bool LoadPortableFile(TImageInfoRec& info)
         info.FullSize = picture.FullSize;
         info.BitsPerPixel = PortableBitsPerPixel(picture.Kind);
         return DrawIntoTarget(info, picture.GetBitmap());
-    } catch (...) {
-        return false;
-    }
+    });
 }

@@ -1,4 +1,5 @@
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
 #include "formats/text_picture.h"
@@ -7,7 +8,7 @@ bool LoadTextPictureFile(TImageInfoRec& info)
 {
     if (!PrepareInfo(info))
         return false;
-    try {
+    return GuardedOr(false, [&] {
         info.ErrorText = kOutOfMemory;
         TTextPicture picture;
         info.ErrorText = kUnknownFormat;
@@ -18,7 +19,5 @@ bool LoadTextPictureFile(TImageInfoRec& info)
         }
         info.BitsPerPixel = 3;
         return DrawIntoTarget(info, picture.GetBitmap());
-    } catch (...) {
-        return false;
-    }
+    });
 }

@@ -1,4 +1,5 @@
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "formats/loader_common.h"
 #include "formats/loaders.h"
 #include "formats/xbitmap.h"
@@ -7,7 +8,7 @@ bool LoadXBitmapFile(TImageInfoRec& info)
 {
     if (!PrepareInfo(info))
         return false;
-    try {
+    return GuardedOr(false, [&] {
         info.ErrorText = kOutOfMemory;
         TXBitmap picture;
         info.ErrorText = kUnknownFormat;
@@ -15,7 +16,5 @@ bool LoadXBitmapFile(TImageInfoRec& info)
             return false;
         info.BitsPerPixel = 1;
         return DrawIntoTarget(info, picture.GetBitmap());
-    } catch (...) {
-        return false;
-    }
+    });
 }

@@ -98,14 +98,11 @@ bool TOpenImageEventCollection::Execute(int index, TImageInfoRec& info) const
 bool TOpenImageEventCollection::Invoke(const TOpenImageEventHandler& handler, TImageInfoRec& info)
 {
     info.ErrorText = kIndexOutOfRange;
-    bool loaded = false;
-    Guarded([&] {
+    return GuardedOr(false, [&] {
         if (handler.OnLoadCustom)
-            loaded = handler.OnLoadCustom(info);
-        else if (handler.OnLoad)
-            loaded = handler.OnLoad(info);
+            return handler.OnLoadCustom(info);
+        return handler.OnLoad && handler.OnLoad(info);
     });
-    return loaded;
 }
 
 QString TOpenImageEventCollection::GetFilter(int index, int style) const
@@ -191,11 +188,7 @@ void TOpenImage::RegisterFormats()
 
 bool TOpenImage::OpenFile(TImageInfoRec& info) const
 {
-    try {
-        return Collection->Execute(Collection->IndexOfFile(info.FileName), info);
-    } catch (...) {
-        return false;
-    }
+    return GuardedOr(false, [&] { return Collection->Execute(Collection->IndexOfFile(info.FileName), info); });
 }
 
 TOpenImage& GetOpenImage()

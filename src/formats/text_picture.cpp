@@ -1,6 +1,7 @@
 #include "formats/text_picture.h"
 
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "formats/byte_image.h"
 #include "formats/byte_stream.h"
 
@@ -245,16 +246,14 @@ void TTextPicture::SaveToStream(QIODevice& stream)
 bool TTextPicture::LoadFromString(const QString& text)
 {
     LastError = kOutOfMemory;
-    try {
+    return GuardedOr(false, [&] {
         QByteArray bytes = text.toLatin1();
         QBuffer buffer(&bytes);
         if (!buffer.open(QIODevice::ReadOnly))
             return false;
         LoadFromStream(buffer);
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 void TTextPicture::Load(QIODevice& stream, QString& failure)
