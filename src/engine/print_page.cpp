@@ -1,6 +1,7 @@
 #include "engine/print_page.h"
 
 #include "common/bitmap.h"
+#include "common/guarded.h"
 #include "engine/stretch.h"
 
 #include <algorithm>
@@ -79,12 +80,7 @@ TPrintAttemptsResult RunPrintAttempts(QSize firstSize, std::int32_t budget,
     bool good = true;
     QSize size = firstSize;
     for (;;) {
-        TTransferResult transfer = TTransferResult::Failed;
-        try {
-            transfer = attempt(size, budget);
-        } catch (...) {
-            transfer = TTransferResult::Failed;
-        }
+        const TTransferResult transfer = GuardedOr(TTransferResult::Failed, [&] { return attempt(size, budget); });
         if (transfer == TTransferResult::Refused)
             good = false;
         if (transfer == TTransferResult::Accepted && good)
@@ -92,11 +88,7 @@ TPrintAttemptsResult RunPrintAttempts(QSize firstSize, std::int32_t budget,
         if (result.Success || transfer == TTransferResult::Broken || budget < kSmallestRetryBudget)
             break;
         budget -= kBudgetStep;
-        try {
-            size = sizeForBudget(budget);
-        } catch (...) {
-            size = QSize();
-        }
+        size = GuardedOr(QSize(), [&] { return sizeForBudget(budget); });
     }
     result.Budget = budget;
     return result;

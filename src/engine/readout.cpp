@@ -1,5 +1,6 @@
 #include "engine/readout.h"
 
+#include "common/guarded.h"
 #include "common/translate.h"
 
 #include <algorithm>
@@ -18,46 +19,48 @@ QString Unit(bool inches)
     return inches ? QStringLiteral("in") : QStringLiteral("mm");
 }
 
+// The readout as the layout gives it; throws what the layout arithmetic throws.
+TPrintReadout MeasuredReadout(const TReadoutInputs& inputs)
+{
+    TPrintReadout readout;
+    TPictavoInfo info = inputs.Info;
+    // The size alone matters here; a custom place must not clamp it against a sheet.
+    info.Position = kPositionTopLeft;
+    info.ScaleX = info.ScaleY = 1.0L;
+    ComputeLayout(info, inputs.Device);
+    const Extended dpiX = inputs.Device.DpiX;
+    const Extended dpiY = inputs.Device.DpiY;
+    if (info.OutWidth <= 0 || info.OutHeight <= 0 || info.PictureWidth <= 0 || info.PictureHeight <= 0 ||
+        dpiX <= 0 || dpiY <= 0 || info.PageWidth <= 0 || info.PageHeight <= 0)
+        return {};
+    const Extended inchesWide = info.OutWidth / dpiX;
+    const Extended inchesHigh = info.OutHeight / dpiY;
+    const Extended pictureX = info.PictureWidth / inchesWide;
+    const Extended pictureY = info.PictureHeight / inchesHigh;
+    Extended outputX = dpiX;
+    Extended outputY = dpiY;
+    if (inputs.OutputWidth > 0 && inputs.OutputHeight > 0) {
+        outputX = std::min(outputX, inputs.OutputWidth * dpiX / info.PageWidth);
+        outputY = std::min(outputY, inputs.OutputHeight * dpiY / info.PageHeight);
+    }
+    readout.Inches = inputs.Inches;
+    const Extended perInch = inputs.Inches ? 1 : kMillimetresPerInch;
+    readout.Width = inchesWide * perInch;
+    readout.Height = inchesHigh * perInch;
+    readout.PicturePPI = RoundEven(std::min(pictureX, pictureY));
+    readout.OutputPPI = RoundEven(std::min(outputX, outputY));
+    readout.PPI = RoundEven(std::min(std::min(pictureX, outputX), std::min(pictureY, outputY)));
+    readout.Soft = readout.PPI < kSoftPPI;
+    readout.Reduced = RoundEven(pictureX) > RoundEven(outputX) || RoundEven(pictureY) > RoundEven(outputY);
+    readout.Valid = true;
+    return readout;
+}
+
 }  // namespace
 
 TPrintReadout ComputeReadout(const TReadoutInputs& inputs)
 {
-    TPrintReadout readout;
-    try {
-        TPictavoInfo info = inputs.Info;
-        // The size alone matters here; a custom place must not clamp it against a sheet.
-        info.Position = kPositionTopLeft;
-        info.ScaleX = info.ScaleY = 1.0L;
-        ComputeLayout(info, inputs.Device);
-        const Extended dpiX = inputs.Device.DpiX;
-        const Extended dpiY = inputs.Device.DpiY;
-        if (info.OutWidth <= 0 || info.OutHeight <= 0 || info.PictureWidth <= 0 || info.PictureHeight <= 0 ||
-            dpiX <= 0 || dpiY <= 0 || info.PageWidth <= 0 || info.PageHeight <= 0)
-            return readout;
-        const Extended inchesWide = info.OutWidth / dpiX;
-        const Extended inchesHigh = info.OutHeight / dpiY;
-        const Extended pictureX = info.PictureWidth / inchesWide;
-        const Extended pictureY = info.PictureHeight / inchesHigh;
-        Extended outputX = dpiX;
-        Extended outputY = dpiY;
-        if (inputs.OutputWidth > 0 && inputs.OutputHeight > 0) {
-            outputX = std::min(outputX, inputs.OutputWidth * dpiX / info.PageWidth);
-            outputY = std::min(outputY, inputs.OutputHeight * dpiY / info.PageHeight);
-        }
-        readout.Inches = inputs.Inches;
-        const Extended perInch = inputs.Inches ? 1 : kMillimetresPerInch;
-        readout.Width = inchesWide * perInch;
-        readout.Height = inchesHigh * perInch;
-        readout.PicturePPI = RoundEven(std::min(pictureX, pictureY));
-        readout.OutputPPI = RoundEven(std::min(outputX, outputY));
-        readout.PPI = RoundEven(std::min(std::min(pictureX, outputX), std::min(pictureY, outputY)));
-        readout.Soft = readout.PPI < kSoftPPI;
-        readout.Reduced = RoundEven(pictureX) > RoundEven(outputX) || RoundEven(pictureY) > RoundEven(outputY);
-        readout.Valid = true;
-    } catch (...) {
-        readout = TPrintReadout();
-    }
-    return readout;
+    return GuardedOr(TPrintReadout(), [&] { return MeasuredReadout(inputs); });
 }
 
 QString ReadoutSizeText(const TPrintReadout& readout)

@@ -4,6 +4,7 @@
 #include "engine/stretch.h"
 
 #include "common/bitmap.h"
+#include "common/guarded.h"
 
 #include <algorithm>
 #include <cstring>
@@ -547,12 +548,9 @@ void RunJob(const TJob& job)
     std::size_t done = rows;
     for (std::size_t i = threads - 1; i >= 1; --i) {
         const std::size_t begin = rows * i / threads;
-        try {
-            workers.emplace_back(RunRows, std::cref(job), band(i, begin, done));
-            done = begin;
-        } catch (...) {
+        if (!Guarded([&] { workers.emplace_back(RunRows, std::cref(job), band(i, begin, done)); }).isEmpty())
             break;
-        }
+        done = begin;
     }
     RunRows(job, band(0, 0, done));
     for (std::thread& worker : workers)

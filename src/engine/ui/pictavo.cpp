@@ -237,7 +237,7 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
     }
     LastError = kUnknownFormat;
     bool result = false;
-    try {
+    const QString stopped = Guarded([&] {
         TImageInfoRec info;
         info.FileName = fileName;
         info.BackColor = kWhite;
@@ -245,11 +245,10 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
         info.AutoRotate = FAutoRotate;
         if (printOnly)
             info.NeededSize = [this](QSize full) {
-                try {
+                // A layout that cannot be computed asks for everything.
+                return GuardedOr(full, [&] {
                     return NeededDecodeSize(full, [this](QSize size) { return PrintedPictureSize(size); });
-                } catch (...) {
-                    return full;  // a layout that cannot be computed asks for everything
-                }
+                });
             };
         FFullSize = QSize();
         const TOpenImage& registry = GetOpenImage();
@@ -273,7 +272,8 @@ bool TPictavo::OpenPicture(const QString& fileName, bool printOnly)
             result = true;
             NamePicture(fileName);
         }
-    } catch (...) {
+    });
+    if (!stopped.isEmpty()) {
         ClearPicture();
         result = false;
     }
@@ -316,7 +316,8 @@ void TPictavo::LayoutPage()
     if (FLayoutDepth != 0 || !FForm)
         return;
     TDepthGuard depth(FLayoutDepth);
-    try {
+    // An arithmetic fault abandons this layout; the sheet keeps its previous place.
+    Guarded([&] {
         FPreviewDirty = true;
         Guarded([&] { platform::SetPrinterOrientation(FInfo.Orientation); });
         PrintBitmapSize(FPrintMemory, FPrintWidth, FPrintHeight);
@@ -326,9 +327,7 @@ void TPictavo::LayoutPage()
         FPreviewScaleX = Extended(FPage->width()) / FPageWidth;
         FPreviewScaleY = Extended(FPage->height()) / FPageHeight;
         Changed();
-    } catch (...) {
-        // An arithmetic fault abandons this layout; the sheet keeps its previous place.
-    }
+    });
 }
 
 void TPictavo::MeasurePrinter()
@@ -407,7 +406,7 @@ void TPictavo::DrawPage(QPainter& painter, const QRect& exposed)
         return;
     }
     const std::uint8_t remembered = FPaintFailed;
-    try {
+    const QString stopped = Guarded([&] {
         TPictavoInfo info = FInfo;
         info.ScaleX = FPreviewScaleX;
         info.ScaleY = FPreviewScaleY;
@@ -435,9 +434,9 @@ void TPictavo::DrawPage(QPainter& painter, const QRect& exposed)
             return true;
         }();
         FPaintFailed = drawn ? 0 : 1;
-    } catch (...) {
+    });
+    if (!stopped.isEmpty())
         FPaintFailed = 1;
-    }
     if (FPaintFailed != remembered)
         UpdateToolbar();
 }

@@ -2,6 +2,7 @@
 #include "engine/ui/pictavo.h"
 
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "engine/manipulation.h"
 #include "engine/undo.h"
 
@@ -44,22 +45,23 @@ TBitmap PictureFromImage(const QImage& image)
 bool TPictavo::Rotate(int angle)
 {
     LastError = kUnexpectedError;
-    bool result = false;
-    try {
-        if (SetPixelFormat24(FPicture)) {
-            TManipulationInfo info = WholePicture(FPicture);
-            if (!RotateBitmap(info, angle)) {
-                LastError = info.ErrorText;
-                return false;
-            }
-            SetUndo(kUndoRotate, angle);
-            if (angle % 180 != 0)
-                std::swap(FPictureDpiX, FPictureDpiY);
-            result = true;
+    bool refused = false;
+    const bool result = GuardedOr(false, [&] {
+        if (!SetPixelFormat24(FPicture))
+            return false;
+        TManipulationInfo info = WholePicture(FPicture);
+        if (!RotateBitmap(info, angle)) {
+            LastError = info.ErrorText;
+            refused = true;
+            return false;
         }
-    } catch (...) {
-        result = false;
-    }
+        SetUndo(kUndoRotate, angle);
+        if (angle % 180 != 0)
+            std::swap(FPictureDpiX, FPictureDpiY);
+        return true;
+    });
+    if (refused)
+        return false;  // a refusal leaves the page as it is drawn
     if (angle == 180 || angle == -180) {
         // A half turn keeps the size: the layout stands, only the picture on it changed.
         FPreviewDirty = true;
@@ -73,19 +75,20 @@ bool TPictavo::Rotate(int angle)
 bool TPictavo::FlipOrMirror(int kind)
 {
     LastError = kUnexpectedError;
-    bool result = false;
-    try {
+    bool refused = false;
+    const bool result = GuardedOr(false, [&] {
         // Row and column reversal work on any pixel format, so the picture keeps its own.
         TManipulationInfo info = WholePicture(FPicture);
         if (!(kind == kFlip ? FlipArea(info) : MirrorArea(info))) {
             LastError = info.ErrorText;
+            refused = true;
             return false;
         }
         SetUndo(kind == kFlip ? kUndoFlip : kUndoMirror, 0);
-        result = true;
-    } catch (...) {
-        result = false;
-    }
+        return true;
+    });
+    if (refused)
+        return false;  // a refusal leaves the page as it is drawn
     FPreviewDirty = true;
     PaintPage();
     return result;
@@ -104,20 +107,21 @@ bool TPictavo::Mirror()
 bool TPictavo::Invert()
 {
     LastError = kUnexpectedError;
-    bool result = false;
-    try {
-        if (SetPixelFormat24(FPicture)) {
-            TManipulationInfo info = WholePicture(FPicture);
-            if (!InvertBitmap(info)) {
-                LastError = info.ErrorText;
-                return false;
-            }
-            SetUndo(kUndoInvert, 0);
-            result = true;
+    bool refused = false;
+    const bool result = GuardedOr(false, [&] {
+        if (!SetPixelFormat24(FPicture))
+            return false;
+        TManipulationInfo info = WholePicture(FPicture);
+        if (!InvertBitmap(info)) {
+            LastError = info.ErrorText;
+            refused = true;
+            return false;
         }
-    } catch (...) {
-        result = false;
-    }
+        SetUndo(kUndoInvert, 0);
+        return true;
+    });
+    if (refused)
+        return false;  // a refusal leaves the page as it is drawn
     FPreviewDirty = true;
     PaintPage();
     return result;
@@ -180,12 +184,10 @@ bool TPictavo::CopyToClipboard()
 
 bool TPictavo::CanPaste() const
 {
-    try {
+    return GuardedOr(false, [] {
         const QMimeData* data = QGuiApplication::clipboard()->mimeData();
         return data && data->hasImage();
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 bool TPictavo::PasteFromClipboard()
@@ -194,7 +196,7 @@ bool TPictavo::PasteFromClipboard()
     if (!CanPaste())
         return false;
     bool result = false;
-    try {
+    const QString stopped = Guarded([&] {
         // An image offered but unreadable, or too large for memory, leaves no picture.
         const QImage image = QGuiApplication::clipboard()->image();
         TBitmap picture = image.isNull() ? TBitmap() : PictureFromImage(image);
@@ -208,7 +210,8 @@ bool TPictavo::PasteFromClipboard()
             NamePicture(QString());  // a pasted picture has no file and no name
             result = true;
         }
-    } catch (...) {
+    });
+    if (!stopped.isEmpty()) {
         ClearPicture();
         result = false;
     }

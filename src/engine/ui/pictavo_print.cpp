@@ -72,7 +72,7 @@ bool TPictavo::Print()
         return false;
     bool success = false;
     FPrinting = true;
-    try {
+    const QString stopped = Guarded([&] {
         SetInfo(FInfo);
         Changed();
         platform::PrinterPort& printer = platform::ActivePrinter();
@@ -108,9 +108,9 @@ bool TPictavo::Print()
         if (const platform::PortFailure failure = printer.Failure(); !success && !failure.Reason.isEmpty()) {
             SetFileError(failure.File, failure.Reason);
         }
-    } catch (...) {
+    });
+    if (!stopped.isEmpty())
         success = false;
-    }
     FPrinting = false;
     Changed();
     return success;
@@ -142,7 +142,7 @@ bool TPictavo::PrintToFile(const QString& fileName)
 
 bool TPictavo::PrinterSetup() noexcept
 {
-    try {
+    return GuardedOr(false, [&] {
         platform::PrinterPort& printer = platform::ActivePrinter();
         if (!printer.Setup(FForm))
             return false;
@@ -150,19 +150,12 @@ bool TPictavo::PrinterSetup() noexcept
         FInfo.Orientation = printer.Orientation() == kOrientationLandscape ? kOrientationLandscape : kOrientationPortrait;
         Refresh();
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 int TPictavo::Copies() const
 {
-    try {
-        const int copies = platform::ActivePrinter().Copies();
-        return copies < 1 ? 1 : copies;
-    } catch (...) {
-        return 1;
-    }
+    return GuardedOr(1, [] { return std::max(platform::ActivePrinter().Copies(), 1); });
 }
 
 void TPictavo::SetCopies(int n)
