@@ -119,12 +119,10 @@ bool TPaths::CopyFileForced(const QString& source, const QString& target) const
 
 bool TPaths::OpenWithShell(const QString& target, const QString& parameters) const
 {
-    try {
+    return GuardedOr(false, [&] {
         OpenWithDesktop(target, parameters, QFileInfo(target).absolutePath());
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 bool DirExists(const QString& path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/guarded.h"
+
 #include <memory>
 
 // Program start: seeds the random generator; the global services are created on first use.
@@ -20,12 +22,7 @@ void FinalizeServices();
 template <class T>
 T& CreatedOnce(std::unique_ptr<T>& instance)
 {
-    if (!instance) {
-        try {
-            instance = std::make_unique<T>();
-        } catch (...) {
-            FatalOutOfMemory();
-        }
-    }
+    if (!instance && !Guarded([&] { instance = std::make_unique<T>(); }).isEmpty())
+        FatalOutOfMemory();
     return *instance;
 }

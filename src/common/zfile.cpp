@@ -61,13 +61,8 @@ void TZFile::SweepTempFiles() const
 TZFile* GetZFile()
 {
     auto& instance = ZFileInstance();
-    if (!instance) {
-        try {
-            instance = std::make_unique<TZFile>();
-        } catch (...) {
-            return nullptr;
-        }
-    }
+    if (!instance)
+        Guarded([&] { instance = std::make_unique<TZFile>(); });
     return instance.get();
 }
 

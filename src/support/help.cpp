@@ -140,7 +140,7 @@ bool THelp::PrepareFolder()
 
 bool THelp::ShowPage(const QString& page)
 {
-    try {
+    return GuardedOr(false, [&] {
         LastError = kOutOfMemory;
         if (!PrepareFolder())
             return false;
@@ -150,9 +150,7 @@ bool THelp::ShowPage(const QString& page)
             return false;
         GetPaths().OpenWithShell(path, "");
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 void THelp::ShowLastError() const

@@ -1,6 +1,7 @@
 #include "support/language.h"
 
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "common/paths.h"
 #include "common/translate.h"
 #include "support/component_stream.h"
@@ -365,13 +366,8 @@ QString TLanguage::TranslateText(const QString& text, bool* allFound) const
 TLanguage* GetLanguage()
 {
     std::unique_ptr<TLanguage>& instance = Instance();
-    if (!instance) {
-        try {
-            instance = std::make_unique<TLanguage>(true);
-        } catch (...) {
-            instance.reset();
-        }
-    }
+    if (!instance)
+        Guarded([&] { instance = std::make_unique<TLanguage>(true); });
     return instance.get();
 }
 

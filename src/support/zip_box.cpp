@@ -1,6 +1,7 @@
 #include "support/zip_box.h"
 
 #include "common/failure_texts.h"
+#include "common/guarded.h"
 #include "common/paths.h"
 
 #include <QBuffer>
@@ -167,7 +168,7 @@ bool TZipBox::ReadItems(QIODevice& stream, qint64 start, int& added)
 
 bool TZipBox::LoadFromStream(QIODevice& stream, bool append)
 {
-    try {
+    return GuardedInto(LastError, [&] {
         LastError = kOutOfMemory;
         Cancelled = false;
         const qint64 start = stream.pos();
@@ -182,10 +183,7 @@ bool TZipBox::LoadFromStream(QIODevice& stream, bool append)
         if (start + kCarrierOffset > stream.size() || !stream.seek(start + kCarrierOffset))
             return false;
         return ReadItems(stream, start, added) && added > 0;
-    } catch (const std::bad_alloc&) {
-        LastError = kOutOfMemory;
-        return false;
-    }
+    });
 }
 
 // ---- TZipBox: content ----------------------------------------------------------------------------------------------
@@ -196,7 +194,7 @@ bool TZipBox::GetData(const TBoxItem* item, QIODevice& target)
         LastError = kUnexpectedError;
         return false;
     }
-    try {
+    return GuardedInto(LastError, [&] {
         LastError = kOutOfMemory;
         QByteArray content = item->pD;
         if (item->pM == 1) {
@@ -208,10 +206,7 @@ bool TZipBox::GetData(const TBoxItem* item, QIODevice& target)
         }
         // A short write is a failure too: the target has not got the content.
         return target.write(content) == content.size();
-    } catch (const std::bad_alloc&) {
-        LastError = kOutOfMemory;
-        return false;
-    }
+    });
 }
 
 bool TZipBox::ExtractToFile(const TBoxItem* item, const QString& fileName, bool overwrite)
@@ -249,7 +244,7 @@ bool TZipHandler::Inflate(QByteArray& data, QString& failure)
     QByteArray out;
     int status = Z_OK;
     qsizetype fed = 0;
-    try {
+    const QString stopped = Guarded([&] {
         while (status == Z_OK) {
             // Feed the input in steps: avail_in is 32 bits wide.
             if (z.avail_in == 0 && fed < data.size()) {
@@ -272,9 +267,9 @@ bool TZipHandler::Inflate(QByteArray& data, QString& failure)
             if (status == Z_BUF_ERROR)
                 status = Z_OK;
         }
-    } catch (const std::bad_alloc&) {
+    });
+    if (!stopped.isEmpty())
         status = Z_MEM_ERROR;
-    }
     inflateEnd(&z);
     if (status != Z_STREAM_END)
         return false;
