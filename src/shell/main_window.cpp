@@ -104,7 +104,7 @@ void TForm1::DestroyEngine()
 
 void TForm1::FormCreate()
 {
-    try {
+    const QString stopped = Guarded([&] {
         QApplication::setApplicationName(kProductName);
         setWindowTitle(kProductName);
         CreateSplash();
@@ -132,9 +132,9 @@ void TForm1::FormCreate()
             Engine->ShowLastError();
         ShowOpenWarning();
         HideSplashAfterStart();
-    } catch (...) {
+    });
+    if (!stopped.isEmpty())
         GetGeneral().FatalOutOfMemory();
-    }
 }
 
 
@@ -160,7 +160,7 @@ void TForm1::DestroySplash()
 bool TForm1::LoadSplashPicture()
 {
     StartupError = kOutOfMemory;
-    try {
+    return GuardedOr(false, [&] {
         QByteArray carrier;
         QBuffer first(&carrier);
         first.open(QIODevice::ReadWrite);
@@ -191,9 +191,7 @@ bool TForm1::LoadSplashPicture()
             return true;
         }
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 void TForm1::FrameSplashPicture(QImage& picture)
