@@ -4,6 +4,7 @@
 #include "common/atomic_file.h"
 #include "common/file_problems.h"
 #include "engine/pictavo_info.h"
+#include "engine/print_file.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -405,25 +406,6 @@ private:
     QString FReason;
 };
 
-// The formats that hold a page, by extension, and Qt's name of each.
-struct PageFormat {
-    const char* Extension;
-    const char* QtFormat;
-};
-constexpr PageFormat kPageFormats[] = {
-    {"pdf", nullptr}, {"png", "png"}, {"bmp", "bmp"}, {"jpg", "jpeg"}, {"jpeg", "jpeg"},
-    {"tif", "tiff"},  {"tiff", "tiff"}, {"ppm", "ppm"},
-};
-
-const PageFormat* PageFormatOf(const QString& fileName)
-{
-    const QByteArray suffix = QFileInfo(fileName).suffix().toLower().toLatin1();
-    for (const PageFormat& format : kPageFormats)
-        if (suffix == format.Extension)
-            return &format;
-    return nullptr;
-}
-
 std::unique_ptr<PrinterPort>& ActivePort()
 {
     static std::unique_ptr<PrinterPort> port;
@@ -449,17 +431,6 @@ std::unique_ptr<PrinterPort> SetActivePrinter(std::unique_ptr<PrinterPort> port)
 std::unique_ptr<PrinterPort> NewQueuePrinter(const QString& queue)
 {
     return std::make_unique<QueuePrinterPort>(queue);
-}
-
-bool CanPrintToFile(const QString& fileName)
-{
-    const PageFormat* format = PageFormatOf(fileName);
-    return format && (!format->QtFormat || QImageWriter::supportedImageFormats().contains(format->QtFormat));
-}
-
-QString PrintFileExtensions()
-{
-    return QStringLiteral("PDF, PNG, BMP, JPEG, TIFF or PPM");
 }
 
 bool WritePageFile(const QString& fileName, const QImage& page, QString& reason)

@@ -65,13 +65,9 @@ std::unique_ptr<PrinterPort> SetActivePrinter(std::unique_ptr<PrinterPort> port)
 // The CUPS queue of that name, or the desktop's default queue for an empty name.
 std::unique_ptr<PrinterPort> NewQueuePrinter(const QString& queue = {});
 // Prints into a file: a PDF page for a name ending in ".pdf", else the page bitmap itself in the image format of
-// the name's extension (PNG, BMP, JPEG, TIFF, PPM); null for any other name. The file is written whole or not at
-// all (see WritePageFile), only when the document ends.
+// the name's extension (PNG, BMP, JPEG, TIFF, PPM); null for a name CanPrintToFile (engine/print_file.h) refuses.
+// The file is written whole or not at all (see WritePageFile), only when the document ends.
 std::unique_ptr<PrinterPort> NewFilePrinter(const QString& fileName);
-// Whether NewFilePrinter can write a file of that name: the extensions of formats that hold a page.
-bool CanPrintToFile(const QString& fileName);
-// The extensions CanPrintToFile accepts, for messages.
-QString PrintFileExtensions();
 // Writes a page bitmap into an image file of the name's format, replacing an old file only once the new one is
 // complete. False with the reason in a person's words.
 bool WritePageFile(const QString& fileName, const QImage& page, QString& reason);

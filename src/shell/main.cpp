@@ -1,5 +1,5 @@
 #include "common/services.h"
-#include "engine/ui/command_line.h"
+#include "engine/command_line.h"
 #include "platform/message_box.h"
 #include "shell/main_window.h"
 #include "shell/session_end.h"

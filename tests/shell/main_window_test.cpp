@@ -12,12 +12,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
 #include <cstdio>
+#include <functional>
 #include <utility>
 #include <vector>
 #include <sys/wait.h>
@@ -25,92 +27,20 @@
 
 namespace {
 
-struct MenuRow {
-    const char* name;
-    const char* parent;  // empty for the top-level items
-    const char* caption;
-    QList<QKeySequence> shortcuts;
-};
-
-// The whole menu tree, in order.
-const std::vector<MenuRow>& MenuTable()
+// Every item of the menu bar and of its submenus, parent before children, with the item it sits under (null at
+// the top).
+std::vector<std::pair<QAction*, QAction*>> MenuItems(const TForm1& window)
 {
-    static const std::vector<MenuRow> rows{
-        {"File1", "", "&File", {}},
-        {"NewInstance1", "File1", "New &Instance", {}},
-        {"N2", "File1", "-", {}},
-        {"Open1", "File1", "&Open...", {QKeySequence("Ctrl+O")}},
-        {"OpenfromStartButton1", "File1", "Open from Start &Button...", {}},
-        {"Print1", "File1", "&Print", {QKeySequence("F3"), QKeySequence("Ctrl+P")}},
-        {"PrintToFile1", "File1", "Print to &File...", {QKeySequence("Shift+Ctrl+P")}},
-        {"PrinterSetup1", "File1", "Printer &Setup...", {}},
-        {"N3", "File1", "-", {}},
-        {"Exit1", "File1", "E&xit", {QKeySequence("Ctrl+Q")}},
-        {"Edit1", "", "&Edit", {}},
-        {"Copy1", "Edit1", "&Copy", {QKeySequence("Ctrl+C")}},
-        {"Paste1", "Edit1", "&Paste", {QKeySequence("Ctrl+V")}},
-        {"Image2", "", "&Image", {}},
-        {"Undo1", "Image2", "&Undo", {QKeySequence("Ctrl+Z")}},
-        {"N9", "Image2", "-", {}},
-        {"Mirror1", "Image2", "&Mirror", {}},
-        {"Flip1", "Image2", "&Flip", {}},
-        {"Rotate1", "Image2", "Rotate &Right", {}},
-        {"N901", "Rotate1", "&90", {QKeySequence("F7")}},
-        {"N1801", "Rotate1", "&180", {}},
-        {"N2701", "Rotate1", "&270", {}},
-        {"RotateLeft1", "Image2", "Rotate &Left", {}},
-        {"N902", "RotateLeft1", "&90", {}},
-        {"N1802", "RotateLeft1", "&180", {}},
-        {"N2702", "RotateLeft1", "&270", {}},
-        {"Invert1", "Image2", "&Invert", {}},
-        {"Options1", "", "&Options", {}},
-        {"AutoClose1", "Options1", "&Auto Close", {}},
-        {"AutoPrint1", "Options1", "Auto &Print", {}},
-        {"AutoRotate1", "Options1", "Auto &Rotate", {}},
-        {"N4", "Options1", "-", {}},
-        {"None1", "Options1", "&None", {}},
-        {"N5", "Options1", "-", {}},
-        {"N1001", "Options1", "100%", {}},
-        {"N2001", "Options1", "200%", {}},
-        {"N4001", "Options1", "400%", {}},
-        {"N6001", "Options1", "600%", {}},
-        {"N8001", "Options1", "800%", {}},
-        {"N6", "Options1", "-", {}},
-        {"N251", "Options1", "25%", {}},
-        {"N501", "Options1", "50%", {}},
-        {"N751", "Options1", "75%", {}},
-        {"N7", "Options1", "-", {}},
-        {"Center1", "Options1", "&Center", {}},
-        {"PrintAtPictureResolution1", "Options1", "Print at Picture's Re&solution", {}},
-        {"View1", "", "&View", {}},
-        {"ButtonBar1", "View1", "&Button Bar", {}},
-        {"Toolbar1", "View1", "&Toolbar", {}},
-        {"Top1", "Toolbar1", "&Top", {}},
-        {"Bottom1", "Toolbar1", "&Bottom", {}},
-        {"N8", "View1", "-", {}},
-        {"Overall1", "View1", "&Overall", {}},
-        {"CloseUp1", "View1", "&Close Up", {}},
-        {"N10", "View1", "-", {}},
-        {"BackgroundColor1", "View1", "Back&ground Color...", {QKeySequence("F4")}},
-        {"U1", "View1", "&Use Background Color", {QKeySequence("F5")}},
-        {"Help1", "", "&Help", {}},
-        {"OnlineHelp1", "Help1", "&Help", {QKeySequence("F1")}},
-        {"About1", "Help1", "&About...", {}},
-        {"N1", "Help1", "-", {}},
-        {"PictavoHomepage1", "Help1", "&Pictavo Homepage", {}},
-        {"FreeSoftwareHomepage1", "Help1", "&Free Software Homepage", {}},
-        {"VisitWendrelEnterprises1", "Help1", "Visit &Wendrel Enterprises", {}},
+    std::vector<std::pair<QAction*, QAction*>> items;
+    const std::function<void(QAction*, QAction*)> add = [&](QAction* item, QAction* parent) {
+        items.emplace_back(item, parent);
+        if (item->menu())
+            for (QAction* child : item->menu()->actions())
+                add(child, item);
     };
-    return rows;
-}
-
-// The items of a menu (or of the bar) by object name, in their order.
-QStringList ItemNames(const QList<QAction*>& actions)
-{
-    QStringList names;
-    for (const QAction* action : actions)
-        names << action->objectName();
-    return names;
+    for (QAction* top : window.menuBar()->actions())
+        add(top, nullptr);
+    return items;
 }
 
 TEST(MainWindow, BuildsWithTitleReadyStatusAndNoPicture)
@@ -128,52 +58,39 @@ TEST(MainWindow, BuildsWithTitleReadyStatusAndNoPicture)
     EXPECT_TRUE(errors.Messages.empty());
 }
 
-// Each key has one live shortcut, the window's; an item only shows its first key after a tab.
-TEST(MainWindow, MenuTreeHasEveryItemWithItsCaptionParentAndShortcuts)
+// The tree knows every item the menus show, under the menu that shows it. Each key has one live shortcut, the
+// window's; an item only shows its first key after a tab.
+TEST(MainWindow, MenuTreeKnowsEveryItemItsParentAndItsKeys)
 {
     auto window = MakeWindow();
     const TMenuTree& tree = window->MenuTree();
     QMap<QKeySequence, int> windowKeys;
     for (const QShortcut* shortcut : window->findChildren<QShortcut*>())
         ++windowKeys[shortcut->key()];
-    for (const MenuRow& row : MenuTable()) {
-        SCOPED_TRACE(row.name);
-        QAction* item = Item(*window, row.name);
-        ASSERT_NE(item, nullptr);
-        if (QString(row.caption) == "-")
-            EXPECT_TRUE(item->isSeparator());
-        else
-            EXPECT_EQ(tree.Caption(item), row.caption);
-        EXPECT_EQ(tree.Shortcuts(item), row.shortcuts);
+    QSet<QString> names;
+    for (const auto& [item, parent] : MenuItems(*window)) {
+        const QString name = item->objectName();
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_TRUE(!name.isEmpty() && !names.contains(name));
+        names.insert(name);
+        EXPECT_EQ(tree.Item(name), item);
+        EXPECT_EQ(tree.Parent(item), parent);
+        EXPECT_TRUE(item->isSeparator() || !tree.Caption(item).isEmpty());
         EXPECT_TRUE(item->shortcuts().isEmpty());
-        if (!row.shortcuts.isEmpty()) {
-            EXPECT_EQ(item->text(), row.caption + QString("\t") + row.shortcuts.first().toString());
-        }
-        for (const QKeySequence& key : row.shortcuts)
+        const QList<QKeySequence> keys = tree.Shortcuts(item);
+        if (!keys.isEmpty())
+            EXPECT_EQ(item->text(), tree.Caption(item) + "\t" + keys.first().toString());
+        for (const QKeySequence& key : keys)
             EXPECT_EQ(windowKeys.take(key), 1) << key.toString().toStdString();
-        QAction* parent = tree.Parent(item);
-        EXPECT_EQ(parent ? parent->objectName() : QString(), row.parent);
     }
     EXPECT_TRUE(windowKeys.isEmpty());
-}
+    EXPECT_TRUE(names.contains("N901"));  // the walk reaches the submenus' items
 
-TEST(MainWindow, MenuItemsComeInTheTablesOrder)
-{
-    auto window = MakeWindow();
-    QStringList expectedTop;
-    QMap<QString, QStringList> expectedChildren;
-    for (const MenuRow& row : MenuTable()) {
-        if (*row.parent == '\0')
-            expectedTop << row.name;
-        else
-            expectedChildren[row.parent] << row.name;
-    }
-    EXPECT_EQ(ItemNames(window->menuBar()->actions()), expectedTop);
-    for (auto it = expectedChildren.cbegin(); it != expectedChildren.cend(); ++it) {
-        const QMenu* menu = window->findChild<QMenu*>(it.key());
-        ASSERT_NE(menu, nullptr) << it.key().toStdString();
-        EXPECT_EQ(ItemNames(menu->actions()), it.value()) << it.key().toStdString();
-    }
+    // The one item with two keys.
+    QAction* print = Item(*window, "Print1");
+    EXPECT_EQ(tree.Parent(print), Item(*window, "File1"));
+    EXPECT_EQ(tree.Caption(print), "&Print");
+    EXPECT_EQ(tree.Shortcuts(print), (QList<QKeySequence>{QKeySequence("F3"), QKeySequence("Ctrl+P")}));
 }
 
 TEST(MainWindow, RadioItemsAreExclusivePairsAndFlagsAreCheckItems)
@@ -192,23 +109,33 @@ TEST(MainWindow, RadioItemsAreExclusivePairsAndFlagsAreCheckItems)
         EXPECT_TRUE(Item(*window, name)->isCheckable()) << name;
 }
 
+// The bar's groups: buttons side by side, ten pixels between groups.
 TEST(MainWindow, ButtonsSitInSixGroupsWithTagsAndHints)
 {
     auto window = MakeWindow();
-    const int lefts[] = {0, 35, 60, 95, 120, 145, 180, 205, 230, 265, 300};
-    const char* hints[] = {"Print", "Printer Setup...", "Open...", "Undo", "Copy", "Paste",
-                           "Mirror", "Flip", "Rotate 90", "Center", "Help"};
-    for (int i = 0; i < TForm1::kButtonCount; ++i) {
-        SCOPED_TRACE(i + 1);
-        const QToolButton* button = Button(*window, i + 1);
+    int groups = 0;
+    int previousRight = -1;
+    QSet<QString> hints;
+    for (int tag = 1; tag <= TForm1::kButtonCount; ++tag) {
+        SCOPED_TRACE(tag);
+        const QToolButton* button = Button(*window, tag);
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(button->parentWidget(), Part(*window, "ButtonBar"));
-        EXPECT_EQ(button->geometry(), QRect(lefts[i], 0, 25, 25));
-        EXPECT_EQ(button->property("Tag").toInt(), i + 1);
-        EXPECT_EQ(button->toolTip(), hints[i]);
+        EXPECT_EQ(button->geometry().size(), QSize(25, 25));
+        EXPECT_EQ(button->y(), 0);
+        const int gap = button->x() - previousRight - 1;
+        EXPECT_TRUE(tag == 1 ? button->x() == 0 : gap == 0 || gap == 10) << gap;
+        groups += tag == 1 || gap == 10;
+        previousRight = button->geometry().right();
+        EXPECT_EQ(button->property("Tag").toInt(), tag);
+        hints.insert(button->toolTip());
         EXPECT_TRUE(button->autoRaise());
         EXPECT_FALSE(button->icon().isNull());
     }
+    EXPECT_EQ(groups, 6);
+    EXPECT_EQ(hints.size(), TForm1::kButtonCount);
+    EXPECT_FALSE(hints.contains(QString()));
+    EXPECT_EQ(Button(*window, 2)->toolTip(), "Printer Setup...");
     EXPECT_EQ(Part(*window, "ButtonBar")->height(), 27);
 }
 

@@ -3,7 +3,7 @@
 #include "common/paths.h"
 #include "common/translate.h"
 #include "engine/captions.h"
-#include "engine/ui/command_line.h"
+#include "engine/command_line.h"
 #include "formats/open_image.h"
 #include "shell/menu_tree.h"
 #include "support/language.h"

@@ -1,7 +1,7 @@
 // The command line: open, title, settings for this run, printer choice and the automatic print.
 #include "common/failure_texts.h"
 #include "common/file_problems.h"
-#include "engine/ui/command_line.h"
+#include "engine/command_line.h"
 #include "engine/ui/pictavo.h"
 #include "platform/printer.h"
 

@@ -1,7 +1,7 @@
-#include "engine/ui/command_line.h"
+#include "engine/command_line.h"
 
 #include "common/translate.h"
-#include "platform/printer.h"
+#include "engine/print_file.h"
 
 #include <QRegularExpression>
 
@@ -161,9 +161,9 @@ bool ApplyOption(TCommandLine& line, const QString& name, const QString& value)
     }
     if (name == "PRINTTO") {
         line.PrintTo = value;
-        if (platform::CanPrintToFile(value))
+        if (CanPrintToFile(value))
             return true;
-        line.Error = Invalid(name, value, Translate("the name of a %1 file").arg(platform::PrintFileExtensions()));
+        line.Error = Invalid(name, value, Translate("the name of a %1 file").arg(PrintFileExtensions()));
         return false;
     }
     if (name == "PRINTER") {

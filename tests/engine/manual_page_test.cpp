@@ -1,5 +1,5 @@
 // The manual page pictavo(1) names exactly the options --help names, and groff reads it without a warning.
-#include "engine/ui/command_line.h"
+#include "engine/command_line.h"
 #include "testlib/test_env.h"
 
 #include <QFile>
