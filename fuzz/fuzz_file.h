@@ -15,9 +15,9 @@ inline QString WriteFuzzFile(const std::uint8_t* data, std::size_t size, const c
 {
     const QString path = QDir::tempPath() + QString("/pictavo-fuzz-%1%2").arg(::getpid()).arg(extension);
     // Removed when the process ends, so replays in the test suite leave no files behind.
-    static struct Scratch {
+    static struct TScratch {
         QString Path;
-        ~Scratch() { QFile::remove(Path); }
+        ~TScratch() { QFile::remove(Path); }
     } scratch{path};
     std::FILE* file = std::fopen(path.toLocal8Bit().constData(), "wb");
     if (!file)

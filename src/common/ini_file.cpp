@@ -139,8 +139,8 @@ std::optional<TIniFile::TSectionRange> TIniFile::FindSection(const QString& sect
         if (FLines[i].Kind != TLine::TKind::Section || !SameName(FLines[i].Name, section))
             continue;
         TSectionRange range{i, i + 1};
-        while (range.end < FLines.size() && FLines[range.end].Kind != TLine::TKind::Section)
-            ++range.end;
+        while (range.End < FLines.size() && FLines[range.End].Kind != TLine::TKind::Section)
+            ++range.End;
         return range;
     }
     return std::nullopt;
@@ -148,7 +148,7 @@ std::optional<TIniFile::TSectionRange> TIniFile::FindSection(const QString& sect
 
 qsizetype TIniFile::FindKey(const TSectionRange& range, const QString& key) const
 {
-    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+    for (qsizetype i = range.Header + 1; i < range.End; ++i) {
         if (FLines[i].Kind == TLine::TKind::Key && SameName(FLines[i].Name, key))
             return i;
     }
@@ -199,8 +199,8 @@ bool TIniFile::WriteString(const QString& section, const QString& key, const QSt
         return true;
     }
     // After the section's last line that is not blank, so blank lines keep separating the sections.
-    qsizetype at = range->end;
-    while (at > range->header + 1 && IsBlank(FLines[at - 1].Bytes))
+    qsizetype at = range->End;
+    while (at > range->Header + 1 && IsBlank(FLines[at - 1].Bytes))
         --at;
     if (!FLines[at - 1].Bytes.endsWith('\n'))
         FLines[at - 1].Bytes += FLineEnd;

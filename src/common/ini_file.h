@@ -55,8 +55,8 @@ private:
     static TLine ParseLine(const QByteArray& bytes);
 
     struct TSectionRange {
-        qsizetype header = -1;  // line of the section's header
-        qsizetype end = 0;      // first line after the section
+        qsizetype Header = -1;  // line of the section's header
+        qsizetype End = 0;      // first line after the section
     };
 
     std::optional<TSectionRange> FindSection(const QString& section) const;

@@ -200,12 +200,12 @@ constexpr int kTurnTile = 64;
 constexpr int kTurnBlock = 4;
 
 struct TTurnPlan {
-    const uchar* source;
-    qsizetype sourceStride;
-    uchar* target;
-    qsizetype targetStride;
-    int width;   // of the turned picture: the source's height
-    int height;  // of the turned picture: the source's width
+    const uchar* Source;
+    qsizetype SourceStride;
+    uchar* Target;
+    qsizetype TargetStride;
+    int Width;   // of the turned picture: the source's height
+    int Height;  // of the turned picture: the source's width
 };
 
 // Turned pixel (j, i) comes from source column i, row width - 1 - j when turning clockwise, and from source
@@ -213,14 +213,14 @@ struct TTurnPlan {
 template <bool Clockwise>
 const uchar* SourcePixel(const TTurnPlan& plan, int i, int j)
 {
-    const int column = Clockwise ? i : plan.height - 1 - i;
-    const int row = Clockwise ? plan.width - 1 - j : j;
-    return plan.source + row * plan.sourceStride + column * kBytesPerPixel24;
+    const int column = Clockwise ? i : plan.Height - 1 - i;
+    const int row = Clockwise ? plan.Width - 1 - j : j;
+    return plan.Source + row * plan.SourceStride + column * kBytesPerPixel24;
 }
 
 uchar* TargetPixel(const TTurnPlan& plan, int i, int j)
 {
-    return plan.target + i * plan.targetStride + j * kBytesPerPixel24;
+    return plan.Target + i * plan.TargetStride + j * kBytesPerPixel24;
 }
 
 template <bool Clockwise>
@@ -264,7 +264,7 @@ void TurnBlock(const TTurnPlan& plan, int i, int j)
 {
     // The source's four columns are adjacent; turning the other way takes them in reverse order.
     const uchar* from = SourcePixel<Clockwise>(plan, Clockwise ? i : i + kTurnBlock - 1, j);
-    const qsizetype step = Clockwise ? -plan.sourceStride : plan.sourceStride;
+    const qsizetype step = Clockwise ? -plan.SourceStride : plan.SourceStride;
     std::array<TFourPixels, kTurnBlock> rows;  // rows[r][k]: source row r of the block, column k
     for (int r = 0; r < kTurnBlock; ++r)
         rows[r] = LoadFourPixels(from + r * step);
@@ -312,11 +312,11 @@ void TurnTile(const TTurnPlan& plan, int i0, int i1, int j0, int j1, int jNext)
 template <bool Clockwise>
 void TurnTiles(const TTurnPlan& plan)
 {
-    for (int i0 = 0; i0 < plan.height; i0 += kTurnTile) {
-        const int i1 = std::min(i0 + kTurnTile, plan.height);
-        for (int j0 = 0; j0 < plan.width; j0 += kTurnTile) {
-            const int j1 = std::min(j0 + kTurnTile, plan.width);
-            TurnTile<Clockwise>(plan, i0, i1, j0, j1, std::min(j1 + kTurnTile, plan.width));
+    for (int i0 = 0; i0 < plan.Height; i0 += kTurnTile) {
+        const int i1 = std::min(i0 + kTurnTile, plan.Height);
+        for (int j0 = 0; j0 < plan.Width; j0 += kTurnTile) {
+            const int j1 = std::min(j0 + kTurnTile, plan.Width);
+            TurnTile<Clockwise>(plan, i0, i1, j0, j1, std::min(j1 + kTurnTile, plan.Width));
         }
     }
 }

@@ -5,17 +5,17 @@
 
 namespace {
 
-constexpr PageFormat kPageFormats[] = {
+constexpr TPageFormat kPageFormats[] = {
     {"pdf", nullptr}, {"png", "png"}, {"bmp", "bmp"}, {"jpg", "jpeg"}, {"jpeg", "jpeg"},
     {"tif", "tiff"},  {"tiff", "tiff"}, {"ppm", "ppm"},
 };
 
 }  // namespace
 
-const PageFormat* PageFormatOf(const QString& fileName)
+const TPageFormat* PageFormatOf(const QString& fileName)
 {
     const QByteArray suffix = QFileInfo(fileName).suffix().toLower().toLatin1();
-    for (const PageFormat& format : kPageFormats)
+    for (const TPageFormat& format : kPageFormats)
         if (suffix == format.Extension)
             return &format;
     return nullptr;
@@ -23,7 +23,7 @@ const PageFormat* PageFormatOf(const QString& fileName)
 
 bool CanPrintToFile(const QString& fileName)
 {
-    const PageFormat* format = PageFormatOf(fileName);
+    const TPageFormat* format = PageFormatOf(fileName);
     return format && (!format->QtFormat || QImageWriter::supportedImageFormats().contains(format->QtFormat));
 }
 

@@ -19,9 +19,9 @@ constexpr double kPixelsPerInch = 96;
 constexpr double kHundredthsPerInch = 2540;
 
 struct TEmfHeader {
-    QRectF frame;         // hundredths of a millimetre
-    QSizeF pixelsPerMm;   // of the reference device
-    std::uint32_t handles = 0;
+    QRectF Frame;         // hundredths of a millimetre
+    QSizeF PixelsPerMm;   // of the reference device
+    std::uint32_t Handles = 0;
 };
 
 std::optional<TEmfHeader> ReadHeader(const QByteArray& bytes)
@@ -37,8 +37,8 @@ std::optional<TEmfHeader> ReadHeader(const QByteArray& bytes)
     if (!U_emf_record_safe(header.Data()))
         return std::nullopt;
     TEmfHeader h;
-    h.frame = QRectF(header.PointL(24), header.PointL(32));
-    h.handles = header.U16(56);
+    h.Frame = QRectF(header.PointL(24), header.PointL(32));
+    h.Handles = header.U16(56);
     double deviceW = header.I32(72), deviceH = header.I32(76);
     double mmW = header.I32(80), mmH = header.I32(84);
     // The later fields are there only where the description and the pixel format do not start: writers put
@@ -55,19 +55,19 @@ std::optional<TEmfHeader> ReadHeader(const QByteArray& bytes)
         mmH = umH;
     }
     if (deviceW > 0 && deviceH > 0 && mmW > 0 && mmH > 0)
-        h.pixelsPerMm = QSizeF(deviceW / mmW, deviceH / mmH);
+        h.PixelsPerMm = QSizeF(deviceW / mmW, deviceH / mmH);
     else
-        h.pixelsPerMm = QSizeF(kPixelsPerInch / 25.4, kPixelsPerInch / 25.4);
+        h.PixelsPerMm = QSizeF(kPixelsPerInch / 25.4, kPixelsPerInch / 25.4);
     return h;
 }
 
 // Device pixels of the reference device onto the picture: the frame fills it.
 QTransform DeviceToTarget(const TEmfHeader& h, QSize target)
 {
-    const double left = h.frame.left() / 100 * h.pixelsPerMm.width();
-    const double top = h.frame.top() / 100 * h.pixelsPerMm.height();
-    const double width = h.frame.width() / 100 * h.pixelsPerMm.width();
-    const double height = h.frame.height() / 100 * h.pixelsPerMm.height();
+    const double left = h.Frame.left() / 100 * h.PixelsPerMm.width();
+    const double top = h.Frame.top() / 100 * h.PixelsPerMm.height();
+    const double width = h.Frame.width() / 100 * h.PixelsPerMm.width();
+    const double height = h.Frame.height() / 100 * h.PixelsPerMm.height();
     const double sx = width > 0 ? target.width() / width : 1;
     const double sy = height > 0 ? target.height() / height : 1;
     return QTransform(sx, 0, 0, sy, -left * sx, -top * sy);
@@ -132,8 +132,8 @@ std::vector<QRgb> PaletteEntries(const TRecordView& r, std::uint64_t at, std::ui
 // A metafile carried inside a comment record: the Windows metafile an enhanced one was converted from, or the
 // enhanced-metafile form among several formats. Empty when the comment carries none.
 struct TNestedMetafile {
-    QByteArray bytes;
-    bool enhanced = false;
+    QByteArray Bytes;
+    bool Enhanced = false;
 };
 
 TNestedMetafile NestedMetafile(const TRecordView& r)
@@ -167,9 +167,9 @@ TNestedMetafile NestedMetafile(const TRecordView& r)
 class TEmfPlayer {
 public:
     TEmfPlayer(QImage& target, const TEmfHeader& header)
-        : canvas_(target, DeviceToTarget(header, target.size()), header.pixelsPerMm, false)
+        : FCanvas(target, DeviceToTarget(header, target.size()), header.PixelsPerMm, false)
     {
-        canvas_.ResizeObjectTable(header.handles);
+        FCanvas.ResizeObjectTable(header.Handles);
     }
 
     void Play(const QByteArray& bytes)
@@ -185,23 +185,23 @@ public:
             if (type == U_EMR_EOF)
                 return;
             if (type != U_EMR_HEADER) {
-                ++records_;
+                ++FRecords;
                 if (Safe(type, record))
                     Dispatch(type, record);
             }
-            if (canvas_.Exhausted())
+            if (FCanvas.Exhausted())
                 return;
             offset += size;
         }
     }
 
-    bool Drew() const { return canvas_.Drew(); }
-    bool Empty() const { return records_ == 0; }
-    const TNestedMetafile& Nested() const { return nested_; }
+    bool Drew() const { return FCanvas.Drew(); }
+    bool Empty() const { return FRecords == 0; }
+    const TNestedMetafile& Nested() const { return FNested; }
 
     TPlayback Result() const
     {
-        return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted(), canvas_.Glyphs(), canvas_.LargestClip()};
+        return {FCanvas.Work(), FCanvas.WorkBudget(), FCanvas.Exhausted(), FCanvas.Glyphs(), FCanvas.LargestClip()};
     }
 
 private:
@@ -238,13 +238,13 @@ private:
     void Blt(const TRecordView& r, bool stretch, bool alpha, bool keyed = false);
     void GradientFill(const TRecordView& r);
     void GradientTriangle(const QPointF (&p)[3], const QColor (&c)[3], int depth);
-    int triangleDepth_ = 0;
+    int FTriangleDepth = 0;
     QImage Dib(const TRecordView& r, std::uint64_t offBmi, std::uint64_t cbBmi, std::uint64_t offBits,
                std::uint64_t cbBits, std::uint32_t usage) const;
 
-    TMetafileCanvas canvas_;
-    std::uint64_t records_ = 0;
-    TNestedMetafile nested_;
+    TMetafileCanvas FCanvas;
+    std::uint64_t FRecords = 0;
+    TNestedMetafile FNested;
 };
 
 QImage TEmfPlayer::Dib(const TRecordView& r, std::uint64_t offBmi, std::uint64_t cbBmi, std::uint64_t offBits,
@@ -254,12 +254,12 @@ QImage TEmfPlayer::Dib(const TRecordView& r, std::uint64_t offBmi, std::uint64_t
     const QByteArrayView bits = r.Bytes(offBits, cbBits);
     if (info.isEmpty() || bits.isEmpty())
         return {};
-    return DecodeMetafileDib(info, bits, canvas_.Palette(), usage == U_DIB_PAL_COLORS);
+    return DecodeMetafileDib(info, bits, FCanvas.Palette(), usage == U_DIB_PAL_COLORS);
 }
 
 void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
 {
-    TMetafileCanvas& c = canvas_;
+    TMetafileCanvas& c = FCanvas;
     switch (type) {
     case U_EMR_POLYBEZIER: case U_EMR_POLYGON: case U_EMR_POLYLINE: case U_EMR_POLYBEZIERTO: case U_EMR_POLYLINETO:
         Poly(type, r, true);
@@ -313,8 +313,8 @@ void TEmfPlayer::Dispatch(std::uint32_t type, const TRecordView& r)
     case U_EMR_SETPALETTEENTRIES: c.SetPaletteEntries(r.U32(8), r.U32(12), PaletteEntries(r, 20, r.U32(16))); break;
     case U_EMR_WIDENPATH: c.WidenPath(); break;
     case U_EMR_COMMENT:
-        if (nested_.bytes.isEmpty())
-            nested_ = NestedMetafile(r);
+        if (FNested.Bytes.isEmpty())
+            FNested = NestedMetafile(r);
         break;
     case U_EMR_ANGLEARC: c.AngleArc(r.PointL(8), r.U32(16), r.F32(20), r.F32(24)); break;
     case U_EMR_ELLIPSE: c.Ellipse(r.RectL(8)); break;
@@ -359,11 +359,11 @@ void TEmfPlayer::Poly(std::uint32_t type, const TRecordView& r, bool wide)
 {
     const QPolygonF points = Points(r, 28, r.U32(24), wide);
     switch (type) {
-    case U_EMR_POLYBEZIER: case U_EMR_POLYBEZIER16: canvas_.PolyBezier(points); break;
-    case U_EMR_POLYGON: case U_EMR_POLYGON16: canvas_.Polygon(points); break;
-    case U_EMR_POLYLINE: case U_EMR_POLYLINE16: canvas_.Polyline(points); break;
-    case U_EMR_POLYBEZIERTO: case U_EMR_POLYBEZIERTO16: canvas_.PolyBezierTo(points); break;
-    default: canvas_.PolylineTo(points); break;
+    case U_EMR_POLYBEZIER: case U_EMR_POLYBEZIER16: FCanvas.PolyBezier(points); break;
+    case U_EMR_POLYGON: case U_EMR_POLYGON16: FCanvas.Polygon(points); break;
+    case U_EMR_POLYLINE: case U_EMR_POLYLINE16: FCanvas.Polyline(points); break;
+    case U_EMR_POLYBEZIERTO: case U_EMR_POLYBEZIERTO16: FCanvas.PolyBezierTo(points); break;
+    default: FCanvas.PolylineTo(points); break;
     }
 }
 
@@ -371,9 +371,9 @@ void TEmfPlayer::PolyPoly(std::uint32_t type, const TRecordView& r, bool wide)
 {
     const std::vector<QPolygonF> polys = PolyPoints(r, wide);
     if (type == U_EMR_POLYPOLYGON || type == U_EMR_POLYPOLYGON16)
-        canvas_.PolyPolygon(polys);
+        FCanvas.PolyPolygon(polys);
     else
-        canvas_.PolyPolyline(polys);
+        FCanvas.PolyPolyline(polys);
 }
 
 void TEmfPlayer::PolyDraw(const TRecordView& r, bool wide)
@@ -382,26 +382,26 @@ void TEmfPlayer::PolyDraw(const TRecordView& r, bool wide)
     const QPolygonF points = Points(r, 28, count, wide);
     if (std::uint64_t(points.size()) != count)
         return;
-    canvas_.PolyDraw(points, r.Bytes(28 + count * (wide ? 8 : 4), count));
+    FCanvas.PolyDraw(points, r.Bytes(28 + count * (wide ? 8 : 4), count));
 }
 
 void TEmfPlayer::CreateFont(const TRecordView& r)
 {
     constexpr std::uint64_t kLogFont = 12, kFace = kLogFont + 28, kFaceChars = 32;
     TGdiFont font;
-    font.height = r.I32(kLogFont);
-    font.escapement = r.I32(kLogFont + 8);
-    font.weight = r.I32(kLogFont + 16);
-    font.italic = r.U8(kLogFont + 20);
-    font.underline = r.U8(kLogFont + 21);
-    font.strikeOut = r.U8(kLogFont + 22);
+    font.Height = r.I32(kLogFont);
+    font.Escapement = r.I32(kLogFont + 8);
+    font.Weight = r.I32(kLogFont + 16);
+    font.Italic = r.U8(kLogFont + 20);
+    font.Underline = r.U8(kLogFont + 21);
+    font.StrikeOut = r.U8(kLogFont + 22);
     for (std::uint64_t i = 0; i < kFaceChars; ++i) {
         const char16_t ch = r.U16(kFace + 2 * i);
         if (ch == 0)
             break;
-        font.face.append(QChar(ch));
+        font.Face.append(QChar(ch));
     }
-    canvas_.CreateObjectAt(r.U32(8), font);
+    FCanvas.CreateObjectAt(r.U32(8), font);
 }
 
 void TEmfPlayer::ExtCreatePen(const TRecordView& r)
@@ -409,12 +409,12 @@ void TEmfPlayer::ExtCreatePen(const TRecordView& r)
     const std::uint32_t style = r.U32(28);
     const bool geometric = style & 0x10000;
     const double width = geometric ? double(r.U32(32)) : 0.0;
-    canvas_.CreateObjectAt(r.U32(8), MakeGdiPen(style, width, canvas_.ColorOf(r.U32(40))));
+    FCanvas.CreateObjectAt(r.U32(8), MakeGdiPen(style, width, FCanvas.ColorOf(r.U32(40))));
 }
 
 void TEmfPlayer::DibBrush(const TRecordView& r)
 {
-    canvas_.CreateObjectAt(r.U32(8), PatternBrush(Dib(r, r.U32(16), r.U32(20), r.U32(24), r.U32(28), r.U32(12))));
+    FCanvas.CreateObjectAt(r.U32(8), PatternBrush(Dib(r, r.U32(16), r.U32(20), r.U32(24), r.U32(28), r.U32(12))));
 }
 
 void TEmfPlayer::Text(const TRecordView& r, bool wide)
@@ -422,26 +422,26 @@ void TEmfPlayer::Text(const TRecordView& r, bool wide)
     constexpr std::uint64_t kText = 36;
     const std::uint64_t chars = r.U32(kText + 8), offString = r.U32(kText + 12);
     TTextRun run;
-    run.reference = r.PointL(kText);
-    run.options = r.U32(kText + 16);
+    run.Reference = r.PointL(kText);
+    run.Options = r.U32(kText + 16);
     std::uint64_t offDxAt = kText + 20;
-    if (!(run.options & U_ETO_NO_RECT)) {
-        run.rect = r.RectL(kText + 20);
+    if (!(run.Options & U_ETO_NO_RECT)) {
+        run.Rect = r.RectL(kText + 20);
         offDxAt += 16;
     }
     if (!r.Fits(offString, chars, wide ? 2 : 1))
         return;
     for (std::uint64_t i = 0; i < chars; ++i)
-        run.text.append(wide ? QChar(char16_t(r.U16(offString + 2 * i))) : QChar(char16_t(r.U8(offString + i))));
+        run.Text.append(wide ? QChar(char16_t(r.U16(offString + 2 * i))) : QChar(char16_t(r.U8(offString + i))));
     const std::uint64_t offDx = r.U32(offDxAt);
     if (offDx != 0 && r.Fits(offDx, chars, 4)) {
         // With ETO_PDY the array holds x and y pairs; we follow the x part.
-        const bool pairs = run.options & U_ETO_PDY;
+        const bool pairs = run.Options & U_ETO_PDY;
         if (!pairs || r.Fits(offDx, chars, 8))
             for (std::uint64_t i = 0; i < chars; ++i)
-                run.advances.push_back(r.I32(offDx + (pairs ? 8 : 4) * i));
+                run.Advances.push_back(r.I32(offDx + (pairs ? 8 : 4) * i));
     }
-    canvas_.TextOut(run);
+    FCanvas.TextOut(run);
 }
 
 void TEmfPlayer::StretchDibits(const TRecordView& r)
@@ -451,7 +451,7 @@ void TEmfPlayer::StretchDibits(const TRecordView& r)
     const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc, rec.iUsageSrc);
     const QRectF source = DibSourceFromTop(r.Bytes(rec.offBmiSrc, rec.cbBmiSrc),
                                            QRectF(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y), image.height());
-    canvas_.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cDest.x, rec.cDest.y), image, source, rec.dwRop);
+    FCanvas.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cDest.x, rec.cDest.y), image, source, rec.dwRop);
 }
 
 void TEmfPlayer::SetDibitsToDevice(const TRecordView& r)
@@ -461,7 +461,7 @@ void TEmfPlayer::SetDibitsToDevice(const TRecordView& r)
     const QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc, rec.iUsageSrc);
     const QRectF source = DibSourceFromTop(r.Bytes(rec.offBmiSrc, rec.cbBmiSrc),
                                            QRectF(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y), image.height());
-    canvas_.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cSrc.x, rec.cSrc.y), image, source, 0x00CC0020);
+    FCanvas.StretchBitmap(QRectF(rec.Dest.x, rec.Dest.y, rec.cSrc.x, rec.cSrc.y), image, source, 0x00CC0020);
 }
 
 void TEmfPlayer::Blt(const TRecordView& r, bool stretch, bool alpha, bool keyed)
@@ -470,7 +470,7 @@ void TEmfPlayer::Blt(const TRecordView& r, bool stretch, bool alpha, bool keyed)
     std::memcpy(&rec, r.Data(), std::min<std::size_t>(sizeof rec, std::size_t(r.Size())));
     const QRectF dest(rec.Dest.x, rec.Dest.y, rec.cDest.x, rec.cDest.y);
     if (rec.cbBmiSrc == 0) {
-        canvas_.PatBlt(dest, rec.dwRop);
+        FCanvas.PatBlt(dest, rec.dwRop);
         return;
     }
     QImage image = Dib(r, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc, rec.iUsageSrc);
@@ -490,7 +490,7 @@ void TEmfPlayer::Blt(const TRecordView& r, bool stretch, bool alpha, bool keyed)
     }
     if (keyed && !image.isNull()) {
         // The place of the raster operation holds the colour that stays transparent.
-        const QRgb key = canvas_.ColorOf(rec.dwRop).rgb() & 0xFFFFFF;
+        const QRgb key = FCanvas.ColorOf(rec.dwRop).rgb() & 0xFFFFFF;
         image = image.convertToFormat(QImage::Format_ARGB32);
         for (int y = 0; y < image.height(); ++y) {
             auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
@@ -502,7 +502,7 @@ void TEmfPlayer::Blt(const TRecordView& r, bool stretch, bool alpha, bool keyed)
     }
     const QSizeF sourceSize = stretch ? QSizeF(rec.cSrc.x, rec.cSrc.y) : QSizeF(rec.cDest.x, rec.cDest.y);
     // The source of a blit is a bitmap in a device context: rows count from the top.
-    canvas_.StretchBitmap(dest, image, QRectF(QPointF(rec.Src.x, rec.Src.y), sourceSize), rec.dwRop);
+    FCanvas.StretchBitmap(dest, image, QRectF(QPointF(rec.Src.x, rec.Src.y), sourceSize), rec.dwRop);
 }
 
 // Gradient fills: rectangles shade along one axis; triangles are shaded by cutting them into small flat pieces.
@@ -517,7 +517,7 @@ void TEmfPlayer::GradientFill(const TRecordView& r)
     if (mode > kTriangle || !r.Fits(kVertices, vertices, kVertexSize) || !r.Fits(shapeAt, shapes, shapeSize))
         return;
     // Few triangles are cut into 64 pieces each; many small ones are fine with fewer.
-    triangleDepth_ = shapes <= 64 ? 3 : shapes <= 1024 ? 1 : 0;
+    FTriangleDepth = shapes <= 64 ? 3 : shapes <= 1024 ? 1 : 0;
     const auto point = [&](std::uint64_t i) { return r.PointL(kVertices + kVertexSize * i); };
     const auto colour = [&](std::uint64_t i) {
         const std::uint64_t at = kVertices + kVertexSize * i + 8;
@@ -543,19 +543,19 @@ void TEmfPlayer::GradientFill(const TRecordView& r)
         gradient.setColorAt(1, colour(second));
         QPainterPath shape;
         shape.addRect(QRectF(a, b).normalized());
-        canvas_.FillShape(shape, QBrush(gradient));
+        FCanvas.FillShape(shape, QBrush(gradient));
     }
 }
 
 void TEmfPlayer::GradientTriangle(const QPointF (&p)[3], const QColor (&c)[3], int depth)
 {
-    if (depth >= triangleDepth_) {
+    if (depth >= FTriangleDepth) {
         const QColor mean((c[0].red() + c[1].red() + c[2].red()) / 3, (c[0].green() + c[1].green() + c[2].green()) / 3,
                           (c[0].blue() + c[1].blue() + c[2].blue()) / 3);
         QPainterPath piece;
         piece.addPolygon(QPolygonF({p[0], p[1], p[2]}));
         piece.closeSubpath();
-        canvas_.FillShape(piece, mean);
+        FCanvas.FillShape(piece, mean);
         return;
     }
     const auto mid = [](const QColor& a, const QColor& b) {
@@ -580,7 +580,7 @@ bool EmfNaturalSize(const QByteArray& bytes, QSize& size)
         const double px = std::round(hundredths * kPixelsPerInch / kHundredthsPerInch);
         return int(std::clamp(px, -1.0, double(INT32_MAX)));
     };
-    size = QSize(pixels(header->frame.width()), pixels(header->frame.height()));
+    size = QSize(pixels(header->Frame.width()), pixels(header->Frame.height()));
     return true;
 }
 
@@ -607,15 +607,15 @@ TPlayback PlayEmfAt(const QByteArray& bytes, QImage& target, int depth)
         nested = player.Nested();
     }
     // Written with EMF+ records only: those are the drawing.
-    if (PlayEmfPlus(bytes, target, DeviceToTarget(*header, target.size()), header->pixelsPerMm)) {
+    if (PlayEmfPlus(bytes, target, DeviceToTarget(*header, target.size()), header->PixelsPerMm)) {
         result.Outcome = TPlayOutcome::Drew;
         return result;
     }
     // The carried metafile is the drawing itself (a converted Windows metafile, or one format of several); it
     // fills the frame of the one carrying it.
-    if (nested.bytes.isEmpty() || depth >= kMaxNesting)
+    if (nested.Bytes.isEmpty() || depth >= kMaxNesting)
         return result;
-    TPlayback inner = nested.enhanced ? PlayEmfAt(nested.bytes, target, depth + 1) : PlayWmf(nested.bytes, target);
+    TPlayback inner = nested.Enhanced ? PlayEmfAt(nested.Bytes, target, depth + 1) : PlayWmf(nested.Bytes, target);
     if (inner.Outcome != TPlayOutcome::Drew)
         inner.Outcome = TPlayOutcome::DrewNothing;
     return inner;

@@ -35,9 +35,9 @@ enum TEmfPlusRecord : std::uint16_t {
 enum TObjectType : int { kBrushObject = 1, kPenObject = 2, kPathObject = 3, kFontObject = 6 };
 
 struct TPlusFont {
-    QFont font;
-    double em = 0;
-    std::uint32_t unit = 0;
+    QFont Font;
+    double Em = 0;
+    std::uint32_t Unit = 0;
 };
 
 using TPlusObject = std::variant<QBrush, QPen, QPainterPath, TPlusFont>;
@@ -205,24 +205,24 @@ std::optional<TPlusFont> ReadFont(const TRecordView& r, std::uint64_t at)
     if (!r.Fits(at + 24, length, 2) || length > 64)
         return std::nullopt;
     TPlusFont f;
-    f.em = r.F32(at + 4);
-    f.unit = r.U32(at + 8);
+    f.Em = r.F32(at + 4);
+    f.Unit = r.U32(at + 8);
     const std::uint32_t style = r.U32(at + 12);
     QString family;
     for (std::uint64_t i = 0; i < length; ++i)
         family.append(QChar(char16_t(r.U16(at + 24 + 2 * i))));
-    f.font.setFamily(family);
-    f.font.setBold(style & 1);
-    f.font.setItalic(style & 2);
-    f.font.setUnderline(style & 4);
-    f.font.setStrikeOut(style & 8);
+    f.Font.setFamily(family);
+    f.Font.setBold(style & 1);
+    f.Font.setItalic(style & 2);
+    f.Font.setUnderline(style & 4);
+    f.Font.setStrikeOut(style & 8);
     return f;
 }
 
 class TEmfPlusPlayer {
 public:
     TEmfPlusPlayer(QImage& target, const QTransform& deviceToTarget, QSizeF pixelsPerMm)
-        : canvas_(target, deviceToTarget, pixelsPerMm, false), dpi_(pixelsPerMm.width() * 25.4)
+        : FCanvas(target, deviceToTarget, pixelsPerMm, false), FDpi(pixelsPerMm.width() * 25.4)
     {
     }
 
@@ -233,7 +233,7 @@ private:
     void Dispatch(std::uint16_t type, std::uint16_t flags, const TRecordView& r);
     void Object(std::uint16_t flags, const TRecordView& r);
     std::optional<QBrush> Brush(std::uint16_t flags, std::uint32_t value) const;
-    const TPlusObject* At(std::uint32_t id) const { return id < objects_.size() && objects_[id] ? &*objects_[id] : nullptr; }
+    const TPlusObject* At(std::uint32_t id) const { return id < FObjects.size() && FObjects[id] ? &*FObjects[id] : nullptr; }
     void Fill(std::uint16_t flags, std::uint32_t brush, const QPainterPath& shape);
     void Stroke(std::uint32_t penId, const QPainterPath& shape);
     void Transform(std::uint16_t flags, const QTransform& by);
@@ -243,26 +243,26 @@ private:
     void String(std::uint16_t flags, const TRecordView& r);
 
     struct TSaved {
-        std::uint32_t id;
-        int depth;
-        QTransform world;
-        QTransform page;
+        std::uint32_t Id;
+        int Depth;
+        QTransform World;
+        QTransform Page;
     };
 
-    TMetafileCanvas canvas_;
-    double dpi_;
-    std::array<std::optional<TPlusObject>, 64> objects_;
-    QTransform world_;
-    QTransform page_;
-    std::vector<TSaved> saved_;
-    bool ended_ = false;
+    TMetafileCanvas FCanvas;
+    double FDpi;
+    std::array<std::optional<TPlusObject>, 64> FObjects;
+    QTransform FWorld;
+    QTransform FPage;
+    std::vector<TSaved> FSaved;
+    bool FEnded = false;
 };
 
 bool TEmfPlusPlayer::Play(const QByteArray& bytes)
 {
     const auto total = std::uint64_t(bytes.size());
     std::uint64_t offset = 0;
-    while (offset + 8 <= total && !ended_) {
+    while (offset + 8 <= total && !FEnded) {
         const TRecordView head(bytes.constData() + offset, qsizetype(total - offset));
         const std::uint32_t type = head.U32(0), size = head.U32(4);
         if (size < 8 || size % 4 || size > total - offset || type == kEmrEof)
@@ -271,14 +271,14 @@ bool TEmfPlusPlayer::Play(const QByteArray& bytes)
             Records(TRecordView(head.Data(), qsizetype(size)));
         offset += size;
     }
-    return canvas_.Drew();
+    return FCanvas.Drew();
 }
 
 void TEmfPlusPlayer::Records(const TRecordView& comment)
 {
     const std::uint64_t end = std::min<std::uint64_t>(std::uint64_t(comment.Size()), 12 + std::uint64_t(comment.U32(8)));
     std::uint64_t at = 16;
-    while (at + kRecordHead <= end && !ended_) {
+    while (at + kRecordHead <= end && !FEnded) {
         const std::uint16_t type = comment.U16(at), flags = comment.U16(at + 2);
         const std::uint64_t size = comment.U32(at + 4);
         if (size < kRecordHead || size > end - at)
@@ -301,44 +301,44 @@ std::optional<QBrush> TEmfPlusPlayer::Brush(std::uint16_t flags, std::uint32_t v
 void TEmfPlusPlayer::Fill(std::uint16_t flags, std::uint32_t brush, const QPainterPath& shape)
 {
     if (const std::optional<QBrush> b = Brush(flags, brush))
-        canvas_.FillShape(shape, *b);
+        FCanvas.FillShape(shape, *b);
 }
 
 void TEmfPlusPlayer::Stroke(std::uint32_t penId, const QPainterPath& shape)
 {
     if (const TPlusObject* object = At(penId))
         if (const auto* pen = std::get_if<QPen>(object))
-            canvas_.StrokeShape(shape, *pen);
+            FCanvas.StrokeShape(shape, *pen);
 }
 
 void TEmfPlusPlayer::ApplyTransform()
 {
-    canvas_.SetWorldTransform(world_ * page_);
+    FCanvas.SetWorldTransform(FWorld * FPage);
 }
 
 void TEmfPlusPlayer::Transform(std::uint16_t flags, const QTransform& by)
 {
-    world_ = (flags & kAppend) ? world_ * by : by * world_;
+    FWorld = (flags & kAppend) ? FWorld * by : by * FWorld;
     ApplyTransform();
 }
 
 void TEmfPlusPlayer::Save(std::uint32_t id)
 {
-    if (saved_.size() >= std::size_t(TMetafileCanvas::kMaxSavedStates))
+    if (FSaved.size() >= std::size_t(TMetafileCanvas::kMaxSavedStates))
         return;
-    canvas_.SaveDC();
-    saved_.push_back({id, int(saved_.size()) + 1, world_, page_});
+    FCanvas.SaveDC();
+    FSaved.push_back({id, int(FSaved.size()) + 1, FWorld, FPage});
 }
 
 void TEmfPlusPlayer::Restore(std::uint32_t id)
 {
-    for (std::size_t i = saved_.size(); i-- > 0;) {
-        if (saved_[i].id != id)
+    for (std::size_t i = FSaved.size(); i-- > 0;) {
+        if (FSaved[i].Id != id)
             continue;
-        canvas_.RestoreDC(saved_[i].depth);
-        world_ = saved_[i].world;
-        page_ = saved_[i].page;
-        saved_.resize(i);
+        FCanvas.RestoreDC(FSaved[i].Depth);
+        FWorld = FSaved[i].World;
+        FPage = FSaved[i].Page;
+        FSaved.resize(i);
         ApplyTransform();
         return;
     }
@@ -348,27 +348,27 @@ void TEmfPlusPlayer::Object(std::uint16_t flags, const TRecordView& r)
 {
     constexpr std::uint16_t kContinued = 0x8000;
     const std::uint32_t id = flags & 0xFF;
-    if (id >= objects_.size())
+    if (id >= FObjects.size())
         return;
-    objects_[id].reset();
+    FObjects[id].reset();
     if (flags & kContinued)
         return;  // objects spread over records are images; we draw none
     switch ((flags >> 8) & 0x7F) {
     case kBrushObject:
         if (const auto brush = ReadBrush(r, 0))
-            objects_[id] = *brush;
+            FObjects[id] = *brush;
         break;
     case kPenObject:
         if (const auto pen = ReadPen(r, 0))
-            objects_[id] = *pen;
+            FObjects[id] = *pen;
         break;
     case kPathObject:
         if (const auto path = ReadPath(r, 0))
-            objects_[id] = *path;
+            FObjects[id] = *path;
         break;
     case kFontObject:
         if (const auto font = ReadFont(r, 0))
-            objects_[id] = *font;
+            FObjects[id] = *font;
         break;
     default: break;
     }
@@ -386,12 +386,12 @@ void TEmfPlusPlayer::String(std::uint16_t flags, const TRecordView& r)
     for (std::uint64_t i = 0; i < length; ++i)
         text.append(QChar(char16_t(r.U16(28 + 2 * i))));
     // A font in world units scales with the drawing; one in device units keeps its size whatever the transform.
-    double em = font->em;
-    if (font->unit != 0) {
-        const double scale = std::sqrt(std::abs((world_ * page_).determinant()));
-        em = scale > 0 ? em * UnitPixels(font->unit, dpi_) / scale : 0;
+    double em = font->Em;
+    if (font->Unit != 0) {
+        const double scale = std::sqrt(std::abs((FWorld * FPage).determinant()));
+        em = scale > 0 ? em * UnitPixels(font->Unit, FDpi) / scale : 0;
     }
-    canvas_.DrawTextBox(QRectF(r.F32(12), r.F32(16), r.F32(20), r.F32(24)), text, font->font, em,
+    FCanvas.DrawTextBox(QRectF(r.F32(12), r.F32(16), r.F32(20), r.F32(24)), text, font->Font, em,
                         brush->color());
 }
 
@@ -414,9 +414,9 @@ void TEmfPlusPlayer::Dispatch(std::uint16_t type, std::uint16_t flags, const TRe
         return path;
     };
     switch (type) {
-    case kEndOfFile: ended_ = true; break;
+    case kEndOfFile: FEnded = true; break;
     case kObject: Object(flags, r); break;
-    case kClear: canvas_.ClearTarget(Argb(r.U32(0))); break;
+    case kClear: FCanvas.ClearTarget(Argb(r.U32(0))); break;
     case kFillRects: {
         const std::uint64_t count = r.U32(4), size = (flags & kCompressed) ? 8 : 16;
         if (!r.Fits(8, count, size))
@@ -481,10 +481,10 @@ void TEmfPlusPlayer::Dispatch(std::uint16_t type, std::uint16_t flags, const TRe
     case kSave: case kBeginContainerNoParams: Save(r.U32(0)); break;
     case kRestore: case kEndContainer: Restore(r.U32(0)); break;
     case kSetWorldTransform:
-        world_ = QTransform(r.F32(0), r.F32(4), r.F32(8), r.F32(12), r.F32(16), r.F32(20));
+        FWorld = QTransform(r.F32(0), r.F32(4), r.F32(8), r.F32(12), r.F32(16), r.F32(20));
         ApplyTransform();
         break;
-    case kResetWorldTransform: world_.reset(); ApplyTransform(); break;
+    case kResetWorldTransform: FWorld.reset(); ApplyTransform(); break;
     case kMultiplyWorldTransform:
         Transform(flags, QTransform(r.F32(0), r.F32(4), r.F32(8), r.F32(12), r.F32(16), r.F32(20)));
         break;
@@ -492,12 +492,12 @@ void TEmfPlusPlayer::Dispatch(std::uint16_t type, std::uint16_t flags, const TRe
     case kScaleWorldTransform: Transform(flags, QTransform::fromScale(r.F32(0), r.F32(4))); break;
     case kRotateWorldTransform: Transform(flags, QTransform().rotate(r.F32(0))); break;
     case kSetPageTransform: {
-        const double scale = r.F32(0) * UnitPixels(flags & 0xFF, dpi_);
-        page_ = QTransform::fromScale(scale, scale);
+        const double scale = r.F32(0) * UnitPixels(flags & 0xFF, FDpi);
+        FPage = QTransform::fromScale(scale, scale);
         ApplyTransform();
         break;
     }
-    case kResetClip: canvas_.SelectClipRegion({}, kRgnCopy); break;
+    case kResetClip: FCanvas.SelectClipRegion({}, kRgnCopy); break;
     case kSetClipRect: case kSetClipPath: {
         // Replace, intersect, union, xor, exclude; complement is left alone.
         static constexpr int kModes[] = {kRgnCopy, kRgnAnd, kRgnOr, kRgnXor, kRgnDiff};
@@ -511,7 +511,7 @@ void TEmfPlusPlayer::Dispatch(std::uint16_t type, std::uint16_t flags, const TRe
             if (const auto* path = std::get_if<QPainterPath>(object))
                 area = *path;
         }
-        canvas_.ClipTo(area, kModes[mode]);
+        FCanvas.ClipTo(area, kModes[mode]);
         break;
     }
     default: break;  // images, regions, curves and the rest are not drawn

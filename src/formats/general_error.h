@@ -8,10 +8,10 @@
 // caller that catches it can show the same words.
 class EGeneralError : public std::runtime_error {
 public:
-    explicit EGeneralError(const QString& text) : std::runtime_error(text.toStdString()), Text(text) {}
+    explicit EGeneralError(const QString& text) : std::runtime_error(text.toStdString()), FText(text) {}
 
-    const QString& Message() const noexcept { return Text; }
+    const QString& Message() const noexcept { return FText; }
 
 private:
-    QString Text;
+    QString FText;
 };

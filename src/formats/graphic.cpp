@@ -21,7 +21,7 @@ qint64 TickMs()
 
 }  // namespace
 
-TCodecPicture::TCodecPicture(bool withPeriod) : Bitmap(), WithPeriod(withPeriod) {}
+TCodecPicture::TCodecPicture(bool withPeriod) : Bitmap(), FWithPeriod(withPeriod) {}
 
 void TCodecPicture::Draw(QPainter& canvas, const QRect& rect) const
 {

@@ -65,7 +65,7 @@ protected:
     void CopyFromGraphic(const TGraphic& source);
     void Resize(int width, int height);
 
-    QString Text(const QString& words) const { return WithPeriod ? words + u'.' : words; }
+    QString Text(const QString& words) const { return FWithPeriod ? words + u'.' : words; }
     void Progress(TProgressStage stage, int percent, const QString& message);
     // A running report, made only with a handler and when 250 ms have passed since the last one.
     void ThrottledProgress(int percent, const QString& message);
@@ -79,5 +79,5 @@ protected:
     QString LastError;
 
 private:
-    bool WithPeriod;
+    bool FWithPeriod;
 };

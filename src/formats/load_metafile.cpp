@@ -15,8 +15,8 @@
 namespace {
 
 struct TMetafileFormat {
-    bool (*naturalSize)(const QByteArray&, QSize&);
-    TPlayback (*play)(const QByteArray&, QImage&);
+    bool (*NaturalSize)(const QByteArray&, QSize&);
+    TPlayback (*Play)(const QByteArray&, QImage&);
 };
 
 // The extension chooses the format, as for every loader; the content is never sniffed.
@@ -71,7 +71,7 @@ bool Render(TImageInfoRec& info, const TMetafileFormat& format, const QByteArray
     {
         QImage surface(memory.get(), w, h, stride32, QImage::Format_RGB32);
         surface.fill(Qt::white);
-        if (format.play(bytes, surface).Outcome == TPlayOutcome::DrewNothing) {
+        if (format.Play(bytes, surface).Outcome == TPlayOutcome::DrewNothing) {
             info.ErrorText = kUnknownFormat;
             return false;
         }
@@ -101,7 +101,7 @@ bool LoadMetafileFile(TImageInfoRec& info)
         const TMetafileFormat format = FormatOf(info.FileName);
         QByteArray bytes;
         QSize natural;
-        if (!ReadWholeFile(info.FileName, bytes) || !format.naturalSize(bytes, natural))
+        if (!ReadWholeFile(info.FileName, bytes) || !format.NaturalSize(bytes, natural))
             return;
         info.BitsPerPixel = 24;
         loaded = Render(info, format, bytes, natural);

@@ -77,9 +77,9 @@ void SetReaderAllocationLimit()
 {
     // A load holds Qt's decoded picture (up to 4 bytes a pixel) and our 24-bit copy (3) at once: both together
     // stay within the ceiling.
-    constexpr int limitMiB = int((kMaxPictureBytes / 7 * 4) >> 20);
-    if (QImageReader::allocationLimit() != limitMiB)
-        QImageReader::setAllocationLimit(limitMiB);
+    constexpr int kLimitMiB = int((kMaxPictureBytes / 7 * 4) >> 20);
+    if (QImageReader::allocationLimit() != kLimitMiB)
+        QImageReader::setAllocationLimit(kLimitMiB);
 }
 
 void ForceReaderFormat(QImageReader& reader, const char* format)

@@ -112,23 +112,23 @@ TGdiBrush PatternBrush(const QImage& pattern)
 
 TMetafileCanvas::TMetafileCanvas(QImage& target, const QTransform& deviceToTarget, QSizeF devicePixelsPerMm,
                                  bool fixedViewport)
-    : target_(target), painter_(&target), base_(deviceToTarget), pixelsPerMm_(devicePixelsPerMm),
-      fixedViewport_(fixedViewport)
+    : FTarget(target), FPainter(&target), FBase(deviceToTarget), FPixelsPerMm(devicePixelsPerMm),
+      FFixedViewport(fixedViewport)
 {
-    if (fixedViewport_)
-        state_.mapMode = kMmAnisotropic;
+    if (FFixedViewport)
+        FState.MapMode = kMmAnisotropic;
     UpdateTransform();
     // A drawing covers its picture a few times over; the floor keeps small pictures with many records whole.
     constexpr std::int64_t kCoverages = 8;
     constexpr std::int64_t kMinBudget = std::int64_t(1) << 28;
-    budget_ = std::max(kMinBudget, kCoverages * target.width() * std::int64_t(target.height()));
+    FBudget = std::max(kMinBudget, kCoverages * target.width() * std::int64_t(target.height()));
 }
 
 void TMetafileCanvas::Charge(const QRectF& targetArea)
 {
-    const QRectF visible = targetArea.intersected(QRectF(target_.rect()));
+    const QRectF visible = targetArea.intersected(QRectF(FTarget.rect()));
     const double area = visible.isValid() ? visible.width() * visible.height() : 0;
-    work_ += std::max(kRecordWork, std::int64_t(std::min(area, 1e15)));
+    FWork += std::max(kRecordWork, std::int64_t(std::min(area, 1e15)));
 }
 
 TMetafileCanvas::~TMetafileCanvas() = default;
@@ -137,62 +137,62 @@ TMetafileCanvas::~TMetafileCanvas() = default;
 
 QTransform TMetafileCanvas::PageTransform() const
 {
-    const TState& s = state_;
+    const TState& s = FState;
     double sx = 1, sy = 1;
-    QPointF viewportOrg = s.viewportOrg;
-    if (fixedViewport_) {
+    QPointF viewportOrg = s.ViewportOrg;
+    if (FFixedViewport) {
         // A WMF's window is stretched over the whole picture, whatever it says of its viewport.
-        sx = Ratio(target_.width(), s.windowExt.width());
-        sy = Ratio(target_.height(), s.windowExt.height());
+        sx = Ratio(FTarget.width(), s.WindowExt.width());
+        sy = Ratio(FTarget.height(), s.WindowExt.height());
         viewportOrg = {0, 0};
-    } else if (const double mm = MillimetresPerUnit(s.mapMode); mm > 0) {
-        sx = mm * pixelsPerMm_.width();
-        sy = -mm * pixelsPerMm_.height();
-    } else if (s.mapMode == kMmIsotropic || s.mapMode == kMmAnisotropic) {
-        sx = Ratio(s.viewportExt.width(), s.windowExt.width());
-        sy = Ratio(s.viewportExt.height(), s.windowExt.height());
-        if (s.mapMode == kMmIsotropic) {
+    } else if (const double mm = MillimetresPerUnit(s.MapMode); mm > 0) {
+        sx = mm * FPixelsPerMm.width();
+        sy = -mm * FPixelsPerMm.height();
+    } else if (s.MapMode == kMmIsotropic || s.MapMode == kMmAnisotropic) {
+        sx = Ratio(s.ViewportExt.width(), s.WindowExt.width());
+        sy = Ratio(s.ViewportExt.height(), s.WindowExt.height());
+        if (s.MapMode == kMmIsotropic) {
             const double m = std::min(std::abs(sx), std::abs(sy));
             sx = std::copysign(m, sx);
             sy = std::copysign(m, sy);
         }
     }
-    return QTransform(sx, 0, 0, sy, viewportOrg.x() - s.windowOrg.x() * sx, viewportOrg.y() - s.windowOrg.y() * sy);
+    return QTransform(sx, 0, 0, sy, viewportOrg.x() - s.WindowOrg.x() * sx, viewportOrg.y() - s.WindowOrg.y() * sy);
 }
 
 QTransform TMetafileCanvas::FullTransform() const
 {
-    return state_.world * PageTransform() * base_;
+    return FState.World * PageTransform() * FBase;
 }
 
 void TMetafileCanvas::UpdateTransform()
 {
-    full_ = FullTransform();
-    if (!Finite(full_))
-        full_ = QTransform(0, 0, 0, 0, 0, 0);  // draws nothing rather than feeding Qt non-numbers
+    FFull = FullTransform();
+    if (!Finite(FFull))
+        FFull = QTransform(0, 0, 0, 0, 0, 0);  // draws nothing rather than feeding Qt non-numbers
 }
 
 void TMetafileCanvas::SetMapMode(int mode)
 {
-    if (fixedViewport_ || mode < kMmText || mode > kMmAnisotropic)
+    if (FFixedViewport || mode < kMmText || mode > kMmAnisotropic)
         return;
     // Text mode maps one to one and forgets the extents, as a device context does: a scalable mode chosen after
     // it starts from one to one, not from extents set long before.
     if (mode == kMmText)
-        state_.windowExt = state_.viewportExt = {1, 1};
-    state_.mapMode = mode;
+        FState.WindowExt = FState.ViewportExt = {1, 1};
+    FState.MapMode = mode;
     UpdateTransform();
 }
 
 // Only the two scalable modes have extents of their own; a device context ignores them in the others.
 bool TMetafileCanvas::ExtentsApply() const
 {
-    return fixedViewport_ || state_.mapMode == kMmIsotropic || state_.mapMode == kMmAnisotropic;
+    return FFixedViewport || FState.MapMode == kMmIsotropic || FState.MapMode == kMmAnisotropic;
 }
 
 void TMetafileCanvas::SetWindowOrg(QPointF org)
 {
-    state_.windowOrg = org;
+    FState.WindowOrg = org;
     UpdateTransform();
 }
 
@@ -200,13 +200,13 @@ void TMetafileCanvas::SetWindowExt(QSizeF ext)
 {
     if (ext.width() == 0 || ext.height() == 0 || !ExtentsApply())
         return;
-    state_.windowExt = ext;
+    FState.WindowExt = ext;
     UpdateTransform();
 }
 
 void TMetafileCanvas::SetViewportOrg(QPointF org)
 {
-    state_.viewportOrg = org;
+    FState.ViewportOrg = org;
     UpdateTransform();
 }
 
@@ -214,39 +214,39 @@ void TMetafileCanvas::SetViewportExt(QSizeF ext)
 {
     if (ext.width() == 0 || ext.height() == 0 || !ExtentsApply())
         return;
-    state_.viewportExt = ext;
+    FState.ViewportExt = ext;
     UpdateTransform();
 }
 
 void TMetafileCanvas::OffsetWindowOrg(QPointF by)
 {
-    SetWindowOrg(state_.windowOrg + by);
+    SetWindowOrg(FState.WindowOrg + by);
 }
 
 void TMetafileCanvas::OffsetViewportOrg(QPointF by)
 {
-    SetViewportOrg(state_.viewportOrg + by);
+    SetViewportOrg(FState.ViewportOrg + by);
 }
 
 void TMetafileCanvas::ScaleWindowExt(double xNum, double xDenom, double yNum, double yDenom)
 {
     if (xDenom == 0 || yDenom == 0)
         return;
-    SetWindowExt({state_.windowExt.width() * xNum / xDenom, state_.windowExt.height() * yNum / yDenom});
+    SetWindowExt({FState.WindowExt.width() * xNum / xDenom, FState.WindowExt.height() * yNum / yDenom});
 }
 
 void TMetafileCanvas::ScaleViewportExt(double xNum, double xDenom, double yNum, double yDenom)
 {
     if (xDenom == 0 || yDenom == 0)
         return;
-    SetViewportExt({state_.viewportExt.width() * xNum / xDenom, state_.viewportExt.height() * yNum / yDenom});
+    SetViewportExt({FState.ViewportExt.width() * xNum / xDenom, FState.ViewportExt.height() * yNum / yDenom});
 }
 
 void TMetafileCanvas::SetWorldTransform(const QTransform& world)
 {
     if (!Finite(world) || !world.isInvertible())
         return;
-    state_.world = world;
+    FState.World = world;
     UpdateTransform();
 }
 
@@ -254,8 +254,8 @@ void TMetafileCanvas::ModifyWorldTransform(const QTransform& xform, int mode)
 {
     switch (mode) {
     case 1: SetWorldTransform(QTransform()); break;               // identity
-    case 2: SetWorldTransform(xform * state_.world); break;       // left multiply
-    case 3: SetWorldTransform(state_.world * xform); break;       // right multiply
+    case 2: SetWorldTransform(xform * FState.World); break;       // left multiply
+    case 3: SetWorldTransform(FState.World * xform); break;       // right multiply
     case 4: SetWorldTransform(xform); break;                      // set
     default: break;
     }
@@ -267,7 +267,7 @@ QColor TMetafileCanvas::ColorOf(std::uint32_t colorRef) const
 {
     if ((colorRef >> 24) == 0x01) {
         const std::uint32_t index = colorRef & 0xFFFF;
-        const std::vector<QRgb>& palette = state_.palette;
+        const std::vector<QRgb>& palette = FState.Palette;
         return QColor(index < palette.size() ? palette[index] : palette.front());
     }
     return QColor(int(colorRef & 0xFF), int((colorRef >> 8) & 0xFF), int((colorRef >> 16) & 0xFF));
@@ -276,60 +276,60 @@ QColor TMetafileCanvas::ColorOf(std::uint32_t colorRef) const
 void TMetafileCanvas::SelectPalette(std::uint32_t index)
 {
     if (index & kStockFlag) {
-        state_.palette = DefaultPalette();
+        FState.Palette = DefaultPalette();
         return;
     }
-    if (index < objects_.size() && objects_[index])
-        if (const auto* palette = std::get_if<TGdiPalette>(&*objects_[index]); palette && !palette->entries.empty())
-            state_.palette = palette->entries;
+    if (index < FObjects.size() && FObjects[index])
+        if (const auto* palette = std::get_if<TGdiPalette>(&*FObjects[index]); palette && !palette->Entries.empty())
+            FState.Palette = palette->Entries;
 }
 
 void TMetafileCanvas::SetPaletteEntries(std::uint32_t index, std::uint32_t start, const std::vector<QRgb>& entries)
 {
-    if (index >= objects_.size() || !objects_[index])
+    if (index >= FObjects.size() || !FObjects[index])
         return;
-    auto* palette = std::get_if<TGdiPalette>(&*objects_[index]);
+    auto* palette = std::get_if<TGdiPalette>(&*FObjects[index]);
     if (!palette)
         return;
-    for (std::size_t i = 0; i < entries.size() && start + i < palette->entries.size(); ++i)
-        palette->entries[start + i] = entries[i];
+    for (std::size_t i = 0; i < entries.size() && start + i < palette->Entries.size(); ++i)
+        palette->Entries[start + i] = entries[i];
 }
 
 void TMetafileCanvas::ResizeObjectTable(std::size_t count)
 {
-    objects_.assign(count, std::nullopt);
-    freeSlots_.clear();
+    FObjects.assign(count, std::nullopt);
+    FFreeSlots.clear();
     for (std::size_t i = 0; i < count; ++i)
-        freeSlots_.insert(freeSlots_.end(), std::uint32_t(i));
+        FFreeSlots.insert(FFreeSlots.end(), std::uint32_t(i));
 }
 
 bool TMetafileCanvas::CreateObjectAt(std::uint32_t index, TGdiObject object)
 {
-    if (index >= objects_.size())
+    if (index >= FObjects.size())
         return false;
-    objects_[index] = std::move(object);
-    freeSlots_.erase(index);
+    FObjects[index] = std::move(object);
+    FFreeSlots.erase(index);
     return true;
 }
 
 void TMetafileCanvas::CreateObject(TGdiObject object)
 {
-    if (freeSlots_.empty())
+    if (FFreeSlots.empty())
         return;
-    CreateObjectAt(*freeSlots_.begin(), std::move(object));
+    CreateObjectAt(*FFreeSlots.begin(), std::move(object));
 }
 
 void TMetafileCanvas::SelectStock(std::uint32_t index)
 {
     switch (index) {
     case 0: case 1: case 2: case 3: case 4:
-        state_.brush = TGdiBrush{QBrush(StockGray(index)), false};
+        FState.Brush = TGdiBrush{QBrush(StockGray(index)), false};
         break;
-    case 5: state_.brush = TGdiBrush{QBrush(Qt::NoBrush), true}; break;
-    case 6: state_.pen = TGdiPen{QPen(Qt::white, 0), false, true}; break;
-    case 7: state_.pen = TGdiPen{QPen(Qt::black, 0), false, true}; break;
-    case 8: state_.pen = TGdiPen{QPen(Qt::NoPen), true, true}; break;
-    case 10: case 11: case 12: case 13: case 14: case 16: case 17: state_.font = TGdiFont{}; break;
+    case 5: FState.Brush = TGdiBrush{QBrush(Qt::NoBrush), true}; break;
+    case 6: FState.Pen = TGdiPen{QPen(Qt::white, 0), false, true}; break;
+    case 7: FState.Pen = TGdiPen{QPen(Qt::black, 0), false, true}; break;
+    case 8: FState.Pen = TGdiPen{QPen(Qt::NoPen), true, true}; break;
+    case 10: case 11: case 12: case 13: case 14: case 16: case 17: FState.Font = TGdiFont{}; break;
     default: break;
     }
 }
@@ -340,23 +340,23 @@ void TMetafileCanvas::SelectObject(std::uint32_t index)
         SelectStock(index & ~kStockFlag);
         return;
     }
-    if (index >= objects_.size() || !objects_[index])
+    if (index >= FObjects.size() || !FObjects[index])
         return;
-    const TGdiObject& object = *objects_[index];
+    const TGdiObject& object = *FObjects[index];
     if (const auto* pen = std::get_if<TGdiPen>(&object))
-        state_.pen = *pen;
+        FState.Pen = *pen;
     else if (const auto* brush = std::get_if<TGdiBrush>(&object))
-        state_.brush = *brush;
+        FState.Brush = *brush;
     else if (const auto* font = std::get_if<TGdiFont>(&object))
-        state_.font = *font;
+        FState.Font = *font;
 }
 
 void TMetafileCanvas::DeleteObject(std::uint32_t index)
 {
-    if (index >= objects_.size())
+    if (index >= FObjects.size())
         return;
-    objects_[index].reset();
-    freeSlots_.insert(index);
+    FObjects[index].reset();
+    FFreeSlots.insert(index);
 }
 
 QBrush TMetafileCanvas::BrushAt(std::uint32_t index) const
@@ -365,9 +365,9 @@ QBrush TMetafileCanvas::BrushAt(std::uint32_t index) const
         const std::uint32_t stock = index & ~kStockFlag;
         return stock <= 4 ? QBrush(StockGray(stock)) : QBrush(Qt::NoBrush);
     }
-    if (index < objects_.size() && objects_[index])
-        if (const auto* brush = std::get_if<TGdiBrush>(&*objects_[index]))
-            return brush->null ? QBrush(Qt::NoBrush) : brush->brush;
+    if (index < FObjects.size() && FObjects[index])
+        if (const auto* brush = std::get_if<TGdiBrush>(&*FObjects[index]))
+            return brush->Null ? QBrush(Qt::NoBrush) : brush->Brush;
     return QBrush(Qt::NoBrush);
 }
 
@@ -376,19 +376,19 @@ QBrush TMetafileCanvas::BrushAt(std::uint32_t index) const
 void TMetafileCanvas::SaveDC()
 {
     // Deeper nesting than this is no drawing anyone made; the extra saves are dropped.
-    if (saved_.size() < std::size_t(kMaxSavedStates))
-        saved_.push_back(state_);
+    if (FSaved.size() < std::size_t(kMaxSavedStates))
+        FSaved.push_back(FState);
 }
 
 void TMetafileCanvas::RestoreDC(int which)
 {
-    const long long depth = static_cast<long long>(saved_.size());
+    const long long depth = static_cast<long long>(FSaved.size());
     const long long index = which < 0 ? depth + which : static_cast<long long>(which) - 1;
     if (which == 0 || index < 0 || index >= depth)
         return;
-    state_ = saved_[std::size_t(index)];
-    saved_.resize(std::size_t(index));
-    clipDirty_ = true;
+    FState = FSaved[std::size_t(index)];
+    FSaved.resize(std::size_t(index));
+    FClipDirty = true;
     UpdateTransform();
 }
 
@@ -396,28 +396,28 @@ void TMetafileCanvas::RestoreDC(int which)
 
 QPainterPath TMetafileCanvas::TargetRect(const QRectF& logical) const
 {
-    return full_.map(RectPath(logical));
+    return FFull.map(RectPath(logical));
 }
 
 void TMetafileCanvas::Combine(const QPainterPath& area, int mode)
 {
     QPainterPath everything;
-    everything.addRect(QRectF(-1, -1, target_.width() + 2.0, target_.height() + 2.0));
-    const QPainterPath current = state_.clip.value_or(everything);
+    everything.addRect(QRectF(-1, -1, FTarget.width() + 2.0, FTarget.height() + 2.0));
+    const QPainterPath current = FState.Clip.value_or(everything);
     switch (mode) {
-    case kRgnAnd: state_.clip = current.intersected(area); break;
-    case kRgnOr: state_.clip = current.united(area); break;
-    case kRgnXor: state_.clip = current.united(area).subtracted(current.intersected(area)); break;
-    case kRgnDiff: state_.clip = current.subtracted(area); break;
-    case kRgnCopy: state_.clip = area; break;
+    case kRgnAnd: FState.Clip = current.intersected(area); break;
+    case kRgnOr: FState.Clip = current.united(area); break;
+    case kRgnXor: FState.Clip = current.united(area).subtracted(current.intersected(area)); break;
+    case kRgnDiff: FState.Clip = current.subtracted(area); break;
+    case kRgnCopy: FState.Clip = area; break;
     default: return;
     }
     // A region selected as it is costs nothing to keep exact; combining is what costs, again and again.
-    if (mode != kRgnCopy && state_.clip->elementCount() > kMaxClipElements)
-        state_.clip = RectPath(state_.clip->boundingRect());
-    largestClip_ = std::max(largestClip_, state_.clip->elementCount());
-    work_ += kRecordWork + kClipElementWork * (current.elementCount() + area.elementCount());
-    clipDirty_ = true;
+    if (mode != kRgnCopy && FState.Clip->elementCount() > kMaxClipElements)
+        FState.Clip = RectPath(FState.Clip->boundingRect());
+    FLargestClip = std::max(FLargestClip, FState.Clip->elementCount());
+    FWork += kRecordWork + kClipElementWork * (current.elementCount() + area.elementCount());
+    FClipDirty = true;
 }
 
 void TMetafileCanvas::IntersectClipRect(const QRectF& r)
@@ -432,11 +432,11 @@ void TMetafileCanvas::ExcludeClipRect(const QRectF& r)
 
 void TMetafileCanvas::OffsetClip(QPointF by)
 {
-    if (!state_.clip)
+    if (!FState.Clip)
         return;
-    const QPointF delta = full_.map(by) - full_.map(QPointF(0, 0));
-    state_.clip->translate(delta);
-    clipDirty_ = true;
+    const QPointF delta = FFull.map(by) - FFull.map(QPointF(0, 0));
+    FState.Clip->translate(delta);
+    FClipDirty = true;
 }
 
 QPainterPath TMetafileCanvas::DeviceRegion(const std::vector<QRectF>& deviceRects) const
@@ -444,7 +444,7 @@ QPainterPath TMetafileCanvas::DeviceRegion(const std::vector<QRectF>& deviceRect
     // Regions are lists of axis-aligned rectangles; QRegion unites them far faster than path operations.
     QRegion region;
     for (const QRectF& r : deviceRects)
-        region += base_.mapRect(r.normalized()).toAlignedRect();
+        region += FBase.mapRect(r.normalized()).toAlignedRect();
     QPainterPath path;
     path.addRegion(region);
     return path;
@@ -453,8 +453,8 @@ QPainterPath TMetafileCanvas::DeviceRegion(const std::vector<QRectF>& deviceRect
 void TMetafileCanvas::SelectClipRegion(const std::vector<QRectF>& deviceRects, int mode)
 {
     if (deviceRects.empty() && mode == kRgnCopy) {
-        state_.clip.reset();
-        clipDirty_ = true;
+        FState.Clip.reset();
+        FClipDirty = true;
         return;
     }
     Combine(DeviceRegion(deviceRects), mode);
@@ -462,6 +462,6 @@ void TMetafileCanvas::SelectClipRegion(const std::vector<QRectF>& deviceRects, i
 
 void TMetafileCanvas::SelectClipPath(int mode)
 {
-    Combine(path_, mode);
-    path_.clear();
+    Combine(FPath, mode);
+    FPath.clear();
 }

@@ -25,29 +25,29 @@ enum TMapMode : int {
 };
 
 struct TGdiPen {
-    QPen pen{Qt::black, 0};
-    bool null = false;
-    bool cosmetic = true;  // width 0: one device pixel whatever the scale
+    QPen Pen{Qt::black, 0};
+    bool Null = false;
+    bool Cosmetic = true;  // width 0: one device pixel whatever the scale
 };
 
 struct TGdiBrush {
-    QBrush brush{Qt::white};
-    bool null = false;
+    QBrush Brush{Qt::white};
+    bool Null = false;
 };
 
 struct TGdiFont {
-    int height = 0;      // logical units; negative: character height, positive: cell height
-    int escapement = 0;  // tenths of a degree, counter-clockwise
-    int weight = 400;
-    bool italic = false;
-    bool underline = false;
-    bool strikeOut = false;
-    QString face;
+    int Height = 0;      // logical units; negative: character height, positive: cell height
+    int Escapement = 0;  // tenths of a degree, counter-clockwise
+    int Weight = 400;
+    bool Italic = false;
+    bool Underline = false;
+    bool StrikeOut = false;
+    QString Face;
 };
 
 // A logical palette: what palette-index colours and palette DIBs stand for once it is selected.
 struct TGdiPalette {
-    std::vector<QRgb> entries;
+    std::vector<QRgb> Entries;
 };
 
 // Regions and the objects we keep no data for still take a slot.
@@ -74,11 +74,11 @@ inline constexpr std::uint32_t kTaUpdateCp = 1, kTaRight = 2, kTaCenter = 6, kTa
 enum TRegionMode : int { kRgnAnd = 1, kRgnOr, kRgnXor, kRgnDiff, kRgnCopy };
 
 struct TTextRun {
-    QPointF reference;             // logical
-    QString text;
-    std::vector<double> advances;  // logical units per character, may be empty
-    std::uint32_t options = 0;     // ETO_ flags
-    std::optional<QRectF> rect;    // logical clip/opaque rectangle
+    QPointF Reference;             // logical
+    QString Text;
+    std::vector<double> Advances;  // logical units per character, may be empty
+    std::uint32_t Options = 0;     // ETO_ flags
+    std::optional<QRectF> Rect;    // logical clip/opaque rectangle
 };
 
 class TMetafileCanvas {
@@ -106,21 +106,21 @@ public:
     // A colour reference as the records carry it: 0x00BBGGRR, or with 0x01 in the high byte an index into the
     // selected palette.
     QColor ColorOf(std::uint32_t colorRef) const;
-    const std::vector<QRgb>& Palette() const { return state_.palette; }
+    const std::vector<QRgb>& Palette() const { return FState.Palette; }
     void SelectPalette(std::uint32_t index);
     void SetPaletteEntries(std::uint32_t index, std::uint32_t start, const std::vector<QRgb>& entries);
 
     // Attributes.
-    void SetTextColor(QColor c) { state_.textColor = c; }
-    void SetBkColor(QColor c) { state_.bkColor = c; }
-    QColor TextColor() const { return state_.textColor; }
-    QColor BkColor() const { return state_.bkColor; }
-    void SetBkMode(int mode) { state_.bkOpaque = mode == 2; }
-    void SetTextAlign(std::uint32_t align) { state_.textAlign = align; }
-    void SetPolyFillMode(int mode) { state_.fillRule = mode == 2 ? Qt::WindingFill : Qt::OddEvenFill; }
-    void SetArcDirection(int dir) { state_.clockwise = dir == 2; }
-    void SetMiterLimit(double limit) { state_.miterLimit = limit; }
-    void SetStretchBltMode(int mode) { state_.smoothStretch = mode == 4; }  // HALFTONE averages, the rest pick
+    void SetTextColor(QColor c) { FState.TextColor = c; }
+    void SetBkColor(QColor c) { FState.BkColor = c; }
+    QColor TextColor() const { return FState.TextColor; }
+    QColor BkColor() const { return FState.BkColor; }
+    void SetBkMode(int mode) { FState.BkOpaque = mode == 2; }
+    void SetTextAlign(std::uint32_t align) { FState.TextAlign = align; }
+    void SetPolyFillMode(int mode) { FState.FillRule = mode == 2 ? Qt::WindingFill : Qt::OddEvenFill; }
+    void SetArcDirection(int dir) { FState.Clockwise = dir == 2; }
+    void SetMiterLimit(double limit) { FState.MiterLimit = limit; }
+    void SetStretchBltMode(int mode) { FState.SmoothStretch = mode == 4; }  // HALFTONE averages, the rest pick
 
     // Objects. EMF names the slot; WMF takes the lowest free one.
     bool CreateObjectAt(std::uint32_t index, TGdiObject object);
@@ -172,7 +172,7 @@ public:
     // The whole picture, inside the clip, in one colour.
     void ClearTarget(QColor color);
     // The clip combined with a shape in logical units (a region mode).
-    void ClipTo(const QPainterPath& logical, int mode) { Combine(full_.map(logical), mode); }
+    void ClipTo(const QPainterPath& logical, int mode) { Combine(FFull.map(logical), mode); }
 
     // Text.
     void TextOut(const TTextRun& run);
@@ -184,7 +184,7 @@ public:
 
     // The path bracket.
     void BeginPath();
-    void EndPath() { inPath_ = false; }
+    void EndPath() { FInPath = false; }
     void AbortPath();
     void CloseFigure();
     void WidenPath();
@@ -196,44 +196,44 @@ public:
     static constexpr int kMaxSavedStates = 1024;
 
     // True once a record has painted something (whether or not clipping let it show).
-    bool Drew() const { return drew_; }
+    bool Drew() const { return FDrew; }
     // The work of playback, so a small file cannot keep us drawing for minutes: every drawing record costs the
     // area it may touch (at least kRecordWork), every clip change the size of the clip it builds. Past the
     // budget the players stop and the picture keeps what was drawn.
     static constexpr std::int64_t kRecordWork = 256;
     // What one path element of a clip combination costs, in pixels drawn: path clipping is slow per element.
     static constexpr std::int64_t kClipElementWork = 1024;
-    std::int64_t Work() const { return work_; }
-    std::int64_t WorkBudget() const { return budget_; }
-    bool Exhausted() const { return work_ > budget_; }
-    std::int64_t Glyphs() const { return glyphs_; }           // characters laid out as glyphs
-    int LargestClip() const { return largestClip_; }          // path elements of the largest clip kept
+    std::int64_t Work() const { return FWork; }
+    std::int64_t WorkBudget() const { return FBudget; }
+    bool Exhausted() const { return FWork > FBudget; }
+    std::int64_t Glyphs() const { return FGlyphs; }           // characters laid out as glyphs
+    int LargestClip() const { return FLargestClip; }          // path elements of the largest clip kept
     // A clip combined into more path elements than this is simplified to its bounding box: combining paths costs
     // time that grows with their size, and thousands of scattered clip rectangles would grow it without end.
     static constexpr int kMaxClipElements = 1024;
 
 private:
     struct TState {
-        int mapMode = kMmText;
-        QPointF windowOrg{0, 0};
-        QSizeF windowExt{1, 1};
-        QPointF viewportOrg{0, 0};
-        QSizeF viewportExt{1, 1};
-        QTransform world;
-        TGdiPen pen;
-        TGdiBrush brush;
-        TGdiFont font;
-        QColor textColor{Qt::black};
-        QColor bkColor{Qt::white};
-        bool bkOpaque = true;
-        std::uint32_t textAlign = 0;
-        Qt::FillRule fillRule = Qt::OddEvenFill;
-        bool clockwise = false;
-        double miterLimit = 10;
-        bool smoothStretch = false;
-        QPointF position;
-        std::optional<QPainterPath> clip;  // target pixels
-        std::vector<QRgb> palette = DefaultPalette();
+        int MapMode = kMmText;
+        QPointF WindowOrg{0, 0};
+        QSizeF WindowExt{1, 1};
+        QPointF ViewportOrg{0, 0};
+        QSizeF ViewportExt{1, 1};
+        QTransform World;
+        TGdiPen Pen;
+        TGdiBrush Brush;
+        TGdiFont Font;
+        QColor TextColor{Qt::black};
+        QColor BkColor{Qt::white};
+        bool BkOpaque = true;
+        std::uint32_t TextAlign = 0;
+        Qt::FillRule FillRule = Qt::OddEvenFill;
+        bool Clockwise = false;
+        double MiterLimit = 10;
+        bool SmoothStretch = false;
+        QPointF Position;
+        std::optional<QPainterPath> Clip;  // target pixels
+        std::vector<QRgb> Palette = DefaultPalette();
     };
 
     QTransform PageTransform() const;
@@ -257,35 +257,35 @@ private:
     QPainterPath DeviceRegion(const std::vector<QRectF>& deviceRects) const;
     QFont MakeFont(int pixelSize) const;
     struct TTextLayout {
-        QTransform frame;     // font units to target pixels: origin, rotation, scale
-        QPainterPath glyphs;  // font units
-        QRectF box;           // the background box, font units
-        double scale = 1;
-        double unitX = 0;     // target pixels per logical unit along x
-        double width = 0;     // font units
-        qsizetype characters = 0;  // laid out, after the glyph bound
+        QTransform Frame;     // font units to target pixels: origin, rotation, scale
+        QPainterPath Glyphs;  // font units
+        QRectF Box;           // the background box, font units
+        double Scale = 1;
+        double UnitX = 0;     // target pixels per logical unit along x
+        double Width = 0;     // font units
+        qsizetype Characters = 0;  // laid out, after the glyph bound
     };
     double TextPixels() const;
     std::optional<TTextLayout> LayoutText(const TTextRun& run, QPointF reference) const;
     void PaintText(const TTextLayout& layout, const TTextRun& run);
 
-    QImage& target_;
-    QPainter painter_;
-    QTransform base_;
-    QSizeF pixelsPerMm_;
-    bool fixedViewport_;
-    TState state_;
-    QTransform full_;
-    std::vector<TState> saved_;
-    std::vector<std::optional<TGdiObject>> objects_;
-    std::set<std::uint32_t> freeSlots_;  // lowest first: where the next WMF object goes
-    bool clipDirty_ = true;
-    bool inPath_ = false;
-    bool figureOpen_ = false;  // the path's last figure goes on from the current position
-    bool drew_ = false;
-    std::int64_t work_ = 0;
-    std::int64_t budget_ = 0;
-    std::int64_t glyphs_ = 0;
-    int largestClip_ = 0;
-    QPainterPath path_;  // target pixels
+    QImage& FTarget;
+    QPainter FPainter;
+    QTransform FBase;
+    QSizeF FPixelsPerMm;
+    bool FFixedViewport;
+    TState FState;
+    QTransform FFull;
+    std::vector<TState> FSaved;
+    std::vector<std::optional<TGdiObject>> FObjects;
+    std::set<std::uint32_t> FFreeSlots;  // lowest first: where the next WMF object goes
+    bool FClipDirty = true;
+    bool FInPath = false;
+    bool FFigureOpen = false;  // the path's last figure goes on from the current position
+    bool FDrew = false;
+    std::int64_t FWork = 0;
+    std::int64_t FBudget = 0;
+    std::int64_t FGlyphs = 0;
+    int FLargestClip = 0;
+    QPainterPath FPath;  // target pixels
 };

@@ -51,29 +51,29 @@ QPainter::CompositionMode RopMode(std::uint32_t rop)
 
 void TMetafileCanvas::BeginPaint(const QTransform& transform)
 {
-    if (clipDirty_) {
-        painter_.resetTransform();
-        if (state_.clip)
-            painter_.setClipPath(*state_.clip);
+    if (FClipDirty) {
+        FPainter.resetTransform();
+        if (FState.Clip)
+            FPainter.setClipPath(*FState.Clip);
         else
-            painter_.setClipping(false);
-        clipDirty_ = false;
+            FPainter.setClipping(false);
+        FClipDirty = false;
     }
-    painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter_.setTransform(transform);
+    FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    FPainter.setTransform(transform);
 }
 
 QPen TMetafileCanvas::ScaledPen(const QTransform& transform) const
 {
-    if (state_.pen.null)
+    if (FState.Pen.Null)
         return QPen(Qt::NoPen);
-    QPen pen = state_.pen.pen;
-    pen.setMiterLimit(state_.miterLimit);
+    QPen pen = FState.Pen.Pen;
+    pen.setMiterLimit(FState.MiterLimit);
     // Paths in target pixels are drawn untransformed, so there the width takes the drawing's scale itself.
-    const double scale = std::sqrt(std::abs((transform.isIdentity() ? full_ : transform).determinant()));
+    const double scale = std::sqrt(std::abs((transform.isIdentity() ? FFull : transform).determinant()));
     const double pixels = pen.widthF() * scale;
     // Cosmetic pens, and pens thinner than a pixel once mapped, still draw one pixel, as on any device.
-    if (state_.pen.cosmetic || !(pixels >= 1)) {
+    if (FState.Pen.Cosmetic || !(pixels >= 1)) {
         pen.setWidthF(1);
         pen.setCosmetic(true);
     } else if (transform.isIdentity()) {
@@ -95,15 +95,15 @@ void TMetafileCanvas::Paint(const QPainterPath& path, const QTransform& transfor
 {
     Charge(transform.mapRect(path.controlPointRect()));
     BeginPaint(transform);
-    if (fill && !state_.brush.null) {
-        if (IsHatch(state_.brush.brush) && state_.bkOpaque)
-            painter_.fillPath(path, state_.bkColor);  // an opaque background shows between the hatch lines
-        painter_.fillPath(path, PixelBrush(state_.brush.brush, transform));
-        drew_ = true;
+    if (fill && !FState.Brush.Null) {
+        if (IsHatch(FState.Brush.Brush) && FState.BkOpaque)
+            FPainter.fillPath(path, FState.BkColor);  // an opaque background shows between the hatch lines
+        FPainter.fillPath(path, PixelBrush(FState.Brush.Brush, transform));
+        FDrew = true;
     }
-    if (stroke && !state_.pen.null) {
-        painter_.strokePath(path, ScaledPen(transform));
-        drew_ = true;
+    if (stroke && !FState.Pen.Null) {
+        FPainter.strokePath(path, ScaledPen(transform));
+        FDrew = true;
     }
 }
 
@@ -114,35 +114,35 @@ void TMetafileCanvas::DrawTarget(const QPainterPath& path, bool fill, bool strok
 
 void TMetafileCanvas::Draw(const QPainterPath& logical, bool fill, bool stroke)
 {
-    if (inPath_) {
-        AddFigures(full_.map(logical), fill);
+    if (FInPath) {
+        AddFigures(FFull.map(logical), fill);
         return;
     }
     QPainterPath path = logical;
-    path.setFillRule(state_.fillRule);
-    Paint(path, full_, fill, stroke);
+    path.setFillRule(FState.FillRule);
+    Paint(path, FFull, fill, stroke);
 }
 
 void TMetafileCanvas::MoveTo(QPointF p)
 {
-    state_.position = p;
-    figureOpen_ = false;  // the next line starts a figure of its own here
+    FState.Position = p;
+    FFigureOpen = false;  // the next line starts a figure of its own here
 }
 
 void TMetafileCanvas::LineTo(QPointF p)
 {
-    QPainterPath line(state_.position);
+    QPainterPath line(FState.Position);
     line.lineTo(p);
     ContinueFigure(line);
-    state_.position = p;
+    FState.Position = p;
 }
 
 // Figures of a shape that does not start at the current position: each begins anew. A closed (filled) shape
 // leaves no figure open; an open one can be continued from its end.
 void TMetafileCanvas::AddFigures(const QPainterPath& targetPath, bool closed)
 {
-    path_.addPath(targetPath);
-    figureOpen_ = !closed && targetPath.elementCount() > 0;
+    FPath.addPath(targetPath);
+    FFigureOpen = !closed && targetPath.elementCount() > 0;
 }
 
 // Drawing that starts at the current position (logical's first element): in a path bracket it continues the
@@ -150,25 +150,25 @@ void TMetafileCanvas::AddFigures(const QPainterPath& targetPath, bool closed)
 // starts a figure of its own; it is never joined to the one before by a line.
 void TMetafileCanvas::ContinueFigure(const QPainterPath& logical)
 {
-    if (!inPath_) {
+    if (!FInPath) {
         Draw(logical, false, true);
         return;
     }
-    const QPainterPath mapped = full_.map(logical);
+    const QPainterPath mapped = FFull.map(logical);
     for (int i = 0; i < mapped.elementCount(); ++i) {
         const QPainterPath::Element& e = mapped.elementAt(i);
         switch (e.type) {
         case QPainterPath::MoveToElement:
-            if (i == 0 && figureOpen_ && QLineF(path_.currentPosition(), e).length() < 1e-6)
+            if (i == 0 && FFigureOpen && QLineF(FPath.currentPosition(), e).length() < 1e-6)
                 break;  // goes on from where the open figure ends
-            path_.moveTo(e);
-            figureOpen_ = true;
+            FPath.moveTo(e);
+            FFigureOpen = true;
             break;
-        case QPainterPath::LineToElement: path_.lineTo(e); break;
+        case QPainterPath::LineToElement: FPath.lineTo(e); break;
         case QPainterPath::CurveToElement:
             if (i + 2 >= mapped.elementCount())
                 return;
-            path_.cubicTo(e, mapped.elementAt(i + 1), mapped.elementAt(i + 2));
+            FPath.cubicTo(e, mapped.elementAt(i + 1), mapped.elementAt(i + 2));
             i += 2;
             break;
         default: break;
@@ -189,11 +189,11 @@ void TMetafileCanvas::PolylineTo(const QPolygonF& points)
 {
     if (points.isEmpty())
         return;
-    QPainterPath path(state_.position);
+    QPainterPath path(FState.Position);
     for (const QPointF& p : points)
         path.lineTo(p);
     ContinueFigure(path);
-    state_.position = points.last();
+    FState.Position = points.last();
 }
 
 void TMetafileCanvas::Polygon(const QPolygonF& points)
@@ -250,8 +250,8 @@ void TMetafileCanvas::PolyBezierTo(const QPolygonF& points)
 {
     if (points.size() < 3)
         return;
-    ContinueFigure(Beziers(state_.position, points, 0));
-    state_.position = points[(points.size() / 3) * 3 - 1];
+    ContinueFigure(Beziers(FState.Position, points, 0));
+    FState.Position = points[(points.size() / 3) * 3 - 1];
 }
 
 void TMetafileCanvas::PolyDraw(const QPolygonF& points, QByteArrayView types)
@@ -259,7 +259,7 @@ void TMetafileCanvas::PolyDraw(const QPolygonF& points, QByteArrayView types)
     constexpr std::uint8_t kClose = 1, kKind = 6, kLine = 2, kBezier = 4, kMove = 6;
     if (points.isEmpty() || types.size() != points.size())
         return;
-    QPainterPath path(state_.position);
+    QPainterPath path(FState.Position);
     for (qsizetype i = 0; i < points.size(); ++i) {
         const auto type = std::uint8_t(types[i]);
         switch (type & kKind) {
@@ -281,8 +281,8 @@ void TMetafileCanvas::PolyDraw(const QPolygonF& points, QByteArrayView types)
     }
     ContinueFigure(path);
     if (std::uint8_t(types.back()) & kClose)
-        figureOpen_ = false;
-    state_.position = points.last();
+        FFigureOpen = false;
+    FState.Position = points.last();
 }
 
 void TMetafileCanvas::Rectangle(const QRectF& r)
@@ -316,7 +316,7 @@ void TMetafileCanvas::Arc(TArcKind kind, const QRectF& rawBox, QPointF start, QP
     };
     const double a1 = angle(start);
     double sweep = angle(end) - a1;
-    if (state_.clockwise) {
+    if (FState.Clockwise) {
         while (sweep >= 0)
             sweep -= 360;
     } else {
@@ -339,10 +339,10 @@ void TMetafileCanvas::Arc(TArcKind kind, const QRectF& rawBox, QPointF start, QP
         path.closeSubpath();
         Draw(path, true, true);
     } else if (kind == TArcKind::ArcTo) {
-        QPainterPath withLead(state_.position);
+        QPainterPath withLead(FState.Position);
         withLead.connectPath(path);
         ContinueFigure(withLead);
-        state_.position = path.currentPosition();
+        FState.Position = path.currentPosition();
     } else {
         Draw(path, false, true);
     }
@@ -353,92 +353,92 @@ void TMetafileCanvas::AngleArc(QPointF center, double radius, double startDeg, d
     if (!std::isfinite(radius) || !std::isfinite(startDeg) || !std::isfinite(sweepDeg))
         return;
     const QRectF box(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius);
-    QPainterPath path(state_.position);
+    QPainterPath path(FState.Position);
     path.arcTo(box, startDeg, std::clamp(sweepDeg, -360.0, 360.0));
     ContinueFigure(path);
-    state_.position = path.currentPosition();
+    FState.Position = path.currentPosition();
 }
 
 void TMetafileCanvas::SetPixel(QPointF p, QColor c)
 {
-    if (inPath_)
+    if (FInPath)
         return;
     Charge({});
     BeginPaint(QTransform());
-    const QPointF at = full_.map(p);
-    painter_.fillRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1), c);
-    drew_ = true;
+    const QPointF at = FFull.map(p);
+    FPainter.fillRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1), c);
+    FDrew = true;
 }
 
 void TMetafileCanvas::Fill(const QPainterPath& targetPath, const QBrush& brush)
 {
     Charge(targetPath.controlPointRect());
     BeginPaint(QTransform());
-    painter_.fillPath(targetPath, brush);
-    drew_ = drew_ || brush.style() != Qt::NoBrush;
+    FPainter.fillPath(targetPath, brush);
+    FDrew = FDrew || brush.style() != Qt::NoBrush;
 }
 
 void TMetafileCanvas::FillRects(const std::vector<QRectF>& deviceRects, const QBrush* brush)
 {
-    if (inPath_)
+    if (FInPath)
         return;
-    const QBrush& use = brush ? *brush : (state_.brush.null ? QBrush(Qt::NoBrush) : state_.brush.brush);
+    const QBrush& use = brush ? *brush : (FState.Brush.Null ? QBrush(Qt::NoBrush) : FState.Brush.Brush);
     Fill(DeviceRegion(deviceRects), use);
 }
 
 void TMetafileCanvas::FillShape(const QPainterPath& logical, const QBrush& brush)
 {
-    if (inPath_)
+    if (FInPath)
         return;
-    BeginPaint(full_);
-    painter_.fillPath(logical, brush);
-    drew_ = true;
+    BeginPaint(FFull);
+    FPainter.fillPath(logical, brush);
+    FDrew = true;
 }
 
 void TMetafileCanvas::StrokeShape(const QPainterPath& logical, const QPen& pen)
 {
-    if (inPath_ || pen.style() == Qt::NoPen)
+    if (FInPath || pen.style() == Qt::NoPen)
         return;
-    BeginPaint(full_);
+    BeginPaint(FFull);
     QPen use = pen;
-    const double pixels = pen.widthF() * std::sqrt(std::abs(full_.determinant()));
+    const double pixels = pen.widthF() * std::sqrt(std::abs(FFull.determinant()));
     if (!(pixels >= 1)) {
         use.setWidthF(1);
         use.setCosmetic(true);
     }
-    painter_.strokePath(logical, use);
-    drew_ = true;
+    FPainter.strokePath(logical, use);
+    FDrew = true;
 }
 
 void TMetafileCanvas::ClearTarget(QColor color)
 {
-    if (inPath_)
+    if (FInPath)
         return;
     BeginPaint(QTransform());
-    painter_.fillRect(QRectF(target_.rect()), color);
-    drew_ = true;
+    FPainter.fillRect(QRectF(FTarget.rect()), color);
+    FDrew = true;
 }
 
 void TMetafileCanvas::DrawTextBox(const QRectF& box, const QString& text, QFont font, double emLogical, QColor color)
 {
-    const double scale = std::sqrt(std::abs(full_.determinant()));
+    const double scale = std::sqrt(std::abs(FFull.determinant()));
     const double em = std::min(emLogical * scale, kMaxTextPixels);
-    if (inPath_ || text.isEmpty() || !std::isfinite(em) || em < 0.5 || !(scale > 0))
+    if (FInPath || text.isEmpty() || !std::isfinite(em) || em < 0.5 || !(scale > 0))
         return;
     // Laid out at a whole pixel size in target pixels, then scaled back into logical units.
     const int pixels = std::max(1, int(std::lround(em)));
     font.setPixelSize(pixels);
     const double toLogical = em / pixels / scale;
-    BeginPaint(QTransform::fromScale(toLogical, toLogical) * full_);
-    painter_.setRenderHint(QPainter::Antialiasing, true);
-    painter_.setFont(font);
-    painter_.setPen(color);
+    BeginPaint(QTransform::fromScale(toLogical, toLogical) * FFull);
+    FPainter.setRenderHint(QPainter::Antialiasing, true);
+    FPainter.setFont(font);
+    FPainter.setPen(color);
     const QRectF laid(box.topLeft() / toLogical, box.size() / toLogical);
     const int flags = Qt::AlignLeft | Qt::AlignTop | (laid.width() > 0 ? Qt::TextWordWrap : Qt::TextDontClip);
-    painter_.drawText(laid.width() > 0 ? laid : QRectF(laid.topLeft(), QSizeF(1e6, 1e6)), flags,
+    FPainter.drawText(laid.width() > 0 ? laid : QRectF(laid.topLeft(), QSizeF(1e6, 1e6)), flags,
                       text.left(kMaxTextChars));
-    painter_.setRenderHint(QPainter::Antialiasing, false);
-    drew_ = true;
+    FPainter.setRenderHint(QPainter::Antialiasing, false);
+    FDrew = true;
 }
 
 // ---- text ----------------------------------------------------------------------------------------------------
@@ -446,13 +446,13 @@ void TMetafileCanvas::DrawTextBox(const QRectF& box, const QString& text, QFont 
 QFont TMetafileCanvas::MakeFont(int pixelSize) const
 {
     QFont font;
-    if (!state_.font.face.isEmpty())
-        font.setFamily(state_.font.face);
+    if (!FState.Font.Face.isEmpty())
+        font.setFamily(FState.Font.Face);
     font.setPixelSize(std::max(1, pixelSize));
-    font.setWeight(QFont::Weight(std::clamp(state_.font.weight == 0 ? 400 : state_.font.weight, 1, 1000)));
-    font.setItalic(state_.font.italic);
-    font.setUnderline(state_.font.underline);
-    font.setStrikeOut(state_.font.strikeOut);
+    font.setWeight(QFont::Weight(std::clamp(FState.Font.Weight == 0 ? 400 : FState.Font.Weight, 1, 1000)));
+    font.setItalic(FState.Font.Italic);
+    font.setUnderline(FState.Font.Underline);
+    font.setStrikeOut(FState.Font.StrikeOut);
     return font;
 }
 
@@ -463,11 +463,11 @@ std::vector<double> CharacterStarts(const TTextRun& run, double unitsPerLogical,
 {
     std::vector<double> starts;
     width = 0;
-    if (run.advances.size() < std::size_t(run.text.size()))
+    if (run.Advances.size() < std::size_t(run.Text.size()))
         return starts;
-    for (qsizetype i = 0; i < run.text.size(); ++i) {
+    for (qsizetype i = 0; i < run.Text.size(); ++i) {
         starts.push_back(width);
-        width += run.advances[std::size_t(i)] * unitsPerLogical;
+        width += run.Advances[std::size_t(i)] * unitsPerLogical;
     }
     return starts;
 }
@@ -476,22 +476,22 @@ std::vector<double> CharacterStarts(const TTextRun& run, double unitsPerLogical,
 
 bool TMetafileCanvas::WindowFlipped() const
 {
-    const TState& s = state_;
-    const bool scalable = s.mapMode == kMmIsotropic || s.mapMode == kMmAnisotropic;
-    return scalable && (s.windowExt.width() < 0) != (s.windowExt.height() < 0);
+    const TState& s = FState;
+    const bool scalable = s.MapMode == kMmIsotropic || s.MapMode == kMmAnisotropic;
+    return scalable && (s.WindowExt.width() < 0) != (s.WindowExt.height() < 0);
 }
 
 // The em in target pixels; text stays upright whatever the mapping's y direction.
 double TMetafileCanvas::TextPixels() const
 {
-    if (state_.font.height == 0)
-        return 16 * std::sqrt(std::abs(base_.determinant()));
-    return std::abs(state_.font.height) * QLineF(full_.map(QPointF(0, 0)), full_.map(QPointF(0, 1))).length();
+    if (FState.Font.Height == 0)
+        return 16 * std::sqrt(std::abs(FBase.determinant()));
+    return std::abs(FState.Font.Height) * QLineF(FFull.map(QPointF(0, 0)), FFull.map(QPointF(0, 1))).length();
 }
 
 std::optional<TMetafileCanvas::TTextLayout> TMetafileCanvas::LayoutText(const TTextRun& run, QPointF reference) const
 {
-    const QPointF origin = full_.map(reference);
+    const QPointF origin = FFull.map(reference);
     const double em = std::min(TextPixels(), kMaxTextPixels);
     if (!std::isfinite(em) || em < 0.5 || !std::isfinite(origin.x()) || !std::isfinite(origin.y()))
         return std::nullopt;
@@ -499,203 +499,203 @@ std::optional<TMetafileCanvas::TTextLayout> TMetafileCanvas::LayoutText(const TT
     const int baseSize = std::max(1, int(std::lround(em)));
     const QFont font = MakeFont(baseSize);
     const QFontMetricsF metrics(font);
-    layout.scale = em / baseSize;
-    if (state_.font.height > 0 && metrics.height() > 0)
-        layout.scale *= baseSize / metrics.height();  // a positive height is the cell: ascent plus descent
-    layout.unitX = QLineF(full_.map(QPointF(0, 0)), full_.map(QPointF(1, 0))).length();
+    layout.Scale = em / baseSize;
+    if (FState.Font.Height > 0 && metrics.height() > 0)
+        layout.Scale *= baseSize / metrics.height();  // a positive height is the cell: ascent plus descent
+    layout.UnitX = QLineF(FFull.map(QPointF(0, 0)), FFull.map(QPointF(1, 0))).length();
 
-    const QString text = run.text.left(GlyphLimit(em));
-    layout.characters = text.size();
-    const std::vector<double> starts = CharacterStarts(run, layout.unitX / layout.scale, layout.width);
+    const QString text = run.Text.left(GlyphLimit(em));
+    layout.Characters = text.size();
+    const std::vector<double> starts = CharacterStarts(run, layout.UnitX / layout.Scale, layout.Width);
     if (starts.empty())
-        layout.width = metrics.horizontalAdvance(text);
-    if (!std::isfinite(layout.width))
+        layout.Width = metrics.horizontalAdvance(text);
+    if (!std::isfinite(layout.Width))
         return std::nullopt;
 
     QPointF at(0, metrics.ascent());  // top alignment
-    const std::uint32_t horizontal = state_.textAlign & kTaCenter;
+    const std::uint32_t horizontal = FState.TextAlign & kTaCenter;
     if (horizontal == kTaCenter)
-        at.rx() = -layout.width / 2;
+        at.rx() = -layout.Width / 2;
     else if (horizontal == kTaRight)
-        at.rx() = -layout.width;
-    const std::uint32_t vertical = state_.textAlign & kTaBaseline;
+        at.rx() = -layout.Width;
+    const std::uint32_t vertical = FState.TextAlign & kTaBaseline;
     if (vertical == kTaBaseline)
         at.ry() = 0;
     else if (vertical == kTaBottom)
         at.ry() = -metrics.descent();
-    layout.box = QRectF(at.x(), at.y() - metrics.ascent(), layout.width, metrics.height());
+    layout.Box = QRectF(at.x(), at.y() - metrics.ascent(), layout.Width, metrics.height());
 
-    const double worldAngle = qRadiansToDegrees(std::atan2(state_.world.m12(), state_.world.m11()));
+    const double worldAngle = qRadiansToDegrees(std::atan2(FState.World.m12(), FState.World.m11()));
     // The escapement turns counter-clockwise in the window's own sense: a window whose axes point different ways
     // (y up, as plots write) turns it the other way on the page.
-    const double escapement = state_.font.escapement / 10.0;
-    layout.frame.translate(origin.x(), origin.y());
-    layout.frame.rotate(worldAngle + (WindowFlipped() ? escapement : -escapement));
-    layout.frame.scale(layout.scale, layout.scale);
+    const double escapement = FState.Font.Escapement / 10.0;
+    layout.Frame.translate(origin.x(), origin.y());
+    layout.Frame.rotate(worldAngle + (WindowFlipped() ? escapement : -escapement));
+    layout.Frame.scale(layout.Scale, layout.Scale);
 
     if (starts.empty()) {
-        layout.glyphs.addText(at, font, text);
+        layout.Glyphs.addText(at, font, text);
         return layout;
     }
     // The metafile placed every character itself; keep its layout rather than our font's. A character without
     // an advance of its own belongs to the one before (a ligature's later letters, a combining mark): they are
     // drawn together, as the writer's font joined them. Characters far off the picture cost time and draw nothing.
-    const QRectF visible = layout.frame.inverted().mapRect(QRectF(target_.rect())).adjusted(-baseSize, 0, baseSize, 0);
+    const QRectF visible = layout.Frame.inverted().mapRect(QRectF(FTarget.rect())).adjusted(-baseSize, 0, baseSize, 0);
     for (qsizetype i = 0, end = 1; i < text.size(); i = end, end = i + 1) {
-        while (end < text.size() && run.advances[std::size_t(end)] == 0)
+        while (end < text.size() && run.Advances[std::size_t(end)] == 0)
             ++end;
         const double x = at.x() + starts[std::size_t(i)];
         if (x >= visible.left() && x <= visible.right())
-            layout.glyphs.addText(QPointF(x, at.y()), font, text.mid(i, end - i));
+            layout.Glyphs.addText(QPointF(x, at.y()), font, text.mid(i, end - i));
     }
     return layout;
 }
 
 void TMetafileCanvas::PaintText(const TTextLayout& layout, const TTextRun& run)
 {
-    const bool clipped = run.rect && (run.options & kEtoClipped);
+    const bool clipped = run.Rect && (run.Options & kEtoClipped);
     if (clipped) {
-        painter_.save();
+        FPainter.save();
         BeginPaint(QTransform());
-        painter_.setClipPath(TargetRect(*run.rect), Qt::IntersectClip);
+        FPainter.setClipPath(TargetRect(*run.Rect), Qt::IntersectClip);
     }
-    Charge(layout.frame.mapRect(layout.glyphs.controlPointRect().united(layout.box)));
-    BeginPaint(layout.frame);
-    if (state_.bkOpaque)
-        painter_.fillRect(layout.box, state_.bkColor);
-    painter_.setRenderHint(QPainter::Antialiasing, true);
-    painter_.fillPath(layout.glyphs, state_.textColor);
-    painter_.setRenderHint(QPainter::Antialiasing, false);
-    drew_ = true;
+    Charge(layout.Frame.mapRect(layout.Glyphs.controlPointRect().united(layout.Box)));
+    BeginPaint(layout.Frame);
+    if (FState.BkOpaque)
+        FPainter.fillRect(layout.Box, FState.BkColor);
+    FPainter.setRenderHint(QPainter::Antialiasing, true);
+    FPainter.fillPath(layout.Glyphs, FState.TextColor);
+    FPainter.setRenderHint(QPainter::Antialiasing, false);
+    FDrew = true;
     if (clipped) {
-        painter_.restore();
-        clipDirty_ = true;
+        FPainter.restore();
+        FClipDirty = true;
     }
 }
 
 void TMetafileCanvas::TextOut(const TTextRun& run)
 {
-    if (run.rect && (run.options & kEtoOpaque) && !inPath_)
-        Fill(TargetRect(*run.rect), state_.bkColor);
-    if (run.text.isEmpty())
+    if (run.Rect && (run.Options & kEtoOpaque) && !FInPath)
+        Fill(TargetRect(*run.Rect), FState.BkColor);
+    if (run.Text.isEmpty())
         return;
-    const bool updateCp = state_.textAlign & kTaUpdateCp;
-    const QPointF reference = updateCp ? state_.position : run.reference;
+    const bool updateCp = FState.TextAlign & kTaUpdateCp;
+    const QPointF reference = updateCp ? FState.Position : run.Reference;
     const std::optional<TTextLayout> layout = LayoutText(run, reference);
     if (!layout)
         return;
-    glyphs_ += layout->characters;
-    if (inPath_)
-        path_.addPath(layout->frame.map(layout->glyphs));
+    FGlyphs += layout->Characters;
+    if (FInPath)
+        FPath.addPath(layout->Frame.map(layout->Glyphs));
     else
         PaintText(*layout, run);
-    if (updateCp && layout->unitX > 0)
-        state_.position = reference + QPointF(layout->width * layout->scale / layout->unitX, 0);
+    if (updateCp && layout->UnitX > 0)
+        FState.Position = reference + QPointF(layout->Width * layout->Scale / layout->UnitX, 0);
 }
 
 // ---- bitmaps -------------------------------------------------------------------------------------------------
 
 void TMetafileCanvas::StretchBitmap(const QRectF& dest, const QImage& image, const QRectF& source, std::uint32_t rop)
 {
-    if (inPath_ || image.isNull() || source.width() == 0 || source.height() == 0)
+    if (FInPath || image.isNull() || source.width() == 0 || source.height() == 0)
         return;
     const double sx = dest.width() / source.width();
     const double sy = dest.height() / source.height();
     const QTransform sourceToLogical(sx, 0, 0, sy, dest.x() - source.x() * sx, dest.y() - source.y() * sy);
-    const QTransform transform = sourceToLogical * full_;
+    const QTransform transform = sourceToLogical * FFull;
     if (!Finite(transform))
         return;
     Charge(transform.mapRect(source));
     BeginPaint(transform);
-    painter_.setCompositionMode(RopMode(rop));
-    painter_.setRenderHint(QPainter::SmoothPixmapTransform, state_.smoothStretch);
-    painter_.drawImage(source.topLeft(), image, source);
-    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    drew_ = true;
-    painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    FPainter.setCompositionMode(RopMode(rop));
+    FPainter.setRenderHint(QPainter::SmoothPixmapTransform, FState.SmoothStretch);
+    FPainter.drawImage(source.topLeft(), image, source);
+    FPainter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    FDrew = true;
+    FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 void TMetafileCanvas::PatBlt(const QRectF& dest, std::uint32_t rop)
 {
-    if (inPath_)
+    if (FInPath)
         return;
     const QPainterPath area = TargetRect(dest);
     Charge(area.controlPointRect());
     BeginPaint(QTransform());
-    drew_ = true;
+    FDrew = true;
     switch (rop) {
     case 0x00F00021:  // PATCOPY
-        if (!state_.brush.null)
-            painter_.fillPath(area, state_.brush.brush);
+        if (!FState.Brush.Null)
+            FPainter.fillPath(area, FState.Brush.Brush);
         break;
     case 0x005A0049:  // PATINVERT
-        if (!state_.brush.null) {
-            painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-            painter_.fillPath(area, state_.brush.brush);
+        if (!FState.Brush.Null) {
+            FPainter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+            FPainter.fillPath(area, FState.Brush.Brush);
         }
         break;
-    case 0x00000042: painter_.fillPath(area, Qt::black); break;  // BLACKNESS
-    case 0x00FF0062: painter_.fillPath(area, Qt::white); break;  // WHITENESS
+    case 0x00000042: FPainter.fillPath(area, Qt::black); break;  // BLACKNESS
+    case 0x00FF0062: FPainter.fillPath(area, Qt::white); break;  // WHITENESS
     case 0x00550009:                                             // DSTINVERT
-        painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
-        painter_.fillPath(area, Qt::black);
+        FPainter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        FPainter.fillPath(area, Qt::black);
         break;
     default: break;
     }
-    painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 // ---- the path bracket ----------------------------------------------------------------------------------------
 
 void TMetafileCanvas::BeginPath()
 {
-    path_.clear();
-    inPath_ = true;
-    figureOpen_ = false;
+    FPath.clear();
+    FInPath = true;
+    FFigureOpen = false;
 }
 
 void TMetafileCanvas::AbortPath()
 {
-    path_.clear();
-    inPath_ = false;
+    FPath.clear();
+    FInPath = false;
 }
 
 void TMetafileCanvas::CloseFigure()
 {
-    if (!inPath_)
+    if (!FInPath)
         return;
-    path_.closeSubpath();
-    figureOpen_ = false;  // what follows starts a new figure at the current position
+    FPath.closeSubpath();
+    FFigureOpen = false;  // what follows starts a new figure at the current position
 }
 
 // The outline the current pen would stroke becomes the path, to be filled or clipped to.
 void TMetafileCanvas::WidenPath()
 {
-    if (inPath_ || path_.isEmpty() || state_.pen.null)
+    if (FInPath || FPath.isEmpty() || FState.Pen.Null)
         return;
     const QPen pen = ScaledPen(QTransform());
     QPainterPathStroker stroker(pen);
     stroker.setWidth(pen.isCosmetic() ? 1 : pen.widthF());
-    path_ = stroker.createStroke(path_);
-    path_.setFillRule(Qt::WindingFill);
+    FPath = stroker.createStroke(FPath);
+    FPath.setFillRule(Qt::WindingFill);
 }
 
 void TMetafileCanvas::FillPath()
 {
-    path_.setFillRule(state_.fillRule);
-    DrawTarget(path_, true, false);
-    path_.clear();
+    FPath.setFillRule(FState.FillRule);
+    DrawTarget(FPath, true, false);
+    FPath.clear();
 }
 
 void TMetafileCanvas::StrokePath()
 {
-    DrawTarget(path_, false, true);
-    path_.clear();
+    DrawTarget(FPath, false, true);
+    FPath.clear();
 }
 
 void TMetafileCanvas::StrokeAndFillPath()
 {
-    path_.setFillRule(state_.fillRule);
-    DrawTarget(path_, true, true);
-    path_.clear();
+    FPath.setFillRule(FState.FillRule);
+    DrawTarget(FPath, true, true);
+    FPath.clear();
 }

@@ -17,12 +17,12 @@ constexpr int kCoreHeaderSize = 12;
 constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3;
 
 struct TDibHeader {
-    qint64 width = 0;
-    qint64 height = 0;  // absolute value: top-down bitmaps store it negative
-    int bitCount = 0;
-    std::uint32_t compression = kBiRgb;
-    std::uint32_t colorsUsed = 0;
-    qsizetype headerSize = 0;
+    qint64 Width = 0;
+    qint64 Height = 0;  // absolute value: top-down bitmaps store it negative
+    int BitCount = 0;
+    std::uint32_t Compression = kBiRgb;
+    std::uint32_t ColorsUsed = 0;
+    qsizetype HeaderSize = 0;
 };
 
 quint32 U32(QByteArrayView v, qsizetype at) { return qFromLittleEndian<quint32>(v.data() + at); }
@@ -33,28 +33,28 @@ std::optional<TDibHeader> ReadHeader(QByteArrayView info)
     if (info.size() < 4)
         return std::nullopt;
     TDibHeader h;
-    h.headerSize = U32(info, 0);
-    if (h.headerSize == kCoreHeaderSize && info.size() >= kCoreHeaderSize) {
-        h.width = U16(info, 4);
-        h.height = U16(info, 6);
-        h.bitCount = U16(info, 10);
+    h.HeaderSize = U32(info, 0);
+    if (h.HeaderSize == kCoreHeaderSize && info.size() >= kCoreHeaderSize) {
+        h.Width = U16(info, 4);
+        h.Height = U16(info, 6);
+        h.BitCount = U16(info, 10);
         return h;
     }
-    if (h.headerSize < 40 || h.headerSize > info.size())
+    if (h.HeaderSize < 40 || h.HeaderSize > info.size())
         return std::nullopt;
-    h.width = qint32(U32(info, 4));
-    h.height = qint32(U32(info, 8));
-    if (h.height < 0)
-        h.height = -h.height;
-    h.bitCount = U16(info, 14);
-    h.compression = U32(info, 16);
-    h.colorsUsed = U32(info, 32);
+    h.Width = qint32(U32(info, 4));
+    h.Height = qint32(U32(info, 8));
+    if (h.Height < 0)
+        h.Height = -h.Height;
+    h.BitCount = U16(info, 14);
+    h.Compression = U32(info, 16);
+    h.ColorsUsed = U32(info, 32);
     return h;
 }
 
 qint64 RowBytes(const TDibHeader& h)
 {
-    return ((h.width * h.bitCount + 31) / 32) * 4;
+    return ((h.Width * h.BitCount + 31) / 32) * 4;
 }
 
 // Refuses what cannot be a real bitmap before Qt allocates for it: the size must pass the ceiling, and
@@ -62,14 +62,14 @@ qint64 RowBytes(const TDibHeader& h)
 bool Plausible(const TDibHeader& h, qsizetype bitsSize)
 {
     static constexpr int kDepths[] = {1, 4, 8, 16, 24, 32};
-    if (std::find(std::begin(kDepths), std::end(kDepths), h.bitCount) == std::end(kDepths))
+    if (std::find(std::begin(kDepths), std::end(kDepths), h.BitCount) == std::end(kDepths))
         return false;
-    if (!PictureFits(h.width, h.height))
+    if (!PictureFits(h.Width, h.Height))
         return false;
-    if (h.compression == kBiRgb || h.compression == kBiBitfields)
-        return RowBytes(h) * h.height <= bitsSize;
-    if (h.compression == kBiRle8 || h.compression == kBiRle4)
-        return h.width * h.height / 512 <= bitsSize;
+    if (h.Compression == kBiRgb || h.Compression == kBiBitfields)
+        return RowBytes(h) * h.Height <= bitsSize;
+    if (h.Compression == kBiRle8 || h.Compression == kBiRle4)
+        return h.Width * h.Height / 512 <= bitsSize;
     return false;
 }
 
@@ -85,10 +85,10 @@ QByteArray FileHeader(qsizetype infoSize, qsizetype bitsSize)
 
 qint64 TableEntries(const TDibHeader& h)
 {
-    if (h.bitCount > 8)
+    if (h.BitCount > 8)
         return 0;
-    const qint64 full = qint64(1) << h.bitCount;
-    return h.colorsUsed == 0 || h.colorsUsed > full ? full : h.colorsUsed;
+    const qint64 full = qint64(1) << h.BitCount;
+    return h.ColorsUsed == 0 || h.ColorsUsed > full ? full : h.ColorsUsed;
 }
 
 // The info header with a colour table of RGB quads built from the palette: entry i of the table is the palette
@@ -96,7 +96,7 @@ qint64 TableEntries(const TDibHeader& h)
 QByteArray InfoWithPalette(QByteArrayView info, const TDibHeader& h, const std::vector<QRgb>& palette,
                            const std::function<qint64(qint64)>& index)
 {
-    QByteArray out(info.data(), h.headerSize);
+    QByteArray out(info.data(), h.HeaderSize);
     const qint64 entries = TableEntries(h);
     qToLittleEndian<quint32>(quint32(entries), out.data() + 32);
     for (qint64 i = 0; i < entries; ++i) {
@@ -116,8 +116,8 @@ QImage DecodeMetafileDib(QByteArrayView info, QByteArrayView bits, const std::ve
     if (!header || !Plausible(*header, bits.size()))
         return {};
     QByteArray indexed;
-    if (paletteIndices && header->bitCount <= 8 && header->headerSize != kCoreHeaderSize) {
-        const QByteArrayView table = info.sliced(header->headerSize);
+    if (paletteIndices && header->BitCount <= 8 && header->HeaderSize != kCoreHeaderSize) {
+        const QByteArrayView table = info.sliced(header->HeaderSize);
         indexed = InfoWithPalette(info, *header, palette, [&](qint64 i) {
             return 2 * i + 2 <= table.size() ? qint64(U16(table, 2 * i)) : i;
         });
@@ -140,34 +140,34 @@ QImage DecodePackedDib(QByteArrayView packed, const std::vector<QRgb>& palette, 
     if (!header)
         return {};
     // A palette bitmap whose bits follow its header at once has no table of its own: the palette is its table.
-    const bool uncompressed = header->compression == kBiRgb && PictureFits(header->width, header->height);
-    if (header->bitCount <= 8 && header->headerSize != kCoreHeaderSize && uncompressed && !palette.empty()) {
-        const qint64 bitsSize = RowBytes(*header) * header->height;
-        const qint64 withTable = header->headerSize + (paletteIndices ? 2 : 4) * TableEntries(*header);
+    const bool uncompressed = header->Compression == kBiRgb && PictureFits(header->Width, header->Height);
+    if (header->BitCount <= 8 && header->HeaderSize != kCoreHeaderSize && uncompressed && !palette.empty()) {
+        const qint64 bitsSize = RowBytes(*header) * header->Height;
+        const qint64 withTable = header->HeaderSize + (paletteIndices ? 2 : 4) * TableEntries(*header);
         // Without a table nothing but word padding is left after the header and the bits.
-        const qint64 rest = packed.size() - header->headerSize - bitsSize;
+        const qint64 rest = packed.size() - header->HeaderSize - bitsSize;
         if (withTable + bitsSize > packed.size() && rest >= 0 && rest < 4) {
             const QByteArray info = InfoWithPalette(packed, *header, palette, [](qint64 i) { return i; });
-            return DecodeMetafileDib(info, packed.sliced(header->headerSize));
+            return DecodeMetafileDib(info, packed.sliced(header->HeaderSize));
         }
     }
-    if (paletteIndices && header->bitCount <= 8 && header->headerSize != kCoreHeaderSize) {
-        const qint64 infoSize = header->headerSize + 2 * TableEntries(*header);
+    if (paletteIndices && header->BitCount <= 8 && header->HeaderSize != kCoreHeaderSize) {
+        const qint64 infoSize = header->HeaderSize + 2 * TableEntries(*header);
         if (infoSize > packed.size())
             return {};
         return DecodeMetafileDib(packed.first(infoSize), packed.sliced(infoSize), palette, true);
     }
-    qint64 infoSize = header->headerSize;
-    if (header->headerSize == kCoreHeaderSize) {
-        if (header->bitCount <= 8)
-            infoSize += 3 * (qint64(1) << header->bitCount);
+    qint64 infoSize = header->HeaderSize;
+    if (header->HeaderSize == kCoreHeaderSize) {
+        if (header->BitCount <= 8)
+            infoSize += 3 * (qint64(1) << header->BitCount);
     } else {
-        if (header->compression == kBiBitfields && header->headerSize == 40)
+        if (header->Compression == kBiBitfields && header->HeaderSize == 40)
             infoSize += 12;
-        qint64 colors = header->colorsUsed;
-        if (colors == 0 && header->bitCount <= 8)
-            colors = qint64(1) << header->bitCount;
-        if (colors > 256 && header->bitCount <= 8)
+        qint64 colors = header->ColorsUsed;
+        if (colors == 0 && header->BitCount <= 8)
+            colors = qint64(1) << header->BitCount;
+        if (colors > 256 && header->BitCount <= 8)
             return {};
         infoSize += 4 * std::min<qint64>(colors, 1 << 16);
     }

@@ -12,15 +12,15 @@
 // lying record can only draw wrongly, never read outside the file. Arrays are checked with Fits before a loop.
 class TRecordView {
 public:
-    TRecordView(const char* data, qsizetype size) : data_(data), size_(size) {}
+    TRecordView(const char* data, qsizetype size) : FData(data), FSize(size) {}
 
-    qsizetype Size() const { return size_; }
-    const char* Data() const { return data_; }
+    qsizetype Size() const { return FSize; }
+    const char* Data() const { return FData; }
 
     // True when count items of itemSize bytes starting at offset lie inside the record (no overflow).
     bool Fits(std::uint64_t offset, std::uint64_t count, std::uint64_t itemSize) const
     {
-        const auto size = std::uint64_t(size_);
+        const auto size = std::uint64_t(FSize);
         if (offset > size || itemSize == 0)
             return offset <= size;
         return count <= (size - offset) / itemSize;
@@ -30,7 +30,7 @@ public:
     {
         if (!Fits(offset, length, 1))
             return {};
-        return QByteArrayView(data_ + offset, qsizetype(length));
+        return QByteArrayView(FData + offset, qsizetype(length));
     }
 
     std::uint32_t U32(std::uint64_t at) const { return Read<std::uint32_t>(at); }
@@ -57,9 +57,9 @@ private:
     {
         if (!Fits(at, 1, sizeof(T)))
             return T(0);
-        return qFromLittleEndian<T>(data_ + at);
+        return qFromLittleEndian<T>(FData + at);
     }
 
-    const char* data_;
-    qsizetype size_;
+    const char* FData;
+    qsizetype FSize;
 };

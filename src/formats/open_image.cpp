@@ -149,14 +149,14 @@ TOpenImage::~TOpenImage()
 
 void TOpenImage::RegisterFormats()
 {
-    struct Format {
-        const char* extension;
-        QString description;
-        bool (*loader)(TImageInfoRec&);
-        const char* graphicClass;
+    struct TFormat {
+        const char* Extension;
+        QString Description;
+        bool (*Loader)(TImageInfoRec&);
+        const char* GraphicClass;
     };
     const QString monochrome = " (" + Translate("Monochrome") + ")";
-    const Format formats[] = {
+    const TFormat formats[] = {
         {".BMP", Translate("Bitmap"), LoadBitmapFile, "TBitmap"},
         {".DIB", Translate("Device Independant Bitmap"), LoadBitmapFile, "TBitmap"},
         {".RLE", Translate("Windows RLE"), LoadBitmapFile, "TBitmap"},
@@ -182,8 +182,8 @@ void TOpenImage::RegisterFormats()
         {".HEIF", Translate("High Efficiency Image"), LoadHeifFile, nullptr},
         {".AVIF", Translate("AV1 Image"), LoadHeifFile, nullptr},
     };
-    for (const Format& f : formats)
-        Collection->Register({f.extension, f.description, f.loader, {}, f.graphicClass ? f.graphicClass : ""});
+    for (const TFormat& f : formats)
+        Collection->Register({f.Extension, f.Description, f.Loader, {}, f.GraphicClass ? f.GraphicClass : ""});
 }
 
 bool TOpenImage::OpenFile(TImageInfoRec& info) const

@@ -225,48 +225,48 @@ void ReadWideSamples(TByteStream& bytes, qint64& pos, TByteImage& image, int wid
 class TByteRows {
 public:
     TByteRows(TByteImage& image, int width, int height, int channels)
-        : Image(image), Width(width), Height(height), Channels(channels), Row(image.GetRow(0))
+        : FImage(image), FWidth(width), FHeight(height), FChannels(channels), FRow(image.GetRow(0))
     {
     }
     ~TByteRows()
     {
-        if (Y >= Height)
+        if (FY >= FHeight)
             return;
-        SwapRedBlue(Offset / 3);
-        Image.FillWhiteFrom(int(Offset / 3), Y);
+        SwapRedBlue(FOffset / 3);
+        FImage.FillWhiteFrom(int(FOffset / 3), FY);
     }
 
-    bool Full() const { return Y >= Height || !Row; }
+    bool Full() const { return FY >= FHeight || !FRow; }
 
     // Takes samples from data[0..n), scaled through scale (nullptr: maxval 255, taken as they are); returns
     // how many it used (fewer than n only when the picture is full).
     qint64 Take(const std::uint8_t* data, qint64 n, const std::uint8_t* scale)
     {
-        const qsizetype rowBytes = qsizetype(Width) * 3;
+        const qsizetype rowBytes = qsizetype(FWidth) * 3;
         qint64 used = 0;
         while (used < n && !Full()) {
-            if (Channels == 3) {
-                const qint64 m = std::min<qint64>(n - used, rowBytes - Offset);
-                std::uint8_t* out = Row + Offset;
+            if (FChannels == 3) {
+                const qint64 m = std::min<qint64>(n - used, rowBytes - FOffset);
+                std::uint8_t* out = FRow + FOffset;
                 if (scale)
                     for (qint64 i = 0; i < m; ++i)
                         out[i] = scale[data[used + i]];
                 else
                     std::memcpy(out, data + used, size_t(m));
-                Offset += m;
+                FOffset += m;
                 used += m;
             } else {
-                const qint64 m = std::min<qint64>(n - used, (rowBytes - Offset) / 3);
-                std::uint8_t* out = Row + Offset;
+                const qint64 m = std::min<qint64>(n - used, (rowBytes - FOffset) / 3);
+                std::uint8_t* out = FRow + FOffset;
                 for (qint64 i = 0; i < m; ++i)
                     out[3 * i] = out[3 * i + 1] = out[3 * i + 2] = scale ? scale[data[used + i]] : data[used + i];
-                Offset += 3 * m;
+                FOffset += 3 * m;
                 used += m;
             }
-            if (Offset == rowBytes) {
-                SwapRedBlue(Width);
-                Offset = 0;
-                Row = ++Y < Height ? Image.GetRow(Y) : nullptr;
+            if (FOffset == rowBytes) {
+                SwapRedBlue(FWidth);
+                FOffset = 0;
+                FRow = ++FY < FHeight ? FImage.GetRow(FY) : nullptr;
             }
         }
         return used;
@@ -275,19 +275,19 @@ public:
 private:
     void SwapRedBlue(qsizetype pixels)
     {
-        if (Channels != 3 || !Row)
+        if (FChannels != 3 || !FRow)
             return;
         for (qsizetype i = 0; i < pixels; ++i)
-            std::swap(Row[3 * i], Row[3 * i + 2]);
+            std::swap(FRow[3 * i], FRow[3 * i + 2]);
     }
 
-    TByteImage& Image;
-    int Width;
-    int Height;
-    int Channels;
-    std::uint8_t* Row;
-    int Y = 0;
-    qsizetype Offset = 0;  // bytes of the current row written so far
+    TByteImage& FImage;
+    int FWidth;
+    int FHeight;
+    int FChannels;
+    std::uint8_t* FRow;
+    int FY = 0;
+    qsizetype FOffset = 0;  // bytes of the current row written so far
 };
 
 // The same samples read into a picture reduced by a whole factor: each source row, in file order, is added
@@ -296,39 +296,39 @@ private:
 class TReducedRows {
 public:
     TReducedRows(QImage& picture, int width, int height, int channels, int factor)
-        : Picture(picture), Width(width), Height(height), Channels(channels), Factor(factor),
-          Row(std::size_t(width) * std::size_t(channels)), Sums(Row.size(), 0)
+        : FPicture(picture), FWidth(width), FHeight(height), FChannels(channels), FFactor(factor),
+          FRow(std::size_t(width) * std::size_t(channels)), FSums(FRow.size(), 0)
     {
     }
     ~TReducedRows()
     {
-        if (!Full() && Y % Factor != 0)
-            EmitBlockRow(Y % Factor);
-        for (int row = (Y + Factor - 1) / Factor; row < Picture.height(); ++row)
-            std::memset(Picture.scanLine(row), 255, std::size_t(Picture.width()) * 3);
+        if (!Full() && FY % FFactor != 0)
+            EmitBlockRow(FY % FFactor);
+        for (int row = (FY + FFactor - 1) / FFactor; row < FPicture.height(); ++row)
+            std::memset(FPicture.scanLine(row), 255, std::size_t(FPicture.width()) * 3);
     }
 
-    bool Full() const { return Y >= Height; }
+    bool Full() const { return FY >= FHeight; }
 
     qint64 Take(const std::uint8_t* data, qint64 n, const std::uint8_t* scale)
     {
         qint64 used = 0;
         while (used < n && !Full()) {
-            const qint64 m = std::min<qint64>(n - used, qint64(Row.size()) - Offset);
-            std::uint8_t* out = Row.data() + Offset;
+            const qint64 m = std::min<qint64>(n - used, qint64(FRow.size()) - FOffset);
+            std::uint8_t* out = FRow.data() + FOffset;
             if (scale)
                 for (qint64 i = 0; i < m; ++i)
                     out[i] = scale[data[used + i]];
             else
                 std::memcpy(out, data + used, std::size_t(m));
-            Offset += m;
+            FOffset += m;
             used += m;
-            if (Offset == qint64(Row.size())) {
-                for (std::size_t i = 0; i < Row.size(); ++i)
-                    Sums[i] += Row[i];
-                Offset = 0;
-                if (++Y % Factor == 0 || Y == Height)
-                    EmitBlockRow(Y % Factor == 0 ? Factor : Y % Factor);
+            if (FOffset == qint64(FRow.size())) {
+                for (std::size_t i = 0; i < FRow.size(); ++i)
+                    FSums[i] += FRow[i];
+                FOffset = 0;
+                if (++FY % FFactor == 0 || FY == FHeight)
+                    EmitBlockRow(FY % FFactor == 0 ? FFactor : FY % FFactor);
             }
         }
         return used;
@@ -337,30 +337,30 @@ public:
 private:
     void EmitBlockRow(int rows)
     {
-        std::uint8_t* out = Picture.scanLine((Y - 1) / Factor);
-        for (int x = 0; x < Picture.width(); ++x) {
-            const int first = x * Factor;
-            const int columns = std::min(Factor, Width - first);
+        std::uint8_t* out = FPicture.scanLine((FY - 1) / FFactor);
+        for (int x = 0; x < FPicture.width(); ++x) {
+            const int first = x * FFactor;
+            const int columns = std::min(FFactor, FWidth - first);
             std::uint32_t total[3] = {};
             for (int i = first; i < first + columns; ++i)
                 for (int c = 0; c < 3; ++c)
-                    total[c] += Sums[std::size_t(i) * std::size_t(Channels) + std::size_t(Channels == 3 ? c : 0)];
+                    total[c] += FSums[std::size_t(i) * std::size_t(FChannels) + std::size_t(FChannels == 3 ? c : 0)];
             const std::uint32_t count = std::uint32_t(columns * rows);
             for (int c = 0; c < 3; ++c)  // red, green, blue become blue, green, red
                 out[x * 3 + 2 - c] = std::uint8_t((total[c] + count / 2) / count);
         }
-        std::fill(Sums.begin(), Sums.end(), 0);
+        std::fill(FSums.begin(), FSums.end(), 0);
     }
 
-    QImage& Picture;
-    int Width;
-    int Height;
-    int Channels;
-    int Factor;
-    std::vector<std::uint8_t> Row;    // the source row being read, in file order
-    std::vector<std::uint32_t> Sums;  // its columns' sums over the block row so far
-    int Y = 0;                        // source rows complete
-    qint64 Offset = 0;                // samples of the current source row read so far
+    QImage& FPicture;
+    int FWidth;
+    int FHeight;
+    int FChannels;
+    int FFactor;
+    std::vector<std::uint8_t> FRow;    // the source row being read, in file order
+    std::vector<std::uint32_t> FSums;  // its columns' sums over the block row so far
+    int FY = 0;                        // source rows complete
+    qint64 FOffset = 0;                // samples of the current source row read so far
 };
 
 std::int32_t ClampedKind(std::int32_t kind)

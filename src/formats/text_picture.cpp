@@ -174,38 +174,38 @@ TTextPalette ScanPalette(TByteImage& image, int width, int height, int kind)
 // Writes the data characters with the line breaks of a line style.
 class TDataWriter {
 public:
-    TDataWriter(TByteStream& bytes, qint64& pos, int style) : Bytes(bytes), Pos(pos), Style(style) {}
+    TDataWriter(TByteStream& bytes, qint64& pos, int style) : FBytes(bytes), FPos(pos), FStyle(style) {}
 
     bool Start()
     {
-        if (Style == 1)
-            return Bytes.WriteString(Pos, "'+'");
-        if (Style == 2)
-            return Bytes.WriteString(Pos, "\r\n");
+        if (FStyle == 1)
+            return FBytes.WriteString(FPos, "'+'");
+        if (FStyle == 2)
+            return FBytes.WriteString(FPos, "\r\n");
         return true;
     }
 
     bool Put(char c)
     {
-        if (!Bytes.WriteByte(Pos, std::uint8_t(c)))
+        if (!FBytes.WriteByte(FPos, std::uint8_t(c)))
             return false;
-        ++Pos;
-        if (Style == 0 || ++Count < (Style == 1 ? 250 : 68))
+        ++FPos;
+        if (FStyle == 0 || ++FCount < (FStyle == 1 ? 250 : 68))
             return true;
-        Count = 0;
-        if (Style == 2)
-            return Bytes.WriteString(Pos, "\r\n");
+        FCount = 0;
+        if (FStyle == 2)
+            return FBytes.WriteString(FPos, "\r\n");
         // Quoted pieces joined by "+"; a real line break at the 3rd join and at every 4th after it.
-        ++Breaks;
-        return Bytes.WriteString(Pos, Breaks % 4 == 3 ? "'+\r\n'" : "'+'");
+        ++FBreaks;
+        return FBytes.WriteString(FPos, FBreaks % 4 == 3 ? "'+\r\n'" : "'+'");
     }
 
 private:
-    TByteStream& Bytes;
-    qint64& Pos;
-    int Style;
-    int Count = 0;
-    int Breaks = 0;
+    TByteStream& FBytes;
+    qint64& FPos;
+    int FStyle;
+    int FCount = 0;
+    int FBreaks = 0;
 };
 
 // The colours of the pixels each digit stands for, first pixel first: a group splits the digit, least

@@ -33,11 +33,11 @@ enum TWmfFunction : std::uint16_t {
 constexpr std::uint16_t kDibPalColors = 1;
 
 struct TWmfHeader {
-    qsizetype size = 0;  // bytes of the placeable and standard headers
-    bool placeable = false;
-    QRectF bounds;       // placeable bounding box, logical units
-    int unitsPerInch = kDefaultUnitsPerInch;
-    std::uint16_t objects = 0;
+    qsizetype Size = 0;  // bytes of the placeable and standard headers
+    bool Placeable = false;
+    QRectF Bounds;       // placeable bounding box, logical units
+    int UnitsPerInch = kDefaultUnitsPerInch;
+    std::uint16_t Objects = 0;
 };
 
 std::optional<TWmfHeader> ReadHeader(const QByteArray& bytes)
@@ -54,14 +54,14 @@ std::optional<TWmfHeader> ReadHeader(const QByteArray& bytes)
     if (size <= 0 || size > bytes.size())
         return std::nullopt;
     TWmfHeader h;
-    h.size = size;
-    h.objects = header.nObjects;
-    h.placeable = placeable.Key == 0x9AC6CDD7u;
-    if (h.placeable) {
-        h.bounds = QRectF(QPointF(placeable.Dst.left, placeable.Dst.top),
+    h.Size = size;
+    h.Objects = header.nObjects;
+    h.Placeable = placeable.Key == 0x9AC6CDD7u;
+    if (h.Placeable) {
+        h.Bounds = QRectF(QPointF(placeable.Dst.left, placeable.Dst.top),
                           QPointF(placeable.Dst.right, placeable.Dst.bottom));
         if (placeable.Inch != 0)
-            h.unitsPerInch = placeable.Inch;
+            h.UnitsPerInch = placeable.Inch;
     }
     return h;
 }
@@ -137,11 +137,11 @@ int ToPixels(double units, int unitsPerInch)
 class TWmfPlayer {
 public:
     TWmfPlayer(QImage& target, const TWmfHeader& header, QSizeF initialWindow)
-        : canvas_(target, QTransform(), QSizeF(kPixelsPerInch / 25.4, kPixelsPerInch / 25.4), true)
+        : FCanvas(target, QTransform(), QSizeF(kPixelsPerInch / 25.4, kPixelsPerInch / 25.4), true)
     {
-        canvas_.ResizeObjectTable(header.objects);
-        canvas_.SetWindowOrg(header.placeable ? header.bounds.topLeft() : QPointF(0, 0));
-        canvas_.SetWindowExt(initialWindow);
+        FCanvas.ResizeObjectTable(header.Objects);
+        FCanvas.SetWindowOrg(header.Placeable ? header.Bounds.topLeft() : QPointF(0, 0));
+        FCanvas.SetWindowExt(initialWindow);
     }
 
     TPlayOutcome Play(const QByteArray& bytes, qsizetype from)
@@ -150,16 +150,16 @@ public:
         ForEachRecord(bytes, from, [&](std::uint16_t function, const TRecordView& r) {
             any = true;
             Dispatch(function, r);
-            return !canvas_.Exhausted();
+            return !FCanvas.Exhausted();
         });
-        if (canvas_.Drew())
+        if (FCanvas.Drew())
             return TPlayOutcome::Drew;
         return any ? TPlayOutcome::DrewNothing : TPlayOutcome::Empty;
     }
 
     TPlayback Result() const
     {
-        return {canvas_.Work(), canvas_.WorkBudget(), canvas_.Exhausted(), canvas_.Glyphs(), canvas_.LargestClip()};
+        return {FCanvas.Work(), FCanvas.WorkBudget(), FCanvas.Exhausted(), FCanvas.Glyphs(), FCanvas.LargestClip()};
     }
 
 private:
@@ -177,12 +177,12 @@ private:
     void ExtTextOut(const TRecordView& r);
     void Dib(std::uint16_t function, const TRecordView& r);
 
-    TMetafileCanvas canvas_;
+    TMetafileCanvas FCanvas;
 };
 
 void TWmfPlayer::Dispatch(std::uint16_t function, const TRecordView& r)
 {
-    TMetafileCanvas& c = canvas_;
+    TMetafileCanvas& c = FCanvas;
     using Kind = TMetafileCanvas::TArcKind;
     switch (function) {
     case kSetBkColor: c.SetBkColor(c.ColorOf(r.U32(6))); break;
@@ -253,9 +253,9 @@ void TWmfPlayer::Poly(std::uint16_t function, const TRecordView& r)
 {
     const QPolygonF points = Points16(r, 8, r.U16(6));
     if (function == kPolygon)
-        canvas_.Polygon(points);
+        FCanvas.Polygon(points);
     else
-        canvas_.Polyline(points);
+        FCanvas.Polyline(points);
 }
 
 void TWmfPlayer::PolyPolygon(const TRecordView& r)
@@ -272,25 +272,25 @@ void TWmfPlayer::PolyPolygon(const TRecordView& r)
         polygons.push_back(Points16(r, at, count));
         at += 4 * count;
     }
-    canvas_.PolyPolygon(polygons);
+    FCanvas.PolyPolygon(polygons);
 }
 
 void TWmfPlayer::CreateFont(const TRecordView& r)
 {
     TGdiFont font;
-    font.height = r.I16(6);
-    font.escapement = r.I16(10);
-    font.weight = r.I16(14);
-    font.italic = r.U8(16);
-    font.underline = r.U8(17);
-    font.strikeOut = r.U8(18);
+    font.Height = r.I16(6);
+    font.Escapement = r.I16(10);
+    font.Weight = r.I16(14);
+    font.Italic = r.U8(16);
+    font.Underline = r.U8(17);
+    font.StrikeOut = r.U8(18);
     constexpr std::uint64_t kFace = 24, kFaceBytes = 32;
     const std::uint64_t available = std::uint64_t(r.Size()) > kFace ? std::uint64_t(r.Size()) - kFace : 0;
     QByteArrayView face = r.Bytes(kFace, std::min(kFaceBytes, available));
     if (const qsizetype end = face.indexOf('\0'); end >= 0)
         face = face.first(end);
-    font.face = QString::fromLatin1(face);
-    canvas_.CreateObject(font);
+    font.Face = QString::fromLatin1(face);
+    FCanvas.CreateObject(font);
 }
 
 void TWmfPlayer::TextOut(const TRecordView& r)
@@ -301,31 +301,31 @@ void TWmfPlayer::TextOut(const TRecordView& r)
         return;
     const std::uint64_t after = 8 + ((length + 1) & ~std::uint64_t(1));
     TTextRun run;
-    run.text = QString::fromLatin1(text);
-    run.reference = QPointF(r.I16(after + 2), r.I16(after));
-    canvas_.TextOut(run);
+    run.Text = QString::fromLatin1(text);
+    run.Reference = QPointF(r.I16(after + 2), r.I16(after));
+    FCanvas.TextOut(run);
 }
 
 void TWmfPlayer::ExtTextOut(const TRecordView& r)
 {
     TTextRun run;
-    run.reference = YX(r, 0);
+    run.Reference = YX(r, 0);
     const std::uint64_t length = r.U16(10);
-    run.options = r.U16(12);
+    run.Options = r.U16(12);
     std::uint64_t at = 14;
-    if (run.options & (kEtoOpaque | kEtoClipped)) {
-        run.rect = QRectF(QPointF(r.I16(14), r.I16(16)), QPointF(r.I16(18), r.I16(20)));
+    if (run.Options & (kEtoOpaque | kEtoClipped)) {
+        run.Rect = QRectF(QPointF(r.I16(14), r.I16(16)), QPointF(r.I16(18), r.I16(20)));
         at += 8;
     }
     const QByteArrayView text = r.Bytes(at, length);
     if (text.size() != qsizetype(length))
         return;
-    run.text = QString::fromLatin1(text);
+    run.Text = QString::fromLatin1(text);
     const std::uint64_t dxAt = at + ((length + 1) & ~std::uint64_t(1));
     if (r.Fits(dxAt, length, 2))
         for (std::uint64_t i = 0; i < length; ++i)
-            run.advances.push_back(r.I16(dxAt + 2 * i));
-    canvas_.TextOut(run);
+            run.Advances.push_back(r.I16(dxAt + 2 * i));
+    FCanvas.TextOut(run);
 }
 
 void TWmfPlayer::Dib(std::uint16_t function, const TRecordView& r)
@@ -338,7 +338,7 @@ void TWmfPlayer::Dib(std::uint16_t function, const TRecordView& r)
     const bool paletteIndices = (function == kStretchDib || function == kSetDibToDev) && r.U16(usageAt) == kDibPalColors;
     const auto dib = [&](std::uint64_t at) {
         return DecodePackedDib(r.Bytes(at, std::uint64_t(r.Size()) - std::min<std::uint64_t>(at, r.Size())),
-                               canvas_.Palette(), paletteIndices);
+                               FCanvas.Palette(), paletteIndices);
     };
     const auto fromTop = [&](std::uint64_t at, QRectF source, const QImage& image) {
         return DibSourceFromTop(r.Bytes(at, std::uint64_t(r.Size()) - std::min<std::uint64_t>(at, r.Size())), source,
@@ -347,34 +347,34 @@ void TWmfPlayer::Dib(std::uint16_t function, const TRecordView& r)
     switch (function) {
     case kDibBitBlt: {
         if (!hasBitmap) {
-            canvas_.PatBlt(QRectF(YX(r, 7), QSizeF(P(r, 6), P(r, 5))), r.U32(6));
+            FCanvas.PatBlt(QRectF(YX(r, 7), QSizeF(P(r, 6), P(r, 5))), r.U32(6));
             return;
         }
         const QImage image = dib(22);
         const QSizeF size(P(r, 5), P(r, 4));
-        canvas_.StretchBitmap(QRectF(YX(r, 6), size), image, QRectF(YX(r, 2), size), r.U32(6));
+        FCanvas.StretchBitmap(QRectF(YX(r, 6), size), image, QRectF(YX(r, 2), size), r.U32(6));
         return;
     }
     case kDibStretchBlt: {
         if (!hasBitmap) {
-            canvas_.PatBlt(QRectF(YX(r, 9), QSizeF(P(r, 8), P(r, 7))), r.U32(6));
+            FCanvas.PatBlt(QRectF(YX(r, 9), QSizeF(P(r, 8), P(r, 7))), r.U32(6));
             return;
         }
         const QImage image = dib(26);
-        canvas_.StretchBitmap(QRectF(YX(r, 8), QSizeF(P(r, 7), P(r, 6))), image,
+        FCanvas.StretchBitmap(QRectF(YX(r, 8), QSizeF(P(r, 7), P(r, 6))), image,
                               QRectF(YX(r, 4), QSizeF(P(r, 3), P(r, 2))), r.U32(6));
         return;
     }
     case kStretchDib: {
         const QImage image = dib(28);
         const QRectF source = fromTop(28, QRectF(YX(r, 5), QSizeF(P(r, 4), P(r, 3))), image);
-        canvas_.StretchBitmap(QRectF(YX(r, 9), QSizeF(P(r, 8), P(r, 7))), image, source, r.U32(6));
+        FCanvas.StretchBitmap(QRectF(YX(r, 9), QSizeF(P(r, 8), P(r, 7))), image, source, r.U32(6));
         return;
     }
     default: {  // SetDIBitsToDevice
         const QImage image = dib(24);
         const QRectF source = fromTop(24, QRectF(YX(r, 3), QSizeF(P(r, 6), P(r, 5))), image);
-        canvas_.StretchBitmap(QRectF(YX(r, 7), source.size()), image, source, kSrcCopy);
+        FCanvas.StretchBitmap(QRectF(YX(r, 7), source.size()), image, source, kSrcCopy);
         return;
     }
     }
@@ -387,12 +387,12 @@ bool WmfNaturalSize(const QByteArray& bytes, QSize& size)
     const std::optional<TWmfHeader> header = ReadHeader(bytes);
     if (!header)
         return false;
-    if (header->placeable) {
-        size = QSize(ToPixels(header->bounds.width(), header->unitsPerInch),
-                     ToPixels(header->bounds.height(), header->unitsPerInch));
+    if (header->Placeable) {
+        size = QSize(ToPixels(header->Bounds.width(), header->UnitsPerInch),
+                     ToPixels(header->Bounds.height(), header->UnitsPerInch));
         return true;
     }
-    const QSizeF extent = FirstWindowExtent(bytes, header->size).value_or(QSizeF(0, 0));
+    const QSizeF extent = FirstWindowExtent(bytes, header->Size).value_or(QSizeF(0, 0));
     size = QSize(int(std::abs(extent.width())), int(std::abs(extent.height())));
     return true;
 }
@@ -402,10 +402,10 @@ TPlayback PlayWmf(const QByteArray& bytes, QImage& target)
     const std::optional<TWmfHeader> header = ReadHeader(bytes);
     if (!header)
         return {};
-    QSizeF window = header->placeable ? header->bounds.size()
-                                      : FirstWindowExtent(bytes, header->size).value_or(QSizeF(target.size()));
+    QSizeF window = header->Placeable ? header->Bounds.size()
+                                      : FirstWindowExtent(bytes, header->Size).value_or(QSizeF(target.size()));
     TWmfPlayer player(target, *header, window);
-    const TPlayOutcome outcome = player.Play(bytes, header->size);
+    const TPlayOutcome outcome = player.Play(bytes, header->Size);
     TPlayback result = player.Result();
     result.Outcome = outcome;
     return result;

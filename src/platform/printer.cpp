@@ -57,7 +57,7 @@ bool RunPrintDialog(QPrintDialog& dialog)
 
 // A port over one QPrinter: the page is the printable rectangle in device pixels at the printer's resolution.
 // The painter begins at the first transfer, so a document that never got a page never reaches the printer.
-class PrinterDevicePort : public PrinterPort {
+class TPrinterDevicePort : public TPrinterPort {
 public:
     int Orientation() override
     {
@@ -72,17 +72,17 @@ public:
             printer->setPageOrientation(QtOrientation(orientation));
     }
 
-    PageMetrics Measure() override
+    TPageMetrics Measure() override
     {
-        PageMetrics metrics;
+        TPageMetrics metrics;
         QPrinter* printer = Printer();
         if (!printer)
             return metrics;
         const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
-        metrics.width = page.width();
-        metrics.height = page.height();
-        metrics.dpiX = metrics.dpiY = printer->resolution();
-        metrics.inches = printer->pageLayout().pageSize().definitionUnits() == QPageSize::Inch;
+        metrics.Width = page.width();
+        metrics.Height = page.height();
+        metrics.DpiX = metrics.DpiY = printer->resolution();
+        metrics.Inches = printer->pageLayout().pageSize().definitionUnits() == QPageSize::Inch;
         return metrics;
     }
 
@@ -173,9 +173,9 @@ private:
 // The printers come from the watch's last answer, so asking never waits for CUPS. The default queue follows the
 // desktop: when its printer goes away, another becomes the default or one comes back, the next question gets a
 // printer for the new queue (or none), keeping the copies and orientation chosen so far.
-class QueuePrinterPort final : public PrinterDevicePort {
+class TQueuePrinterPort final : public TPrinterDevicePort {
 public:
-    explicit QueuePrinterPort(QString queue) : FQueue(std::move(queue)) {}
+    explicit TQueuePrinterPort(QString queue) : FQueue(std::move(queue)) {}
 
     bool Installed() override { return !Wanted().isEmpty(); }
 
@@ -194,7 +194,7 @@ private:
     // the first one it lists.
     QString Wanted() const
     {
-        const PrinterList& printers = PrinterWatch::Instance().Printers();
+        const TPrinterList& printers = TPrinterWatch::Instance().Printers();
         if (FQueue.isEmpty())
             return printers.Chosen();
         return printers.Names.contains(FQueue) ? FQueue : QString();
@@ -226,9 +226,9 @@ private:
 
 // The page as Qt's PDF writer prints it, on the default printer's paper when there is one, else on A4. The PDF
 // goes into a temporary file beside the target and replaces it only when the document ends complete.
-class PdfFilePrinterPort final : public PrinterPort {
+class TPdfFilePrinterPort final : public TPrinterPort {
 public:
-    explicit PdfFilePrinterPort(QString fileName) : FFileName(std::move(fileName)) {}
+    explicit TPdfFilePrinterPort(QString fileName) : FFileName(std::move(fileName)) {}
 
     bool Installed() override { return true; }
     bool Setup(QWidget*) override { return false; }
@@ -238,11 +238,11 @@ public:
     }
     void SetOrientation(int orientation) override { Paper().setOrientation(QtOrientation(orientation)); }
 
-    PageMetrics Measure() override
+    TPageMetrics Measure() override
     {
         const QRect page = Paper().paintRectPixels(kPdfResolution);
-        PageMetrics metrics{page.width(), page.height(), kPdfResolution, kPdfResolution};
-        metrics.inches = Paper().pageSize().definitionUnits() == QPageSize::Inch;
+        TPageMetrics metrics{page.width(), page.height(), kPdfResolution, kPdfResolution};
+        metrics.Inches = Paper().pageSize().definitionUnits() == QPageSize::Inch;
         return metrics;
     }
 
@@ -281,7 +281,7 @@ public:
     }
 
     void AbortDocument() override { Drop(); }
-    PortFailure Failure() const override { return {FFileName, FReason}; }
+    TPortFailure Failure() const override { return {FFileName, FReason}; }
 
 private:
     // Qt's printer answers the page of a printer as it prints PDF, at its high resolution. The printer is the
@@ -291,7 +291,7 @@ private:
     QPageLayout& Paper()
     {
         if (!FPaper) {
-            const QString name = PrinterWatch::Instance().Printers().DefaultName;
+            const QString name = TPrinterWatch::Instance().Printers().DefaultName;
             const QPrinterInfo printer = name.isEmpty() ? QPrinterInfo() : QPrinterInfo::printerInfo(name);
             FPaper = printer.isNull() ? QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF())
                                       : NewPrinter(printer)->pageLayout();
@@ -350,9 +350,9 @@ private:
 
 // The page bitmap itself, exactly as a printer would receive it. The page is the default printer's when there is
 // one; without one the engine's fallback page applies. The file is written when the document ends.
-class ImageFilePrinterPort final : public PrinterPort {
+class TImageFilePrinterPort final : public TPrinterPort {
 public:
-    explicit ImageFilePrinterPort(QString fileName) : FFileName(std::move(fileName)) {}
+    explicit TImageFilePrinterPort(QString fileName) : FFileName(std::move(fileName)) {}
 
     bool Installed() override { return true; }
     int Orientation() override { return FOrientation; }
@@ -364,7 +364,7 @@ public:
             FPaper.SetOrientation(orientation);
     }
 
-    PageMetrics Measure() override { return FPaper.Installed() ? FPaper.Measure() : PageMetrics{}; }
+    TPageMetrics Measure() override { return FPaper.Installed() ? FPaper.Measure() : TPageMetrics{}; }
     int Copies() override { return FCopies; }
     void SetCopies(int copies) override { FCopies = copies; }
 
@@ -395,47 +395,47 @@ public:
 
     void AbortDocument() override { FPage = QImage(); }
     bool Setup(QWidget*) override { return false; }
-    PortFailure Failure() const override { return {FFileName, FReason}; }
+    TPortFailure Failure() const override { return {FFileName, FReason}; }
 
 private:
     QString FFileName;
-    QueuePrinterPort FPaper{QString()};
+    TQueuePrinterPort FPaper{QString()};
     int FOrientation = kOrientationPortrait;
     int FCopies = 1;
     QImage FPage;
     QString FReason;
 };
 
-std::unique_ptr<PrinterPort>& ActivePort()
+std::unique_ptr<TPrinterPort>& ActivePort()
 {
-    static std::unique_ptr<PrinterPort> port;
+    static std::unique_ptr<TPrinterPort> port;
     return port;
 }
 
 }  // namespace
 
-PrinterPort& ActivePrinter()
+TPrinterPort& ActivePrinter()
 {
-    std::unique_ptr<PrinterPort>& port = ActivePort();
+    std::unique_ptr<TPrinterPort>& port = ActivePort();
     if (!port)
         port = NewQueuePrinter();
     return *port;
 }
 
-std::unique_ptr<PrinterPort> SetActivePrinter(std::unique_ptr<PrinterPort> port)
+std::unique_ptr<TPrinterPort> SetActivePrinter(std::unique_ptr<TPrinterPort> port)
 {
     std::swap(ActivePort(), port);
     return port;
 }
 
-std::unique_ptr<PrinterPort> NewQueuePrinter(const QString& queue)
+std::unique_ptr<TPrinterPort> NewQueuePrinter(const QString& queue)
 {
-    return std::make_unique<QueuePrinterPort>(queue);
+    return std::make_unique<TQueuePrinterPort>(queue);
 }
 
 bool WritePageFile(const QString& fileName, const QImage& page, QString& reason)
 {
-    const PageFormat* format = PageFormatOf(fileName);
+    const TPageFormat* format = PageFormatOf(fileName);
     if (!format || !format->QtFormat) {
         reason = QStringLiteral("This kind of file cannot hold a page");
         return false;
@@ -452,13 +452,13 @@ bool WritePageFile(const QString& fileName, const QImage& page, QString& reason)
         reason);
 }
 
-std::unique_ptr<PrinterPort> NewFilePrinter(const QString& fileName)
+std::unique_ptr<TPrinterPort> NewFilePrinter(const QString& fileName)
 {
     if (!CanPrintToFile(fileName))
         return nullptr;
     if (QFileInfo(fileName).suffix().compare("pdf", Qt::CaseInsensitive) == 0)
-        return std::make_unique<PdfFilePrinterPort>(fileName);
-    return std::make_unique<ImageFilePrinterPort>(fileName);
+        return std::make_unique<TPdfFilePrinterPort>(fileName);
+    return std::make_unique<TImageFilePrinterPort>(fileName);
 }
 
 PrintDialogRunner SetPrintDialogRunner(PrintDialogRunner runner)
@@ -477,7 +477,7 @@ void SetPrinterOrientation(int orientation)
     ActivePrinter().SetOrientation(orientation);
 }
 
-PageMetrics MeasurePrinterPage()
+TPageMetrics MeasurePrinterPage()
 {
     return ActivePrinter().Measure();
 }

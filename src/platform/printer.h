@@ -9,34 +9,34 @@
 class QPrintDialog;
 class QWidget;
 
-// The program's one printer. Everything the engine asks of a printer goes through the active PrinterPort: by
+// The program's one printer. Everything the engine asks of a printer goes through the active TPrinterPort: by
 // default the desktop's default CUPS queue, otherwise a named queue or a file chosen on the command line, and in
 // tests a port that can be made to refuse.
 namespace platform {
 
-struct PageMetrics {
-    int width = 0;   // printable width in printer pixels; 0 when unreadable
-    int height = 0;  // printable height in printer pixels; 0 when unreadable
-    int dpiX = 0;    // printer pixels per inch; 0 when unreadable
-    int dpiY = 0;
-    bool inches = false;  // a paper size defined in inches (Letter, Legal...)
+struct TPageMetrics {
+    int Width = 0;   // printable width in printer pixels; 0 when unreadable
+    int Height = 0;  // printable height in printer pixels; 0 when unreadable
+    int DpiX = 0;    // printer pixels per inch; 0 when unreadable
+    int DpiY = 0;
+    bool Inches = false;  // a paper size defined in inches (Letter, Legal...)
 };
 
-struct PortFailure {
+struct TPortFailure {
     QString File;
     QString Reason;
 };
 
-class PrinterPort {
+class TPrinterPort {
 public:
-    virtual ~PrinterPort() = default;
+    virtual ~TPrinterPort() = default;
 
     // True when there is something to print on.
     virtual bool Installed() = 0;
     // kOrientationPortrait or kOrientationLandscape; set before measuring so the page is measured in that orientation.
     virtual void SetOrientation(int orientation) = 0;
     virtual int Orientation() = 0;
-    virtual PageMetrics Measure() = 0;
+    virtual TPageMetrics Measure() = 0;
     // The printer keeps the number of copies between jobs; 0 when it cannot be read.
     virtual int Copies() = 0;
     virtual void SetCopies(int copies) = 0;
@@ -54,20 +54,20 @@ public:
 
     // Why the last document could not be written and which file it concerns; an empty reason when the port has
     // nothing to add. A port that reports one gives up: retrying at a smaller size cannot help.
-    virtual PortFailure Failure() const { return {}; }
+    virtual TPortFailure Failure() const { return {}; }
 };
 
 // The port every printer function below uses. Created on first use as the default CUPS queue.
-PrinterPort& ActivePrinter();
+TPrinterPort& ActivePrinter();
 // Replaces the active port (tests, the command line); returns the previous one.
-std::unique_ptr<PrinterPort> SetActivePrinter(std::unique_ptr<PrinterPort> port);
+std::unique_ptr<TPrinterPort> SetActivePrinter(std::unique_ptr<TPrinterPort> port);
 
 // The CUPS queue of that name, or the desktop's default queue for an empty name.
-std::unique_ptr<PrinterPort> NewQueuePrinter(const QString& queue = {});
+std::unique_ptr<TPrinterPort> NewQueuePrinter(const QString& queue = {});
 // Prints into a file: a PDF page for a name ending in ".pdf", else the page bitmap itself in the image format of
 // the name's extension (PNG, BMP, JPEG, TIFF, PPM); null for a name CanPrintToFile (engine/print_file.h) refuses.
 // The file is written whole or not at all (see WritePageFile), only when the document ends.
-std::unique_ptr<PrinterPort> NewFilePrinter(const QString& fileName);
+std::unique_ptr<TPrinterPort> NewFilePrinter(const QString& fileName);
 // Writes a page bitmap into an image file of the name's format, replacing an old file only once the new one is
 // complete. False with the reason in a person's words.
 bool WritePageFile(const QString& fileName, const QImage& page, QString& reason);
@@ -80,7 +80,7 @@ PrintDialogRunner SetPrintDialogRunner(PrintDialogRunner runner);
 // The active port's answers, for the engine's layout.
 bool PrinterInstalled();
 void SetPrinterOrientation(int orientation);
-PageMetrics MeasurePrinterPage();
+TPageMetrics MeasurePrinterPage();
 
 // Logical pixels per inch of the primary screen; 0 when there is no screen.
 int ScreenPixelsPerInch();

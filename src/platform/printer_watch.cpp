@@ -14,9 +14,9 @@ namespace {
 
 // Straight from libcups, which keeps its connection per thread and is safe off the GUI thread (Qt's print
 // plugin is not), naming the queues as Qt's QPrinterInfo names them.
-PrinterList AskCups()
+TPrinterList AskCups()
 {
-    PrinterList list;
+    TPrinterList list;
     cups_dest_t* dests = nullptr;
     const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
     for (int i = 0; i < count; ++i) {
@@ -33,30 +33,30 @@ PrinterList AskCups()
 
 }  // namespace
 
-QString PrinterList::Chosen() const
+QString TPrinterList::Chosen() const
 {
     if (!DefaultName.isEmpty() && Names.contains(DefaultName))
         return DefaultName;
     return Names.value(0);
 }
 
-PrinterWatch::PrinterWatch() : FQuery(AskCups) {}
+TPrinterWatch::TPrinterWatch() : FQuery(AskCups) {}
 
-PrinterWatch& PrinterWatch::Instance()
+TPrinterWatch& TPrinterWatch::Instance()
 {
     // Never destroyed: a background answer may still be posted to it while the process ends.
-    static PrinterWatch* const watch = new PrinterWatch;
+    static TPrinterWatch* const watch = new TPrinterWatch;
     return *watch;
 }
 
 // One question's answer, for the first read to wait on.
-struct PrinterWatch::Answer {
+struct TPrinterWatch::Answer {
     std::mutex Mutex;
     std::condition_variable Ready;
-    std::optional<PrinterList> List;
+    std::optional<TPrinterList> List;
 };
 
-const PrinterList& PrinterWatch::Printers()
+const TPrinterList& TPrinterWatch::Printers()
 {
     if (!FAsked.isValid()) {
         const std::shared_ptr<Answer> answer = AskInBackground();
@@ -70,7 +70,7 @@ const PrinterList& PrinterWatch::Printers()
     return FList;
 }
 
-PrinterWatch::Query PrinterWatch::SetQuery(Query query)
+TPrinterWatch::Query TPrinterWatch::SetQuery(Query query)
 {
     Query previous = std::move(FQuery);
     FQuery = query ? std::move(query) : Query(AskCups);
@@ -81,14 +81,14 @@ PrinterWatch::Query PrinterWatch::SetQuery(Query query)
     return previous;
 }
 
-std::shared_ptr<PrinterWatch::Answer> PrinterWatch::AskInBackground()
+std::shared_ptr<TPrinterWatch::Answer> TPrinterWatch::AskInBackground()
 {
     // Never destroyed, so that a question that never ends cannot hold up the end of the process.
     static QThreadPool* const pool = new QThreadPool;
     FAsking = true;
     auto answer = std::make_shared<Answer>();
     pool->start([this, answer, query = FQuery, epoch = FEpoch] {
-        PrinterList list = query();
+        TPrinterList list = query();
         {
             std::lock_guard lock(answer->Mutex);
             answer->List = list;
@@ -100,7 +100,7 @@ std::shared_ptr<PrinterWatch::Answer> PrinterWatch::AskInBackground()
     return answer;
 }
 
-void PrinterWatch::Arrived(const PrinterList& list, int epoch)
+void TPrinterWatch::Arrived(const TPrinterList& list, int epoch)
 {
     if (epoch != FEpoch)
         return;

@@ -11,11 +11,11 @@
 namespace platform {
 
 // The desktop's printers as CUPS last listed them.
-struct PrinterList {
+struct TPrinterList {
     QStringList Names;
     QString DefaultName;  // empty when no queue is marked default
 
-    bool operator==(const PrinterList&) const = default;
+    bool operator==(const TPrinterList&) const = default;
     // The queue the default port prints on: the default one, else the first listed; empty when there is none.
     QString Chosen() const;
 };
@@ -26,17 +26,17 @@ struct PrinterList {
 // except for the very first answer, which a print from the command line needs at once, and that only up to
 // kFirstAnswerMs. Changed is emitted on the GUI thread whenever a new answer differs from the last, so the page
 // and the sheet follow a printer that comes or goes.
-class PrinterWatch : public QObject {
+class TPrinterWatch : public QObject {
     Q_OBJECT
 public:
     static constexpr int kRefreshMs = 1500;
     static constexpr int kFirstAnswerMs = 2000;
-    using Query = std::function<PrinterList()>;
+    using Query = std::function<TPrinterList()>;
 
-    static PrinterWatch& Instance();
+    static TPrinterWatch& Instance();
 
     // The last answer; starts a background refresh when it is older than kRefreshMs.
-    const PrinterList& Printers();
+    const TPrinterList& Printers();
     // Replaces how CUPS is asked (tests) and forgets the last answer; an empty query restores the real one.
     // Answers still on their way from the previous query are dropped. Returns the previous query.
     Query SetQuery(Query query);
@@ -47,12 +47,12 @@ signals:
 private:
     struct Answer;
 
-    PrinterWatch();
+    TPrinterWatch();
     std::shared_ptr<Answer> AskInBackground();
-    void Arrived(const PrinterList& list, int epoch);
+    void Arrived(const TPrinterList& list, int epoch);
 
     Query FQuery;
-    PrinterList FList;
+    TPrinterList FList;
     QElapsedTimer FAsked;  // invalid until the first answer
     bool FAsking = false;
     int FEpoch = 0;

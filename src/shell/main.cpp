@@ -39,27 +39,27 @@ bool HasDisplay()
 
 // While the application object connects to the display, Qt's messages wait here: a display that cannot be
 // reached ends in Qt's fatal message, which becomes the one line of NoDisplay; otherwise they pass on.
-class DisplayConnection {
+class TDisplayConnection {
 public:
-    DisplayConnection() { FPrevious = qInstallMessageHandler(&DisplayConnection::Hold); }
-    ~DisplayConnection()
+    TDisplayConnection() { FPrevious = qInstallMessageHandler(&TDisplayConnection::Hold); }
+    ~TDisplayConnection()
     {
         qInstallMessageHandler(FPrevious);
-        for (const Held& message : Messages())
+        for (const THeld& message : Messages())
             qt_message_output(message.Type, QMessageLogContext(), message.Text);
         Messages().clear();
     }
-    DisplayConnection(const DisplayConnection&) = delete;
-    DisplayConnection& operator=(const DisplayConnection&) = delete;
+    TDisplayConnection(const TDisplayConnection&) = delete;
+    TDisplayConnection& operator=(const TDisplayConnection&) = delete;
 
 private:
-    struct Held {
+    struct THeld {
         QtMsgType Type;
         QString Text;
     };
-    static std::vector<Held>& Messages()
+    static std::vector<THeld>& Messages()
     {
-        static std::vector<Held> messages;
+        static std::vector<THeld> messages;
         return messages;
     }
     static void Hold(QtMsgType type, const QMessageLogContext&, const QString& text)
@@ -114,7 +114,7 @@ int main(int argc, char** argv)
         NoDisplay();
 
     InitServices();
-    std::optional<DisplayConnection> connecting(std::in_place);
+    std::optional<TDisplayConnection> connecting(std::in_place);
     // Qt sees none of the arguments: if it took its own (-platform, -session, ...) out of them, the window would
     // read another command line than the one checked above.
     int qtArgc = 1;

@@ -11,7 +11,7 @@ namespace {
 
 constexpr char kSignature[] = "TPF0";
 
-enum ValueType : std::uint8_t {
+enum TValueType : std::uint8_t {
     kInt8 = 2,
     kInt16 = 3,
     kInt32 = 4,

@@ -144,8 +144,8 @@ TEST(RotateBitmap, AnglesMapToTheirTurns)
     ASSERT_TRUE(Turn(counter, kRotateCounterClockwise));
 
     struct Case {
-        int angle;
-        const QImage& expected;
+        int Angle;
+        const QImage& Expected;
     };
     const Case cases[] = {{0, original},     {360, original},   {-360, original},  {-45, original},
                           {-1, original},    {-89, original},   {1, clockwise},    {45, clockwise},
@@ -154,8 +154,8 @@ TEST(RotateBitmap, AnglesMapToTheirTurns)
     for (const Case& c : cases) {
         QImage image = original;
         TManipulationInfo info = WholePicture(image);
-        ASSERT_TRUE(RotateBitmap(info, c.angle)) << c.angle;
-        EXPECT_EQ(image, c.expected) << c.angle;
+        ASSERT_TRUE(RotateBitmap(info, c.Angle)) << c.Angle;
+        EXPECT_EQ(image, c.Expected) << c.Angle;
     }
 }
 

@@ -10,8 +10,8 @@
 namespace {
 
 struct TDepthCase {
-    const char* file;
-    int bitsPerPixel;
+    const char* File;
+    int BitsPerPixel;
 };
 
 class BitmapDepths : public testing::TestWithParam<TDepthCase> {};
@@ -23,15 +23,15 @@ TEST_P(BitmapDepths, OpensAt24BitsAndReportsTheSourceDepth)
     const TDepthCase& c = GetParam();
     QImage target;
     bool ok = false;
-    const TImageInfoRec info = OpenTestPicture(c.file, target, 0x00FFFFFF, &ok);
+    const TImageInfoRec info = OpenTestPicture(c.File, target, 0x00FFFFFF, &ok);
     ASSERT_TRUE(ok) << info.ErrorText.toStdString();
-    EXPECT_EQ(info.BitsPerPixel, c.bitsPerPixel);
+    EXPECT_EQ(info.BitsPerPixel, c.BitsPerPixel);
     EXPECT_EQ(target.format(), kFormat24);
     EXPECT_EQ(target.size(), QSize(16, 12));
     // Every picture matches what Qt's own reader shows of it, alpha aside; Qt's 5- and 6-bit channels fall
     // short of the full range by up to 7.
-    const QImage expected = QImage(TestDataPath(c.file), "bmp").convertToFormat(QImage::Format_RGB32);
-    const int tolerance = c.bitsPerPixel == 15 || c.bitsPerPixel == 16 ? 7 : 0;
+    const QImage expected = QImage(TestDataPath(c.File), "bmp").convertToFormat(QImage::Format_RGB32);
+    const int tolerance = c.BitsPerPixel == 15 || c.BitsPerPixel == 16 ? 7 : 0;
     for (int y = 0; y < 12; y += 5)
         for (int x = 0; x < 16; x += 3)
             EXPECT_TRUE(NearColor(target.pixelColor(x, y), QColor(expected.pixel(x, y)), tolerance)) << x << "," << y;

@@ -12,17 +12,17 @@
 
 namespace {
 
-constexpr QRgb W = kWhitePx;
-constexpr QRgb B = kBlackPx;
+constexpr QRgb kW = kWhitePx;
+constexpr QRgb kB = kBlackPx;
 
 // The colour fixture, as written in its plain source before netpbm and ImageMagick converted it.
 const std::vector<QRgb> kColour = {0xFF0000, 0x00FF00, 0x0000FF, 0x0A141E, 0xFFFFFF,  //
                                    0x000000, 0x808080, 0x0D0AC8, 0x010203, 0xFAF0E6,  //
                                    0x070809, 0x643219, 0x3C4650, 0xFFFF00, 0x00FFFF};
 const std::vector<int> kGrey = {77, 149, 29, 18, 255, 0, 128, 32, 2, 242, 8, 62, 68, 226, 178};
-const std::vector<QRgb> kMono = {B, W, B, B, W, W, W, B, B, B,  //
-                                 W, B, W, W, B, B, B, W, W, B,  //
-                                 B, B, B, B, B, B, B, B, W, W};
+const std::vector<QRgb> kMono = {kB, kW, kB, kB, kW, kW, kW, kB, kB, kB,  //
+                                 kW, kB, kW, kW, kB, kB, kB, kW, kW, kB,  //
+                                 kB, kB, kB, kB, kB, kB, kB, kB, kW, kW};
 
 std::vector<QRgb> Greys(const std::vector<int>& levels)
 {
@@ -128,18 +128,18 @@ TEST(OwnCodecLoaders, MalformedFilesFailOrReadWhatTheyCan)
     EXPECT_EQ(codecText(TTextPicture(), "dimensions_too_large.tep"), "Out of memory");
 
     EXPECT_EQ(Pixels(LoadFile(LoadPortableFile, TestDataPath("data_truncated.ppm")).Picture),
-              (std::vector<QRgb>{0x010203, 0x040506, W, W, W, W, W, W}));
+              (std::vector<QRgb>{0x010203, 0x040506, kW, kW, kW, kW, kW, kW}));
     // A maxval beyond 16 bits counts as 65535, and so does every sample above it.
     EXPECT_EQ(Pixels(LoadFile(LoadPortableFile, TestDataPath("maxval_above_16_bits.pgm")).Picture),
               Greys({0, 136, 255}));
     EXPECT_EQ(Pixels(LoadFile(LoadXBitmapFile, TestDataPath("closing_brace_missing.xbm")).Picture),
-              (std::vector<QRgb>{B, W, W, W, W, W, W, B, W, B, B, B, B, B, B, W}));
+              (std::vector<QRgb>{kB, kW, kW, kW, kW, kW, kW, kB, kW, kB, kB, kB, kB, kB, kB, kW}));
     // Kind 3, 2 x 2: the stray brace hides "1" up to the next "{"; "9" paints two reds, the rest stays white.
     EXPECT_EQ(Pixels(LoadFile(LoadTextPictureFile, TestDataPath("stray_closing_brace.tep")).Picture),
-              (std::vector<QRgb>{0xFF0000, 0xFF0000, W, W}));
+              (std::vector<QRgb>{0xFF0000, 0xFF0000, kW, kW}));
     const TLoaded nested = LoadFile(LoadTextPictureFile, TestDataPath("comments_nested.tep"));
     ASSERT_TRUE(nested.Ok) << nested.ErrorText.toStdString();
-    EXPECT_EQ(Pixels(nested.Picture), (std::vector<QRgb>{W, 0xFFFF00, B, 0xFFFF00, 0x00FF00, 0x00FF00, W, 0xFFFF00}));
+    EXPECT_EQ(Pixels(nested.Picture), (std::vector<QRgb>{kW, 0xFFFF00, kB, 0xFFFF00, 0x00FF00, 0x00FF00, kW, 0xFFFF00}));
 }
 
 // Runs a netpbm program over a file and returns what it printed; skips the test when netpbm is absent.

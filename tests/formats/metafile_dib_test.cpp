@@ -17,8 +17,8 @@ QByteArray PackedDib(const QString& name)
 }
 
 struct TPixel {
-    int x, y;
-    QColor color;
+    int X, Y;
+    QColor Color;
 };
 
 void ExpectPixels(const char* name, QSize size, std::initializer_list<TPixel> pixels)
@@ -26,7 +26,7 @@ void ExpectPixels(const char* name, QSize size, std::initializer_list<TPixel> pi
     const QImage image = DecodePackedDib(PackedDib(name));
     ASSERT_EQ(image.size(), size) << name;
     for (const TPixel& p : pixels)
-        EXPECT_EQ(image.pixelColor(p.x, p.y).rgb(), p.color.rgb()) << name << " at " << p.x << "," << p.y;
+        EXPECT_EQ(image.pixelColor(p.X, p.Y).rgb(), p.Color.rgb()) << name << " at " << p.X << "," << p.Y;
 }
 
 TEST(MetafileDib, EveryDepthWithItsPalette)

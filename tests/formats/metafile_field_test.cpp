@@ -55,8 +55,8 @@ QImage Blurred(const QImage& grey, QSize size)
 }
 
 struct TComparison {
-    double meanDifference = 0;  // 0..255 over all cells
-    double missingInk = 0;      // share of the reference's inked cells where we left paper
+    double MeanDifference = 0;  // 0..255 over all cells
+    double MissingInk = 0;      // share of the reference's inked cells where we left paper
 };
 
 TComparison Compare(const QImage& ours, const QImage& reference)
@@ -68,14 +68,14 @@ TComparison Compare(const QImage& ours, const QImage& reference)
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x) {
             const int ref = b.constScanLine(y)[x], got = a.constScanLine(y)[x];
-            c.meanDifference += std::abs(ref - got);
+            c.MeanDifference += std::abs(ref - got);
             if (ref < 160) {
                 ++inked;
                 missing += got > 240;
             }
         }
-    c.meanDifference /= double(b.width()) * b.height();
-    c.missingInk = inked ? double(missing) / inked : 0;
+    c.MeanDifference /= double(b.width()) * b.height();
+    c.MissingInk = inked ? double(missing) / inked : 0;
     return c;
 }
 
@@ -93,8 +93,8 @@ void ExpectLikeTheReference(const QString& metafile)
     const double referenceAspect = double(reference.width()) / reference.height();
     EXPECT_NEAR(aspect / referenceAspect, 1.0, 0.15) << "ink of another shape";
     const TComparison c = Compare(played.copy(box), reference);
-    EXPECT_LT(c.meanDifference, 14) << "much differs";
-    EXPECT_LT(c.missingInk, 0.05) << "paper where the reference has ink";
+    EXPECT_LT(c.MeanDifference, 14) << "much differs";
+    EXPECT_LT(c.MissingInk, 0.05) << "paper where the reference has ink";
 }
 
 QStringList Metafiles(const QString& folder)

@@ -12,10 +12,10 @@
 namespace {
 
 struct TLoad {
-    bool ok = false;
-    QString error;
-    int bitsPerPixel = 0;
-    QImage image;
+    bool Ok = false;
+    QString Error;
+    int BitsPerPixel = 0;
+    QImage Image;
 };
 
 TLoad Load(const QString& path)
@@ -24,10 +24,10 @@ TLoad Load(const QString& path)
     TImageInfoRec info;
     info.FileName = path;
     info.BitsPerPixel = 7;
-    info.Bitmap = &result.image;
-    result.ok = LoadMetafileFile(info);
-    result.error = info.ErrorText;
-    result.bitsPerPixel = info.BitsPerPixel;
+    info.Bitmap = &result.Image;
+    result.Ok = LoadMetafileFile(info);
+    result.Error = info.ErrorText;
+    result.BitsPerPixel = info.BitsPerPixel;
     return result;
 }
 
@@ -71,54 +71,54 @@ protected:
 TEST_P(MetafileFixture, ShapesLandWhereTheDrawingPutsThem)
 {
     const TLoad load = LoadFixture(Name("shapes"));
-    ASSERT_TRUE(load.ok) << load.error.toStdString();
-    EXPECT_EQ(load.bitsPerPixel, 24);
-    EXPECT_EQ(load.image.format(), QImage::Format_BGR888);
-    EXPECT_EQ(load.image.width(), 200);
+    ASSERT_TRUE(load.Ok) << load.Error.toStdString();
+    EXPECT_EQ(load.BitsPerPixel, 24);
+    EXPECT_EQ(load.Image.format(), QImage::Format_BGR888);
+    EXPECT_EQ(load.Image.width(), 200);
     // Inkscape's EMF frame is a little taller than the page; its WMF box is exact.
-    EXPECT_EQ(load.image.height(), QString(GetParam()) == "emf" ? 102 : 100);
+    EXPECT_EQ(load.Image.height(), QString(GetParam()) == "emf" ? 102 : 100);
 
-    ExpectColor(load.image, 12, 12, Qt::red);      // rectangle 10..70 x 10..50
-    ExpectColor(load.image, 67, 47, Qt::red);
-    ExpectColor(load.image, 40, 30, Qt::red);
-    ExpectColor(load.image, 140, 40, Qt::blue);    // ellipse centre 140,40, radii 40 x 25
-    ExpectColor(load.image, 103, 40, Qt::blue);
-    ExpectColor(load.image, 140, 17, Qt::blue);
-    ExpectColor(load.image, 100, 80, Qt::green);   // line at y 80, 8 wide
-    ExpectColor(load.image, 15, 77, Qt::green);
+    ExpectColor(load.Image, 12, 12, Qt::red);      // rectangle 10..70 x 10..50
+    ExpectColor(load.Image, 67, 47, Qt::red);
+    ExpectColor(load.Image, 40, 30, Qt::red);
+    ExpectColor(load.Image, 140, 40, Qt::blue);    // ellipse centre 140,40, radii 40 x 25
+    ExpectColor(load.Image, 103, 40, Qt::blue);
+    ExpectColor(load.Image, 140, 17, Qt::blue);
+    ExpectColor(load.Image, 100, 80, Qt::green);   // line at y 80, 8 wide
+    ExpectColor(load.Image, 15, 77, Qt::green);
 
-    ExpectColor(load.image, 5, 5, Qt::white);      // paper around the shapes
-    ExpectColor(load.image, 85, 30, Qt::white);
-    ExpectColor(load.image, 140, 10, Qt::white);   // above the ellipse
-    ExpectColor(load.image, 104, 20, Qt::white);   // outside the ellipse, inside its box
-    ExpectColor(load.image, 100, 70, Qt::white);
-    ExpectColor(load.image, 100, 89, Qt::white);
+    ExpectColor(load.Image, 5, 5, Qt::white);      // paper around the shapes
+    ExpectColor(load.Image, 85, 30, Qt::white);
+    ExpectColor(load.Image, 140, 10, Qt::white);   // above the ellipse
+    ExpectColor(load.Image, 104, 20, Qt::white);   // outside the ellipse, inside its box
+    ExpectColor(load.Image, 100, 70, Qt::white);
+    ExpectColor(load.Image, 100, 89, Qt::white);
 }
 
 TEST_P(MetafileFixture, EmbeddedBitmapKeepsItsQuadrants)
 {
     const TLoad load = LoadFixture(Name("bitmap"));
-    ASSERT_TRUE(load.ok) << load.error.toStdString();
-    EXPECT_NEAR(load.image.width(), 120, 1);
+    ASSERT_TRUE(load.Ok) << load.Error.toStdString();
+    EXPECT_NEAR(load.Image.width(), 120, 1);
     // The 4 x 4 picture is stretched over 20..100 without smoothing.
-    ExpectColor(load.image, 22, 22, Qt::red);
-    ExpectColor(load.image, 58, 58, Qt::red);
-    ExpectColor(load.image, 62, 22, Qt::green);
-    ExpectColor(load.image, 22, 62, Qt::blue);
-    ExpectColor(load.image, 97, 97, Qt::yellow);
-    ExpectColor(load.image, 10, 10, Qt::white);
-    ExpectColor(load.image, 110, 60, Qt::white);
+    ExpectColor(load.Image, 22, 22, Qt::red);
+    ExpectColor(load.Image, 58, 58, Qt::red);
+    ExpectColor(load.Image, 62, 22, Qt::green);
+    ExpectColor(load.Image, 22, 62, Qt::blue);
+    ExpectColor(load.Image, 97, 97, Qt::yellow);
+    ExpectColor(load.Image, 10, 10, Qt::white);
+    ExpectColor(load.Image, 110, 60, Qt::white);
 }
 
 TEST_P(MetafileFixture, TextOutlinesAndFrame)
 {
     const TLoad load = LoadFixture(Name("text"));
-    ASSERT_TRUE(load.ok) << load.error.toStdString();
-    EXPECT_NEAR(load.image.width(), 300, 2);
-    ExpectColor(load.image, 28, 50, Qt::black);    // the stem of the H
-    ExpectColor(load.image, 45, 35, Qt::white);    // inside the H, above its bar
-    ExpectColor(load.image, 200, 50, Qt::magenta); // the frame's left side, 4 wide
-    ExpectColor(load.image, 230, 50, Qt::white);   // inside the frame
+    ASSERT_TRUE(load.Ok) << load.Error.toStdString();
+    EXPECT_NEAR(load.Image.width(), 300, 2);
+    ExpectColor(load.Image, 28, 50, Qt::black);    // the stem of the H
+    ExpectColor(load.Image, 45, 35, Qt::white);    // inside the H, above its bar
+    ExpectColor(load.Image, 200, 50, Qt::magenta); // the frame's left side, 4 wide
+    ExpectColor(load.Image, 230, 50, Qt::white);   // inside the frame
 }
 
 int DarkPixels(const QImage& image, const QRect& area)
@@ -135,19 +135,19 @@ int DarkPixels(const QImage& image, const QRect& area)
 TEST_P(MetafileFixture, LibreOfficeDrawingWithTextAndMapping)
 {
     const TLoad load = LoadFixture(Name("drawing"));
-    ASSERT_TRUE(load.ok) << load.error.toStdString();
-    EXPECT_EQ(load.image.size(), QSize(283, 133));
-    ExpectColor(load.image, 40, 25, Qt::red);       // rectangle 0..80 x 0..50
-    ExpectColor(load.image, 85, 25, Qt::white);
-    ExpectColor(load.image, 230, 40, Qt::blue);     // ellipse centre 230,40 with a black outline 4 wide
-    ExpectColor(load.image, 190, 40, Qt::black);
-    ExpectColor(load.image, 184, 40, Qt::white);
-    ExpectColor(load.image, 150, 100, Qt::green);   // the line at y 100
-    ExpectColor(load.image, 150, 90, Qt::white);
+    ASSERT_TRUE(load.Ok) << load.Error.toStdString();
+    EXPECT_EQ(load.Image.size(), QSize(283, 133));
+    ExpectColor(load.Image, 40, 25, Qt::red);       // rectangle 0..80 x 0..50
+    ExpectColor(load.Image, 85, 25, Qt::white);
+    ExpectColor(load.Image, 230, 40, Qt::blue);     // ellipse centre 230,40 with a black outline 4 wide
+    ExpectColor(load.Image, 190, 40, Qt::black);
+    ExpectColor(load.Image, 184, 40, Qt::white);
+    ExpectColor(load.Image, 150, 100, Qt::green);   // the line at y 100
+    ExpectColor(load.Image, 150, 90, Qt::white);
     // "Hi" at 40 pixels: the stem of the H, clear paper before it, and about as much ink as two letters take.
-    ExpectColor(load.image, 106, 35, Qt::black);
-    ExpectColor(load.image, 100, 35, Qt::white);
-    const int ink = DarkPixels(load.image, QRect(95, 15, 60, 45));
+    ExpectColor(load.Image, 106, 35, Qt::black);
+    ExpectColor(load.Image, 100, 35, Qt::white);
+    const int ink = DarkPixels(load.Image, QRect(95, 15, 60, 45));
     EXPECT_GT(ink, 250);
     EXPECT_LT(ink, 600);
 }
@@ -201,18 +201,18 @@ TEST(MetafileLoad, TheRegistryOpensBothKinds)
 TEST(MetafileLoad, ExtensionIsCaseInsensitive)
 {
     const TLoad load = Load(WriteFile("SHAPES.Emf", ReadFixture("shapes.emf")));
-    ASSERT_TRUE(load.ok);
-    EXPECT_EQ(load.image.width(), 200);
+    ASSERT_TRUE(load.Ok);
+    EXPECT_EQ(load.Image.width(), 200);
 }
 
 // Cut or damaged copies of real files either fail with the format's text or load what they can.
 void ExpectSurvives(const QString& name, const QByteArray& bytes)
 {
     const TLoad load = Load(WriteFile(name, bytes));
-    if (!load.ok)
-        EXPECT_EQ(load.error, "Unknown format");
+    if (!load.Ok)
+        EXPECT_EQ(load.Error, "Unknown format");
     else
-        EXPECT_FALSE(load.image.isNull());
+        EXPECT_FALSE(load.Image.isNull());
 }
 
 TEST(MetafileLoad, TruncatedCopiesFailCleanlyOrLoadWhatTheyHave)
@@ -225,14 +225,14 @@ TEST(MetafileLoad, TruncatedCopiesFailCleanlyOrLoadWhatTheyHave)
             ExpectSurvives(name, whole.left(cut));
     }
     // Cut inside the header: not a metafile at all.
-    EXPECT_EQ(Load(WriteFile("cut.emf", ReadFixture("shapes.emf").left(60))).error, "Unknown format");
-    EXPECT_EQ(Load(WriteFile("cut.wmf", ReadFixture("shapes.wmf").left(30))).error, "Unknown format");
+    EXPECT_EQ(Load(WriteFile("cut.emf", ReadFixture("shapes.emf").left(60))).Error, "Unknown format");
+    EXPECT_EQ(Load(WriteFile("cut.wmf", ReadFixture("shapes.wmf").left(30))).Error, "Unknown format");
     // Cut after the header: the records that are whole still draw.
     const QByteArray emf = ReadFixture("shapes.emf");
     const TLoad partial = Load(WriteFile("cut.emf", emf.left(600)));
-    ASSERT_TRUE(partial.ok);
-    ExpectColor(partial.image, 40, 30, Qt::red);
-    ExpectColor(partial.image, 140, 40, Qt::white);
+    ASSERT_TRUE(partial.Ok);
+    ExpectColor(partial.Image, 40, 30, Qt::red);
+    ExpectColor(partial.Image, 140, 40, Qt::white);
 }
 
 TEST(MetafileLoad, CorruptedCopiesNeverCrash)

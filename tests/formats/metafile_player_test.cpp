@@ -60,16 +60,16 @@ public:
                                        0x10000, 0, 0, handles, 0, 0, 0, 960, 960, 254, 254, 0, 0, 0,
                                        254000, 254000};
         for (std::int32_t v : header)
-            Put32(bytes_, v);
+            Put32(FBytes, v);
         Add(kSelectObject, {kNullPen});
     }
 
     TEmfWriter& Add(std::int32_t type, std::initializer_list<std::int32_t> words)
     {
-        Put32(bytes_, type);
-        Put32(bytes_, std::int32_t(8 + 4 * words.size()));
+        Put32(FBytes, type);
+        Put32(FBytes, std::int32_t(8 + 4 * words.size()));
         for (std::int32_t v : words)
-            Put32(bytes_, v);
+            Put32(FBytes, v);
         return *this;
     }
 
@@ -77,9 +77,9 @@ public:
     TEmfWriter& AddBytes(std::int32_t type, QByteArray body)
     {
         body.append((4 - body.size() % 4) % 4, '\0');
-        Put32(bytes_, type);
-        Put32(bytes_, std::int32_t(8 + body.size()));
-        bytes_.append(body);
+        Put32(FBytes, type);
+        Put32(FBytes, std::int32_t(8 + body.size()));
+        FBytes.append(body);
         return *this;
     }
 
@@ -88,7 +88,7 @@ public:
 
     QByteArray Bytes() const
     {
-        QByteArray out = bytes_;
+        QByteArray out = FBytes;
         Put32(out, kEof);
         Put32(out, 20);
         Put32(out, 0);
@@ -99,13 +99,13 @@ public:
     }
 
 private:
-    QByteArray bytes_;
+    QByteArray FBytes;
 };
 
 struct TResult {
-    bool ok = false;
-    QString error;
-    QImage image;
+    bool Ok = false;
+    QString Error;
+    QImage Image;
 };
 
 TResult Load(const QString& name, const QByteArray& bytes)
@@ -118,17 +118,17 @@ TResult Load(const QString& name, const QByteArray& bytes)
     TResult result;
     TImageInfoRec info;
     info.FileName = path;
-    info.Bitmap = &result.image;
-    result.ok = LoadMetafileFile(info);
-    result.error = info.ErrorText;
+    info.Bitmap = &result.Image;
+    result.Ok = LoadMetafileFile(info);
+    result.Error = info.ErrorText;
     return result;
 }
 
 QImage Play(const TEmfWriter& emf)
 {
     const TResult result = Load("case.emf", emf.Bytes());
-    EXPECT_TRUE(result.ok) << result.error.toStdString();
-    return result.image;
+    EXPECT_TRUE(result.Ok) << result.Error.toStdString();
+    return result.Image;
 }
 
 bool Ink(const QImage& image, int x, int y, QColor color = Qt::black)
@@ -220,9 +220,9 @@ TEST(MetafileMapping, HeaderSizesBehindADescriptionAreNotRead)
     for (int i = 88; i < 108; i += 2)
         qToLittleEndian<std::int16_t>('x', bytes.data() + i);
     const TResult result = Load("described.emf", bytes);
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
-    EXPECT_TRUE(Ink(result.image, 50, 50));
-    EXPECT_TRUE(Paper(result.image, 95, 95));
+    ASSERT_TRUE(result.Ok) << result.Error.toStdString();
+    EXPECT_TRUE(Ink(result.Image, 50, 50));
+    EXPECT_TRUE(Paper(result.Image, 95, 95));
 }
 
 TEST(MetafileState, RestoreDcGoesBackRelativeOrAbsolute)
@@ -354,7 +354,7 @@ TEST(MetafilePaths, FigureFilledAfterTheBracket)
     emf.Add(kSelectObject, {kBlackBrush}).Add(kBeginPath, {});
     emf.Add(kMoveTo, {10, 10}).Add(kLineTo, {60, 10}).Add(kLineTo, {60, 60}).Add(kLineTo, {10, 60});
     emf.Add(kCloseFigure, {}).Add(kEndPath, {});
-    EXPECT_EQ(Load("unused.emf", emf.Bytes()).error, "Unknown format");  // a path draws nothing until it is used
+    EXPECT_EQ(Load("unused.emf", emf.Bytes()).Error, "Unknown format");  // a path draws nothing until it is used
     emf.Add(kFillPath, {0, 0, 0, 0});
     const QImage image = Play(emf);
     EXPECT_TRUE(Ink(image, 30, 30));
@@ -526,18 +526,18 @@ TEST(MetafileHostile, RecordsThatDrawNothingAreNoPicture)
     TEmfWriter emf;
     emf.Add(200, {}).Add(250, {7, 7}).Add(0x7FFFFFFF, {});
     const TResult unknown = Load("unknown.emf", emf.Bytes());
-    EXPECT_FALSE(unknown.ok);
-    EXPECT_EQ(unknown.error, "Unknown format");
+    EXPECT_FALSE(unknown.Ok);
+    EXPECT_EQ(unknown.Error, "Unknown format");
     TEmfWriter plusOnly;  // a comment of EMF+ records (a header) and nothing a plain player draws
     plusOnly.Add(70, {28, 0x2B464D45, 0x00014001, 28, 16, std::int32_t(0xDBC01002), 1, 96, 96});
-    EXPECT_EQ(Load("plus.emf", plusOnly.Bytes()).error, "Unknown format");
+    EXPECT_EQ(Load("plus.emf", plusOnly.Bytes()).Error, "Unknown format");
 
     QByteArray empty = TEmfWriter().Bytes();
     empty.remove(108, 12);  // the writer's own pen selection
     qToLittleEndian<std::int32_t>(std::int32_t(empty.size()), empty.data() + 48);
     const TResult blank = Load("empty.emf", empty);
-    ASSERT_TRUE(blank.ok) << blank.error.toStdString();
-    EXPECT_TRUE(Paper(blank.image, 50, 50));
+    ASSERT_TRUE(blank.Ok) << blank.Error.toStdString();
+    EXPECT_TRUE(Paper(blank.Image, 50, 50));
 }
 
 TEST(MetafileHostile, RecordLengthPastTheFileEndsPlayback)
@@ -550,15 +550,15 @@ TEST(MetafileHostile, RecordLengthPastTheFileEndsPlayback)
     Put32(tail, 0x7FFFFFF0);
     bytes.insert(bytes.size() - 20, tail);
     const TResult result = Load("long.emf", bytes);
-    ASSERT_TRUE(result.ok);
-    EXPECT_TRUE(Ink(result.image, 10, 10));
+    ASSERT_TRUE(result.Ok);
+    EXPECT_TRUE(Ink(result.Image, 10, 10));
 }
 
 TEST(MetafileHostile, HugeNaturalSizeIsOutOfMemory)
 {
     const TResult emf = Load("huge.emf", TEmfWriter(2000000000).Bytes());
-    EXPECT_FALSE(emf.ok);
-    EXPECT_EQ(emf.error, "Out of memory");
+    EXPECT_FALSE(emf.Ok);
+    EXPECT_EQ(emf.Error, "Out of memory");
 
     // A placeable WMF whose 32767 units are each an inch.
     QByteArray wmf;
@@ -574,8 +574,8 @@ TEST(MetafileHostile, HugeNaturalSizeIsOutOfMemory)
     for (std::int32_t word : {3, 0, 0})
         Put16(wmf, word);
     const TResult big = Load("huge.wmf", wmf);
-    EXPECT_FALSE(big.ok);
-    EXPECT_EQ(big.error, "Out of memory");
+    EXPECT_FALSE(big.Ok);
+    EXPECT_EQ(big.Error, "Out of memory");
 }
 
 // A Windows metafile without the placeable header: its window extent is its size.
@@ -584,15 +584,15 @@ public:
     explicit TWmfWriter(std::uint16_t objects = 4)
     {
         for (std::int32_t word : {1, 9, 0x300, 0, 0, std::int32_t(objects), 0, 0, 0})
-            Put16(bytes_, word);
+            Put16(FBytes, word);
     }
 
     TWmfWriter& Add(std::int32_t function, std::initializer_list<std::int32_t> words)
     {
-        Put32(bytes_, std::int32_t(3 + words.size()));
-        Put16(bytes_, function);
+        Put32(FBytes, std::int32_t(3 + words.size()));
+        Put16(FBytes, function);
         for (std::int32_t v : words)
-            Put16(bytes_, v);
+            Put16(FBytes, v);
         return *this;
     }
 
@@ -601,14 +601,14 @@ public:
 
     QByteArray Bytes() const
     {
-        QByteArray out = bytes_;
+        QByteArray out = FBytes;
         Put32(out, 3);
         Put16(out, 0);
         return out;
     }
 
 private:
-    QByteArray bytes_;
+    QByteArray FBytes;
 };
 
 TEST(WindowsMetafile, WindowExtentSizesAndMapsAPlainFile)
@@ -619,11 +619,11 @@ TEST(WindowsMetafile, WindowExtentSizesAndMapsAPlainFile)
     wmf.Add(0x012D, {0}).Brush(0).Add(0x012D, {1});        // black brush in slot 1
     wmf.Add(0x041B, {50, 100, 0, 0});                      // rectangle 0,0 .. 100,50
     const TResult result = Load("plain.wmf", wmf.Bytes());
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
-    EXPECT_EQ(result.image.size(), QSize(200, 100));
-    EXPECT_TRUE(Ink(result.image, 90, 40));
-    EXPECT_TRUE(Paper(result.image, 110, 40));
-    EXPECT_TRUE(Paper(result.image, 90, 60));
+    ASSERT_TRUE(result.Ok) << result.Error.toStdString();
+    EXPECT_EQ(result.Image.size(), QSize(200, 100));
+    EXPECT_TRUE(Ink(result.Image, 90, 40));
+    EXPECT_TRUE(Paper(result.Image, 110, 40));
+    EXPECT_TRUE(Paper(result.Image, 90, 60));
 }
 
 TEST(WindowsMetafile, NewObjectsTakeTheLowestFreeSlot)
@@ -636,17 +636,17 @@ TEST(WindowsMetafile, NewObjectsTakeTheLowestFreeSlot)
     wmf.Add(0x012D, {2}).Add(0x041B, {20, 40, 0, 20});
     wmf.Add(0x012D, {7}).Add(0x041B, {20, 60, 0, 40});     // no slot 7: still blue
     const TResult result = Load("slots.wmf", wmf.Bytes());
-    ASSERT_TRUE(result.ok);
-    EXPECT_TRUE(Ink(result.image, 10, 10, Qt::green));
-    EXPECT_TRUE(Ink(result.image, 30, 10, Qt::blue));
-    EXPECT_TRUE(Ink(result.image, 50, 10, Qt::blue));
+    ASSERT_TRUE(result.Ok);
+    EXPECT_TRUE(Ink(result.Image, 10, 10, Qt::green));
+    EXPECT_TRUE(Ink(result.Image, 30, 10, Qt::blue));
+    EXPECT_TRUE(Ink(result.Image, 50, 10, Qt::blue));
 }
 
 TEST(WindowsMetafile, WithoutWindowExtentTheSizeIsOnePixel)
 {
     const TResult result = Load("empty.wmf", TWmfWriter().Bytes());
-    ASSERT_TRUE(result.ok);
-    EXPECT_EQ(result.image.size(), QSize(1, 1));
+    ASSERT_TRUE(result.Ok);
+    EXPECT_EQ(result.Image.size(), QSize(1, 1));
 }
 
 TEST(WindowsMetafile, PaletteBitmapWithoutColourTableTakesTheSelectedPalette)
@@ -659,10 +659,10 @@ TEST(WindowsMetafile, PaletteBitmapWithoutColourTableTakesTheSelectedPalette)
     wmf.Add(0x0B41, {0x0020, 0x00CC, 1, 2, 0, 0, 50, 100, 0, 0,
                      40, 0, 2, 0, 1, 0, 1, 8, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0100, 0});
     const TResult result = Load("palette.wmf", wmf.Bytes());
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
-    EXPECT_TRUE(Ink(result.image, 25, 25, Qt::red));
-    EXPECT_TRUE(Ink(result.image, 75, 25, Qt::green));
-    EXPECT_TRUE(Paper(result.image, 50, 75));
+    ASSERT_TRUE(result.Ok) << result.Error.toStdString();
+    EXPECT_TRUE(Ink(result.Image, 25, 25, Qt::red));
+    EXPECT_TRUE(Ink(result.Image, 75, 25, Qt::green));
+    EXPECT_TRUE(Paper(result.Image, 50, 75));
 }
 
 TEST(WindowsMetafile, CarriedInAnEnhancedMetafileCommentItDraws)
@@ -680,9 +680,9 @@ TEST(WindowsMetafile, CarriedInAnEnhancedMetafileCommentItDraws)
     TEmfWriter emf;
     emf.AddBytes(70, comment);
     const TResult result = Load("carrier.emf", emf.Bytes());
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
-    EXPECT_TRUE(Ink(result.image, 25, 25));
-    EXPECT_TRUE(Paper(result.image, 75, 75));
+    ASSERT_TRUE(result.Ok) << result.Error.toStdString();
+    EXPECT_TRUE(Ink(result.Image, 25, 25));
+    EXPECT_TRUE(Paper(result.Image, 75, 75));
 }
 
 TEST(WindowsMetafile, OldMonochromePatternBrushDrawsItsDither)
@@ -694,8 +694,8 @@ TEST(WindowsMetafile, OldMonochromePatternBrushDrawsItsDither)
                      0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55});
     wmf.Add(0x012D, {1}).Add(0x041B, {100, 100, 0, 0});
     const TResult result = Load("pattern.wmf", wmf.Bytes());
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
-    const int dark = DarkPixels(result.image, QRect(20, 20, 16, 16));
+    ASSERT_TRUE(result.Ok) << result.Error.toStdString();
+    const int dark = DarkPixels(result.Image, QRect(20, 20, 16, 16));
     EXPECT_GT(dark, 96);
     EXPECT_LT(dark, 160);
 }
@@ -777,8 +777,8 @@ TEST(HostileMetafile, PlaybackStopsAtItsWorkBudgetWithWhatItDrew)
 TEST(HostileMetafile, AHugeDeclaredFrameIsRefusedBeforeAnyPixelIsAllocated)
 {
     const TResult result = Load("huge.emf", TEmfWriter(476250).Bytes());  // 18000 x 18000 pixels
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, "Out of memory");
+    EXPECT_FALSE(result.Ok);
+    EXPECT_EQ(result.Error, "Out of memory");
 }
 
 }  // namespace

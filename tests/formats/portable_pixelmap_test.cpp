@@ -32,16 +32,16 @@ std::vector<QRgb> LoadPixels(const QByteArray& text)
     return Pixels(picture.GetBitmap());
 }
 
-constexpr QRgb W = kWhitePx;
-constexpr QRgb B = kBlackPx;
+constexpr QRgb kW = kWhitePx;
+constexpr QRgb kB = kBlackPx;
 
 TEST(PortableWrite, HeadersAndPlainDataByteForByte)
 {
     const QImage twoReds = MakePicture(2, 1, {0x690000, 0x070000});
     EXPECT_EQ(Save(twoReds, 2), Bytes("P2\n2 1\n\n255\n105 7 "));
     EXPECT_EQ(Save(twoReds, 6), Bytes("P6\n2 1\n\n255\n\x69\0\0\x07\0\0"));
-    EXPECT_EQ(Save(MakePicture(2, 1, {B, 0x00FF00}), 1), "P1\n2 1\n1 1 ");  // red 0 is black, whatever green says
-    EXPECT_EQ(Save(MakePicture(3, 1, {0x010203, 0x0A0B0C, W}), 3), "P3\n3 1\n\n255\n1 2 3 10 11 12 255 255 255 ");
+    EXPECT_EQ(Save(MakePicture(2, 1, {kB, 0x00FF00}), 1), "P1\n2 1\n1 1 ");  // red 0 is black, whatever green says
+    EXPECT_EQ(Save(MakePicture(3, 1, {0x010203, 0x0A0B0C, kW}), 3), "P3\n3 1\n\n255\n1 2 3 10 11 12 255 255 255 ");
 }
 
 TEST(PortableWrite, PlainLinesBreakAfterEverySixthPixel)
@@ -49,17 +49,17 @@ TEST(PortableWrite, PlainLinesBreakAfterEverySixthPixel)
     const QByteArray text = Save(MakePicture(7, 1, std::vector<QRgb>(7, 0x010203)), 3);
     const QByteArray six = Bytes("1 2 3 ").repeated(6);
     EXPECT_EQ(text, "P3\n7 1\n\n255\n" + six + "\r\n1 2 3 ");
-    EXPECT_TRUE(Save(MakePicture(6, 1, std::vector<QRgb>(6, W)), 2).endsWith("255 \r\n"));
+    EXPECT_TRUE(Save(MakePicture(6, 1, std::vector<QRgb>(6, kW)), 2).endsWith("255 \r\n"));
 }
 
 TEST(PortableWrite, RawBitmapRowsArePaddedToWholeBytes)
 {
-    const QImage eight = MakePicture(8, 2, {B, W, W, W, W, W, W, B, W, B, B, B, B, B, B, W});
+    const QImage eight = MakePicture(8, 2, {kB, kW, kW, kW, kW, kW, kW, kB, kW, kB, kB, kB, kB, kB, kB, kW});
     EXPECT_EQ(Save(eight, 4), Bytes("P4\n8 2\n\x81\x7e"));
-    std::vector<QRgb> nine(18, W);
-    nine[0] = nine[8] = nine[9] = B;
+    std::vector<QRgb> nine(18, kW);
+    nine[0] = nine[8] = nine[9] = kB;
     EXPECT_EQ(Save(MakePicture(9, 2, nine), 4), Bytes("P4\n9 2\n\x80\x80\x80\x00"));
-    std::vector<QRgb> ten(10, B);
+    std::vector<QRgb> ten(10, kB);
     EXPECT_EQ(Save(MakePicture(10, 1, ten), 4), Bytes("P4\n10 1\n\xff\xc0"));
 }
 
@@ -76,40 +76,40 @@ TEST(PortableWrite, RefusingStreamFailsWithItsText)
     if (!full.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         GTEST_SKIP() << "no /dev/full";
     TPortablePixelmap picture;
-    picture.AssignImage(MakePicture(1, 1, {W}));
+    picture.AssignImage(MakePicture(1, 1, {kW}));
     EXPECT_THROW(picture.SaveToStream(full), EGeneralError);
     EXPECT_EQ(picture.GetLastError(), "Stream write failure.");
 }
 
 TEST(PortableRead, PlainBitmapsWithAndWithoutBlanks)
 {
-    EXPECT_EQ(LoadPixels("P1\n# c\n3 2\n1 0 1\n0 1 0\n"), (std::vector<QRgb>{B, W, B, W, B, W}));
+    EXPECT_EQ(LoadPixels("P1\n# c\n3 2\n1 0 1\n0 1 0\n"), (std::vector<QRgb>{kB, kW, kB, kW, kB, kW}));
     // Digits need no blanks between them: every digit is a pixel.
-    EXPECT_EQ(LoadPixels("P1\n3 2\n101\n010"), (std::vector<QRgb>{B, W, B, W, B, W}));
+    EXPECT_EQ(LoadPixels("P1\n3 2\n101\n010"), (std::vector<QRgb>{kB, kW, kB, kW, kB, kW}));
 }
 
 TEST(PortableRead, RawBitmapSkipsRowPadding)
 {
     EXPECT_EQ(LoadPixels(Bytes("P4\n8 2\n\x81\x7e")),
-              (std::vector<QRgb>{B, W, W, W, W, W, W, B, W, B, B, B, B, B, B, W}));
+              (std::vector<QRgb>{kB, kW, kW, kW, kW, kW, kW, kB, kW, kB, kB, kB, kB, kB, kB, kW}));
     // Width 10: two bytes a row, the low six bits of the second are padding.
     EXPECT_EQ(LoadPixels(Bytes("P4\n10 2\n\x00\x7f\xff\xc0")),
-              (std::vector<QRgb>{W, W, W, W, W, W, W, W, W, B, B, B, B, B, B, B, B, B, B, B}));
+              (std::vector<QRgb>{kW, kW, kW, kW, kW, kW, kW, kW, kW, kB, kB, kB, kB, kB, kB, kB, kB, kB, kB, kB}));
 }
 
 TEST(PortableRead, SamplesAreScaledToTheFullRange)
 {
     // 200 is capped at maxval 15, which is full white; 7 of 15 is round(119) and 8 of 15 is 136.
     const auto grey = LoadPixels(Bytes("P5\n3 1\n15\n\xc8\x07\x08"));
-    EXPECT_EQ(grey, (std::vector<QRgb>{W, 0x777777, 0x888888}));
-    EXPECT_EQ(LoadPixels("P2\n2 1\n0\n0 5"), (std::vector<QRgb>{B, B}));  // maxval 0 has only black
+    EXPECT_EQ(grey, (std::vector<QRgb>{kW, 0x777777, 0x888888}));
+    EXPECT_EQ(LoadPixels("P2\n2 1\n0\n0 5"), (std::vector<QRgb>{kB, kB}));  // maxval 0 has only black
     EXPECT_EQ(LoadPixels("P3\n1 1\n1023\n1023 512 0"), (std::vector<QRgb>{0xFF8000}));
     EXPECT_EQ(LoadPixels(Bytes("P6\n1 1\n255\n\x01\x02\x03")), (std::vector<QRgb>{0x010203}));
 }
 
 TEST(PortableRead, WideRawSamplesTakeTwoBytesHighFirst)
 {
-    EXPECT_EQ(LoadPixels(Bytes("P5\n2 1\n65535\n\xff\xff\x80\x00")), (std::vector<QRgb>{W, 0x808080}));
+    EXPECT_EQ(LoadPixels(Bytes("P5\n2 1\n65535\n\xff\xff\x80\x00")), (std::vector<QRgb>{kW, 0x808080}));
     EXPECT_EQ(LoadPixels(Bytes("P6\n1 1\n1000\n\x03\xe8\x01\xf4\x00\x00")), (std::vector<QRgb>{0xFF8000}));
 }
 
@@ -130,12 +130,12 @@ TEST(PortableRead, HeadersAsNetpbmReadsThem)
     EXPECT_EQ(LoadPixels(Bytes("P6 1 1 255\n\x01\x02\x03")), (std::vector<QRgb>{0x010203}));
     EXPECT_EQ(LoadPixels(Bytes("P6 2 1\n255\n\x01\x02\x03\x04\x05\x06")), (std::vector<QRgb>{0x010203, 0x040506}));
     EXPECT_EQ(LoadPixels(Bytes("P5\t2\t1\t255\t\x0a\x0d")), (std::vector<QRgb>{0x0A0A0A, 0x0D0D0D}));
-    EXPECT_EQ(LoadPixels(Bytes("P5 1 1 15 \x0f")), (std::vector<QRgb>{W}));
-    EXPECT_EQ(LoadPixels(Bytes("P4 8 1\n\x81")), (std::vector<QRgb>{B, W, W, W, W, W, W, B}));
-    EXPECT_EQ(LoadPixels(Bytes("P4#c\n2#c\n1#c\n\x40")), (std::vector<QRgb>{W, B}));
+    EXPECT_EQ(LoadPixels(Bytes("P5 1 1 15 \x0f")), (std::vector<QRgb>{kW}));
+    EXPECT_EQ(LoadPixels(Bytes("P4 8 1\n\x81")), (std::vector<QRgb>{kB, kW, kW, kW, kW, kW, kW, kB}));
+    EXPECT_EQ(LoadPixels(Bytes("P4#c\n2#c\n1#c\n\x40")), (std::vector<QRgb>{kW, kB}));
     EXPECT_EQ(LoadPixels("P2 2 1 255 7 8"), (std::vector<QRgb>{0x070707, 0x080808}));
     EXPECT_EQ(LoadPixels("P3\f1\v1\r255\n1 2 3"), (std::vector<QRgb>{0x010203}));
-    EXPECT_EQ(LoadPixels("P1 3 1 0 1 0"), (std::vector<QRgb>{W, B, W}));
+    EXPECT_EQ(LoadPixels("P1 3 1 0 1 0"), (std::vector<QRgb>{kW, kB, kW}));
 }
 
 TEST(PortableRead, RawDataMayStartWithABreakByte)
@@ -145,12 +145,12 @@ TEST(PortableRead, RawDataMayStartWithABreakByte)
 
 TEST(PortableRead, ShortDataLeavesWhiteAndExtraDataIsIgnored)
 {
-    EXPECT_EQ(LoadPixels("P3\n2 2\n255\n1 2 3 4"), (std::vector<QRgb>{0x010203, W, W, W}));
-    EXPECT_EQ(LoadPixels("P6\n2 2\n255\n\x01\x02\x03\x04"), (std::vector<QRgb>{0x010203, W, W, W}));
-    EXPECT_EQ(LoadPixels("P6\n1 2\n255\n\x01\x02\x03\x04\x05"), (std::vector<QRgb>{0x010203, W}));
+    EXPECT_EQ(LoadPixels("P3\n2 2\n255\n1 2 3 4"), (std::vector<QRgb>{0x010203, kW, kW, kW}));
+    EXPECT_EQ(LoadPixels("P6\n2 2\n255\n\x01\x02\x03\x04"), (std::vector<QRgb>{0x010203, kW, kW, kW}));
+    EXPECT_EQ(LoadPixels("P6\n1 2\n255\n\x01\x02\x03\x04\x05"), (std::vector<QRgb>{0x010203, kW}));
     EXPECT_EQ(LoadPixels("P5\n3 2\n255\n\x01\x02\x03\x04"), (std::vector<QRgb>{0x010101, 0x020202, 0x030303,
-                                                                             0x040404, W, W}));
-    EXPECT_EQ(LoadPixels("P5\n1 1\n65535\n\x01"), (std::vector<QRgb>{W}));
+                                                                             0x040404, kW, kW}));
+    EXPECT_EQ(LoadPixels("P5\n1 1\n65535\n\x01"), (std::vector<QRgb>{kW}));
     EXPECT_EQ(LoadPixels(Bytes("P5\n1 1\n255\n\x05\x06")), (std::vector<QRgb>{0x050505}));
 }
 
@@ -185,8 +185,8 @@ TEST(PortableRead, LoadFromAFileName)
 
 TEST(PortableRoundTrip, EveryKindReadsBackWhatItWrote)
 {
-    const QImage colour = MakePicture(9, 2, {0x102030, W, B, 0xFF0000, 0x00FF00, 0x0000FF, 0x0A0D0A, 0x0D0A0D, 0x808080,
-                                             W, W, B, B, 0x123456, 0x654321, W, B, W});
+    const QImage colour = MakePicture(9, 2, {0x102030, kW, kB, 0xFF0000, 0x00FF00, 0x0000FF, 0x0A0D0A, 0x0D0A0D, 0x808080,
+                                             kW, kW, kB, kB, 0x123456, 0x654321, kW, kB, kW});
     for (int kind : {3, 6}) {
         TPortablePixelmap picture;
         EXPECT_EQ(Load(picture, Save(colour, kind)), "") << kind;
@@ -199,8 +199,8 @@ TEST(PortableRoundTrip, EveryKindReadsBackWhatItWrote)
     EXPECT_EQ(Px(grey.GetBitmap(), 0, 0), 0x101010u);
     TPortablePixelmap mono;
     Load(mono, Save(colour, 1));
-    EXPECT_EQ(Px(mono.GetBitmap(), 2, 0), B);
-    EXPECT_EQ(Px(mono.GetBitmap(), 3, 0), W);
+    EXPECT_EQ(Px(mono.GetBitmap(), 2, 0), kB);
+    EXPECT_EQ(Px(mono.GetBitmap(), 3, 0), kW);
 }
 
 TEST(PortableAssign, KindComesAlongFromAnotherAnymap)
@@ -261,7 +261,7 @@ TEST(PortableRead, PrintOnlyReadAveragesWholeBlocks)
     TPortablePixelmap colour;
     colour.NeededSize = [](QSize) { return QSize(1, 1); };
     ASSERT_EQ(Load(colour, Bytes("P6\n2 4\n255\n\x10\x20\x30\x30\x40\x50\x10\x20\x30\x30\x40\x50\x01")), "");
-    EXPECT_EQ(Pixels(colour.GetBitmap()), (std::vector<QRgb>{0x203040, W}));
+    EXPECT_EQ(Pixels(colour.GetBitmap()), (std::vector<QRgb>{0x203040, kW}));
 }
 
 // Read reduced, a header far beyond the allocation ceiling is not refused by it: its missing raster must be.

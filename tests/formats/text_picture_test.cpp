@@ -4,8 +4,8 @@
 
 namespace {
 
-constexpr QRgb W = kWhitePx;
-constexpr QRgb B = kBlackPx;
+constexpr QRgb kW = kWhitePx;
+constexpr QRgb kB = kBlackPx;
 
 QString Load(TTextPicture& picture, const QString& text)
 {
@@ -30,19 +30,19 @@ QByteArray Save(const QImage& image, int depth, int style = 0)
 
 TEST(TextPictureRead, HeaderWithoutPaletteOrDataIsAllWhite)
 {
-    EXPECT_EQ(LoadPixels("T1300200~"), std::vector<QRgb>(6, W));
-    EXPECT_EQ(LoadPixels("T1300200~#"), std::vector<QRgb>(6, W));
+    EXPECT_EQ(LoadPixels("T1300200~"), std::vector<QRgb>(6, kW));
+    EXPECT_EQ(LoadPixels("T1300200~#"), std::vector<QRgb>(6, kW));
 }
 
 TEST(TextPictureRead, GroupsTakeTheLeastSignificantBitsFirst)
 {
     // Kind 1, 7 x 1, default palette (0 black, 1 red): "2" = pixel 1 red; ")" sets all six, of which only the
     // first still fits the picture.
-    EXPECT_EQ(LoadPixels("T1700100~2)#"), (std::vector<QRgb>{B, 0xFF0000, B, B, B, B, 0xFF0000}));
+    EXPECT_EQ(LoadPixels("T1700100~2)#"), (std::vector<QRgb>{kB, 0xFF0000, kB, kB, kB, kB, 0xFF0000}));
     // Kind 2: "9" = 1 + 4 * 2: red, yellow, black.
-    EXPECT_EQ(LoadPixels("T2300100~9"), (std::vector<QRgb>{0xFF0000, 0xFFFF00, B}));
+    EXPECT_EQ(LoadPixels("T2300100~9"), (std::vector<QRgb>{0xFF0000, 0xFFFF00, kB}));
     // Kind 3: "F" = 15 = 7 + 8 * 1: white, red.
-    EXPECT_EQ(LoadPixels("T3200100~F"), (std::vector<QRgb>{W, 0xFF0000}));
+    EXPECT_EQ(LoadPixels("T3200100~F"), (std::vector<QRgb>{kW, 0xFF0000}));
 }
 
 TEST(TextPictureRead, PartialPaletteKeepsTheDefaultsAndIndicesAreClamped)
@@ -50,18 +50,18 @@ TEST(TextPictureRead, PartialPaletteKeepsTheDefaultsAndIndicesAreClamped)
     // Kind 3 with one colour, (1, 2, 3) = 197121 = digits 1, 8, m, 0: index 0 is it, 1..7 the defaults.
     // Pairs (0,1) (2,3) (4,5) (6,7) are the digits 8, 26, 44 and 62.
     EXPECT_EQ(LoadPixels("T3800100" "18m0" "~" "8Qi("),
-              (std::vector<QRgb>{0x010203, 0xFF0000, 0xFFFF00, 0x00FF00, 0x0000FF, 0xC0C0C0, 0x808080, W}));
+              (std::vector<QRgb>{0x010203, 0xFF0000, 0xFFFF00, 0x00FF00, 0x0000FF, 0xC0C0C0, 0x808080, kW}));
     // Kind 4 has 16 colours: a digit of 40 paints index 15, black by default.
-    EXPECT_EQ(LoadPixels("T4100100~e")[0], B);
-    EXPECT_EQ(LoadPixels("T4100100" + QString("0000").repeated(15) + "))))~e")[0], W);
+    EXPECT_EQ(LoadPixels("T4100100~e")[0], kB);
+    EXPECT_EQ(LoadPixels("T4100100" + QString("0000").repeated(15) + "))))~e")[0], kW);
 }
 
 TEST(TextPictureRead, CommentsNestAnywhereAndHideStructure)
 {
-    EXPECT_EQ(LoadPixels("{x~#}T1{a{b}~}3{#}00200~ {#} 1 # 1"), (std::vector<QRgb>{0xFF0000, B, B, B, B, B}));
+    EXPECT_EQ(LoadPixels("{x~#}T1{a{b}~}3{#}00200~ {#} 1 # 1"), (std::vector<QRgb>{0xFF0000, kB, kB, kB, kB, kB}));
     // A stray "}" makes the depth negative: everything after it is ignored until it comes back to 0.
-    EXPECT_EQ(LoadPixels("T1300100~}1{2"), (std::vector<QRgb>{B, 0xFF0000, B}));
-    EXPECT_EQ(LoadPixels("T1300100~}1#{#1"), (std::vector<QRgb>{W, W, W}));
+    EXPECT_EQ(LoadPixels("T1300100~}1{2"), (std::vector<QRgb>{kB, 0xFF0000, kB}));
+    EXPECT_EQ(LoadPixels("T1300100~}1#{#1"), (std::vector<QRgb>{kW, kW, kW}));
 }
 
 TEST(TextPictureRead, FailuresAndTheirTexts)
@@ -98,7 +98,7 @@ QImage ManyColours(int width, int height)
 
 TEST(TextPictureWrite, HeaderAndPaletteInTheOrderFound)
 {
-    const QImage image = MakePicture(3, 1, {0x010203, W, 0x010203});
+    const QImage image = MakePicture(3, 1, {0x010203, kW, 0x010203});
     // Kind 2, 3 x 1, then (1, 2, 3) and white as R + 256 G + 65536 B in base-64 digits.
     const QByteArray text = Save(image, 2);
     EXPECT_TRUE(text.startsWith("T2300100" "18m0" "))))~"));
@@ -153,7 +153,7 @@ TEST(TextPictureToBitmap, GivesA24BitPicture)
     const QImage image = TextPictureToBitmap("T2200200~{comment}9 0");
     EXPECT_EQ(image.format(), kFormat24);
     EXPECT_EQ(image.size(), QSize(2, 2));
-    EXPECT_EQ(Pixels(image), (std::vector<QRgb>{0xFF0000, 0xFFFF00, B, B}));
+    EXPECT_EQ(Pixels(image), (std::vector<QRgb>{0xFF0000, 0xFFFF00, kB, kB}));
 }
 
 }  // namespace

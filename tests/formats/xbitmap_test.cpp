@@ -5,8 +5,8 @@
 
 namespace {
 
-constexpr QRgb W = kWhitePx;
-constexpr QRgb B = kBlackPx;
+constexpr QRgb kW = kWhitePx;
+constexpr QRgb kB = kBlackPx;
 
 QString Load(TXBitmap& picture, const QByteArray& text)
 {
@@ -34,8 +34,8 @@ QByteArray Save(const QImage& image)
 
 TEST(XBitmapWrite, HeaderAndDataByteForByte)
 {
-    std::vector<QRgb> pixels(20, W);
-    pixels[0] = pixels[9] = pixels[10] = B;
+    std::vector<QRgb> pixels(20, kW);
+    pixels[0] = pixels[9] = pixels[10] = kB;
     pixels[11] = 0x00FFFF;  // red 0 is black whatever green and blue say
     EXPECT_EQ(Save(MakePicture(10, 2, pixels)),
               "#define image_width 10\r\n#define image_height 2\r\n"
@@ -44,7 +44,7 @@ TEST(XBitmapWrite, HeaderAndDataByteForByte)
 
 TEST(XBitmapWrite, TenBytesToALine)
 {
-    const QByteArray text = Save(MakePicture(16, 8, std::vector<QRgb>(128, W)));
+    const QByteArray text = Save(MakePicture(16, 8, std::vector<QRgb>(128, kW)));
     const QByteArray data = text.mid(text.indexOf("{\r\n") + 3);
     EXPECT_EQ(data, QByteArray("0x00, ").repeated(10) + "\r\n" + QByteArray("0x00, ").repeated(6));
 }
@@ -52,27 +52,27 @@ TEST(XBitmapWrite, TenBytesToALine)
 TEST(XBitmapRead, LeastSignificantBitIsTheLeftmostPixel)
 {
     EXPECT_EQ(LoadPixels("#define t_width 3\n#define t_height 1\nstatic char t_bits[] = { 0x05 };"),
-              (std::vector<QRgb>{B, W, B}));
+              (std::vector<QRgb>{kB, kW, kB}));
     EXPECT_EQ(LoadPixels("#define t_width 3\n#define t_height 1\nstatic char t_bits[] = {\n0X05 }\n"),
-              (std::vector<QRgb>{B, W, B}));
+              (std::vector<QRgb>{kB, kW, kB}));
 }
 
 TEST(XBitmapRead, RowsStartOnANewByte)
 {
     // Width 9: two bytes a row, the high seven bits of the second byte are padding.
     EXPECT_EQ(LoadPixels("#define a_width 9\n#define a_height 2\nstatic char a[] = {\n0x00, 0xff, 0xff, 0x00 };"),
-              (std::vector<QRgb>{W, W, W, W, W, W, W, W, B, B, B, B, B, B, B, B, B, W}));
+              (std::vector<QRgb>{kW, kW, kW, kW, kW, kW, kW, kW, kB, kB, kB, kB, kB, kB, kB, kB, kB, kW}));
 }
 
 TEST(XBitmapRead, DataRunsToTheClosingBraceOrTheEnd)
 {
     // A closing brace on the opening line is not seen: the next lines are still data.
     const QByteArray sameLine = "#define a_width 16\n#define a_height 1\nstatic char a[] = { 0x01 };\n0x80 }";
-    EXPECT_EQ(LoadPixels(sameLine)[15], B);
+    EXPECT_EQ(LoadPixels(sameLine)[15], kB);
     const QByteArray stopped = "#define a_width 16\n#define a_height 1\nstatic char a[] = {\n0x01 };\n0x80";
-    EXPECT_EQ(LoadPixels(stopped)[15], W);
+    EXPECT_EQ(LoadPixels(stopped)[15], kW);
     // A digit that is not hexadecimal counts as 0.
-    EXPECT_EQ(LoadPixels("#define a_width 2\n#define a_height 1\nstatic char a[] = {\n0xg3")[0], B);
+    EXPECT_EQ(LoadPixels("#define a_width 2\n#define a_height 1\nstatic char a[] = {\n0xg3")[0], kB);
 }
 
 TEST(XBitmapRead, OneLongLineLosesNothing)
@@ -82,8 +82,8 @@ TEST(XBitmapRead, OneLongLineLosesNothing)
         text += i == 2999 ? "0x80," : "0x00,";
     text += "};";
     const auto pixels = LoadPixels(text);
-    EXPECT_EQ(pixels.back(), B);
-    EXPECT_EQ(pixels[pixels.size() - 2], W);
+    EXPECT_EQ(pixels.back(), kB);
+    EXPECT_EQ(pixels[pixels.size() - 2], kW);
 }
 
 TEST(XBitmapRead, HeaderRulesAndFailures)
@@ -99,14 +99,14 @@ TEST(XBitmapRead, HeaderRulesAndFailures)
     EXPECT_EQ(Load(picture, "#define a_x_hot 1\n#define a_width 2.4\n#define b_width 9\n#DEFINE A_HEIGHT 1\n"
                             "STATIC char a[] = {0x03};"),
               "");
-    EXPECT_EQ(Pixels(picture.GetBitmap()), (std::vector<QRgb>{B, B}));
+    EXPECT_EQ(Pixels(picture.GetBitmap()), (std::vector<QRgb>{kB, kB}));
 }
 
 TEST(XBitmapRoundTrip, WhatIsWrittenReadsBack)
 {
     std::vector<QRgb> pixels;
     for (int i = 0; i < 13 * 5; ++i)
-        pixels.push_back((i * 7) % 3 ? W : B);
+        pixels.push_back((i * 7) % 3 ? kW : kB);
     const QImage image = MakePicture(13, 5, pixels);
     EXPECT_EQ(LoadPixels(Save(image)), pixels);
 }

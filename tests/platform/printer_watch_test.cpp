@@ -13,26 +13,26 @@
 namespace {
 
 // The watch's question as a hook a scope can install.
-ScopedHook<platform::PrinterWatch::Query>::Setter Asking(platform::PrinterWatch& watch)
+ScopedHook<platform::TPrinterWatch::Query>::Setter Asking(platform::TPrinterWatch& watch)
 {
-    return [&watch](platform::PrinterWatch::Query query) { return watch.SetQuery(std::move(query)); };
+    return [&watch](platform::TPrinterWatch::Query query) { return watch.SetQuery(std::move(query)); };
 }
 
 TEST(PrinterWatch, ReadingNeverWaitsAndChangesAreAnnounced)
 {
-    platform::PrinterWatch& watch = platform::PrinterWatch::Instance();
+    platform::TPrinterWatch& watch = platform::TPrinterWatch::Instance();
     // CUPS as the test scripts it: the second question hangs, like a scheduler behind a slow network, until
     // the test lets it answer that "lab" went away.
     std::promise<void> release;
     const std::shared_future<void> released = release.get_future().share();
     std::atomic<int> asked = 0;
-    const ScopedHook<platform::PrinterWatch::Query> query(Asking(watch), [&asked, released] {
+    const ScopedHook<platform::TPrinterWatch::Query> query(Asking(watch), [&asked, released] {
         if (++asked == 1)
-            return platform::PrinterList{{"office", "lab"}, "lab"};
+            return platform::TPrinterList{{"office", "lab"}, "lab"};
         released.wait();
-        return platform::PrinterList{{"office"}, ""};
+        return platform::TPrinterList{{"office"}, ""};
     });
-    QSignalSpy changed(&watch, &platform::PrinterWatch::Changed);
+    QSignalSpy changed(&watch, &platform::TPrinterWatch::Changed);
 
     // The first answer is waited for; a fresh one is not asked again.
     EXPECT_EQ(watch.Printers().Chosen(), "lab");
@@ -40,7 +40,7 @@ TEST(PrinterWatch, ReadingNeverWaitsAndChangesAreAnnounced)
     EXPECT_EQ(asked, 1);
 
     // Once it is old, reading starts a question that hangs, and still answers at once with what it knows.
-    QTest::qWait(platform::PrinterWatch::kRefreshMs + 100);
+    QTest::qWait(platform::TPrinterWatch::kRefreshMs + 100);
     EXPECT_EQ(watch.Printers().Chosen(), "lab");
     EXPECT_EQ(watch.Printers().Chosen(), "lab");
     EXPECT_TRUE(QTest::qWaitFor([&] { return asked == 2; }));
@@ -56,14 +56,14 @@ TEST(PrinterWatch, ReadingNeverWaitsAndChangesAreAnnounced)
 // with no printers, and the answer is announced whenever it comes.
 TEST(PrinterWatch, AFirstAnswerThatHangsIsNotWaitedFor)
 {
-    platform::PrinterWatch& watch = platform::PrinterWatch::Instance();
+    platform::TPrinterWatch& watch = platform::TPrinterWatch::Instance();
     std::promise<void> release;
     const std::shared_future<void> released = release.get_future().share();
-    const ScopedHook<platform::PrinterWatch::Query> query(Asking(watch), [released] {
+    const ScopedHook<platform::TPrinterWatch::Query> query(Asking(watch), [released] {
         released.wait();
-        return platform::PrinterList{{"office"}, "office"};
+        return platform::TPrinterList{{"office"}, "office"};
     });
-    QSignalSpy changed(&watch, &platform::PrinterWatch::Changed);
+    QSignalSpy changed(&watch, &platform::TPrinterWatch::Changed);
     EXPECT_TRUE(watch.Printers().Names.isEmpty());
     release.set_value();
     EXPECT_TRUE(changed.wait(5000));

@@ -63,7 +63,7 @@ protected:
     }
 
     TScriptedPrinter* Printer = nullptr;
-    std::optional<ScopedHook<std::unique_ptr<platform::PrinterPort>>> Port;
+    std::optional<ScopedHook<std::unique_ptr<platform::TPrinterPort>>> Port;
     std::unique_ptr<TPictavo> Engine;
 };
 

@@ -22,7 +22,7 @@ QImage Solid(int w, int h, QColor color)
 }
 
 // One document through a port; the job CUPS received, or an empty job when none arrived.
-TPrintedJob PrintThrough(platform::PrinterPort& port, const QString& title, const QImage& page)
+TPrintedJob PrintThrough(platform::TPrinterPort& port, const QString& title, const QImage& page)
 {
     const QStringList before = PrintedJobs();
     port.BeginDocument(title);
@@ -41,17 +41,17 @@ TEST(QueuePrinter, DefaultQueueIsMeasuredInItsOrientation)
     const auto port = platform::NewQueuePrinter();
     ASSERT_TRUE(port->Installed());
     port->SetOrientation(kOrientationPortrait);
-    const platform::PageMetrics portrait = port->Measure();
-    EXPECT_GT(portrait.dpiX, 0);
-    EXPECT_EQ(portrait.dpiX, portrait.dpiY);
+    const platform::TPageMetrics portrait = port->Measure();
+    EXPECT_GT(portrait.DpiX, 0);
+    EXPECT_EQ(portrait.DpiX, portrait.DpiY);
     // The test queue's A4 with quarter-inch margins, in printer pixels.
-    EXPECT_NEAR(portrait.width, (577 - 18) * portrait.dpiX / 72, 2);
-    EXPECT_NEAR(portrait.height, (824 - 18) * portrait.dpiY / 72, 2);
+    EXPECT_NEAR(portrait.Width, (577 - 18) * portrait.DpiX / 72, 2);
+    EXPECT_NEAR(portrait.Height, (824 - 18) * portrait.DpiY / 72, 2);
     port->SetOrientation(kOrientationLandscape);
     EXPECT_EQ(port->Orientation(), kOrientationLandscape);
-    const platform::PageMetrics landscape = port->Measure();
-    EXPECT_EQ(landscape.width, portrait.height);
-    EXPECT_EQ(landscape.height, portrait.width);
+    const platform::TPageMetrics landscape = port->Measure();
+    EXPECT_EQ(landscape.Width, portrait.Height);
+    EXPECT_EQ(landscape.Height, portrait.Width);
 }
 
 TEST(QueuePrinter, JobCarriesTitleCopiesAndOrientationToCups)
@@ -96,7 +96,7 @@ TEST(QueuePrinter, NamedQueueAndUnknownQueue)
 
     const auto missing = platform::NewQueuePrinter("no-such-queue");
     EXPECT_FALSE(missing->Installed());
-    EXPECT_EQ(missing->Measure().width, 0);
+    EXPECT_EQ(missing->Measure().Width, 0);
     missing->BeginDocument("nothing");
     EXPECT_FALSE(missing->Transfer(Solid(10, 10, Qt::blue)));
 }
@@ -185,12 +185,12 @@ TEST(NoPrinter, NothingIsInstalledAndTheFilePortsStillWork)
         GTEST_SKIP() << "runs as test_printing_no_printer, where no scheduler answers";
     const auto queue = platform::NewQueuePrinter();
     EXPECT_FALSE(queue->Installed());
-    EXPECT_EQ(queue->Measure().width, 0);
+    EXPECT_EQ(queue->Measure().Width, 0);
     EXPECT_EQ(queue->Copies(), 0);
 
     const auto image = platform::NewFilePrinter(NewTestFolder() + "/page.png");
     EXPECT_TRUE(image->Installed());
-    EXPECT_EQ(image->Measure().width, 0);  // the engine's fallback page applies
+    EXPECT_EQ(image->Measure().Width, 0);  // the engine's fallback page applies
 
     const QString name = NewTestFolder() + "/page.pdf";
     const auto pdf = platform::NewFilePrinter(name);

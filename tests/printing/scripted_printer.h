@@ -11,7 +11,7 @@
 
 // A printer port that records what it is asked and refuses the transfers the test tells it to refuse. It lives on
 // after being handed to the engine; tests keep a plain pointer and the port owns nothing of theirs.
-class TScriptedPrinter final : public platform::PrinterPort {
+class TScriptedPrinter final : public platform::TPrinterPort {
 public:
     struct TLog {
         QString Title;
@@ -23,7 +23,7 @@ public:
     };
 
     bool InstalledAnswer = true;
-    platform::PageMetrics Page{};  // what Measure answers; the orientation swaps it
+    platform::TPageMetrics Page{};  // what Measure answers; the orientation swaps it
     int CopiesAnswer = 1;
     // Transfer number n (from 0) is refused when RefuseTransfer(n) says so.
     std::function<bool(int n)> RefuseTransfer = [](int) { return false; };
@@ -37,12 +37,12 @@ public:
     void SetOrientation(int orientation) override { OrientationValue = orientation; }
     int Orientation() override { return OrientationValue; }
 
-    platform::PageMetrics Measure() override
+    platform::TPageMetrics Measure() override
     {
         ++Log.Measures;
-        platform::PageMetrics page = Page;
+        platform::TPageMetrics page = Page;
         if (OrientationValue == 1)
-            std::swap(page.width, page.height);
+            std::swap(page.Width, page.Height);
         return page;
     }
 

@@ -185,7 +185,7 @@ TEST(OpenCommand, TheTitleFollowsThePictureOnShow)
 TEST(PrintToFile, WritesAPdfOrPngPageAndKeepsThePrinter)
 {
     auto window = MakeWindow({HolidayPicture()});
-    const platform::PrinterPort* printer = &platform::ActivePrinter();
+    const platform::TPrinterPort* printer = &platform::ActivePrinter();
     const QString folder = NewTestFolder();
     for (const QString& name : {QString("page.pdf"), QString("page.png")}) {
         SCOPED_TRACE(name.toStdString());

@@ -41,7 +41,7 @@ void WriteSettings(const QByteArray& text)
 
 // A printer that keeps its number of copies, as a real one does; the default queue does not exist here.
 class FilePrinter {
-    ScopedHook<std::unique_ptr<platform::PrinterPort>> FPort{platform::SetActivePrinter,
+    ScopedHook<std::unique_ptr<platform::TPrinterPort>> FPort{platform::SetActivePrinter,
                                                               platform::NewFilePrinter(NewTestFolder() + "/page.png")};
 };
 
@@ -55,7 +55,7 @@ protected:
         QFile::setPermissions(SettingsPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QFile::remove(SettingsPath());
     }
-    FilePrinter printer;
+    FilePrinter Printer;
 };
 
 TEST_F(Settings, WithoutAFileTheDefaultsStay)

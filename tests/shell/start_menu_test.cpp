@@ -47,11 +47,11 @@ QString FenwoldFolder()
 // Sets XDG_DATA_DIRS for one test and puts the old value back.
 class DataDirs {
 public:
-    explicit DataDirs(const QString& value) : old_(qgetenv("XDG_DATA_DIRS")) { qputenv("XDG_DATA_DIRS", value.toUtf8()); }
-    ~DataDirs() { qputenv("XDG_DATA_DIRS", old_); }
+    explicit DataDirs(const QString& value) : FOld(qgetenv("XDG_DATA_DIRS")) { qputenv("XDG_DATA_DIRS", value.toUtf8()); }
+    ~DataDirs() { qputenv("XDG_DATA_DIRS", FOld); }
 
 private:
-    QByteArray old_;
+    QByteArray FOld;
 };
 
 }  // namespace

@@ -109,7 +109,7 @@ TPictavo::TPictavo(QObject* parent) : QObject(parent)
     FScrollBox->installEventFilter(this);
     FToolbarPanel->installEventFilter(this);
     // A printer that comes, goes or becomes the default brings another page: measure and lay it out again.
-    connect(&platform::PrinterWatch::Instance(), &platform::PrinterWatch::Changed, this, [this] {
+    connect(&platform::TPrinterWatch::Instance(), &platform::TPrinterWatch::Changed, this, [this] {
         if (!FPrinting)
             Refresh();
     });
@@ -332,16 +332,16 @@ void TPictavo::LayoutPage()
 
 void TPictavo::MeasurePrinter()
 {
-    const platform::PageMetrics page = platform::MeasurePrinterPage();
-    FPageWidth = page.width < 1 ? kFallbackPageWidth : page.width;
-    FPageHeight = page.height < 1 ? kFallbackPageHeight : page.height;
+    const platform::TPageMetrics page = platform::MeasurePrinterPage();
+    FPageWidth = page.Width < 1 ? kFallbackPageWidth : page.Width;
+    FPageHeight = page.Height < 1 ? kFallbackPageHeight : page.Height;
     FInfo.PageWidth = FPageWidth;
     FInfo.PageHeight = FPageHeight;
     FInfo.PictureWidth = PictureSize().width();
     FInfo.PictureHeight = PictureSize().height();
-    FDpiX = page.dpiX < 1 ? kFallbackDpi : page.dpiX;
-    FDpiY = page.dpiY < 1 ? kFallbackDpi : page.dpiY;
-    FPaperInches = page.inches;
+    FDpiX = page.DpiX < 1 ? kFallbackDpi : page.DpiX;
+    FDpiY = page.DpiY < 1 ? kFallbackDpi : page.DpiY;
+    FPaperInches = page.Inches;
     const int ppi = platform::ScreenPixelsPerInch();
     FScreenPPI = ppi < 1 ? kFallbackScreenPPI : ppi;
     FPageAspect = Extended(FPageHeight) / FPageWidth;

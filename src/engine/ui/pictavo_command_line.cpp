@@ -13,7 +13,7 @@ namespace {
 // picture; the copies the settings gave stay with the job.
 void UseCommandLinePrinter(TPictavo& engine, const TCommandLine& line)
 {
-    std::unique_ptr<platform::PrinterPort> port;
+    std::unique_ptr<platform::TPrinterPort> port;
     if (!line.PrintTo.isEmpty())
         port = platform::NewFilePrinter(line.PrintTo);
     else if (!line.Printer.isEmpty())

@@ -75,7 +75,7 @@ bool TPictavo::Print()
     const QString stopped = Guarded([&] {
         SetInfo(FInfo);
         Changed();
-        platform::PrinterPort& printer = platform::ActivePrinter();
+        platform::TPrinterPort& printer = platform::ActivePrinter();
         const QSize first(QualitySize(FInfo, FPrintWidth), QualitySize(FInfo, FPrintHeight));
         printer.BeginDocument(FInfo.JobTitle);
         const auto sizeForBudget = [this](std::int32_t budget) {
@@ -105,7 +105,7 @@ bool TPictavo::Print()
             printer.AbortDocument();
         }
         FInfo.PrintPercent = PrintPercent(run.Budget, FPrintMemory);
-        if (const platform::PortFailure failure = printer.Failure(); !success && !failure.Reason.isEmpty()) {
+        if (const platform::TPortFailure failure = printer.Failure(); !success && !failure.Reason.isEmpty()) {
             SetFileError(failure.File, failure.Reason);
         }
     });
@@ -122,14 +122,14 @@ bool TPictavo::Print()
 bool TPictavo::PrintToFile(const QString& fileName)
 {
     LastError = kUnsupportedFormat;
-    std::unique_ptr<platform::PrinterPort> file = platform::NewFilePrinter(fileName);
+    std::unique_ptr<platform::TPrinterPort> file = platform::NewFilePrinter(fileName);
     if (!file)
         return false;
     const int copies = Copies();
-    struct RestorePrinter {
+    struct TRestorePrinter {
         TPictavo& Engine;
-        std::unique_ptr<platform::PrinterPort> Printer;
-        ~RestorePrinter()
+        std::unique_ptr<platform::TPrinterPort> Printer;
+        ~TRestorePrinter()
         {
             platform::SetActivePrinter(std::move(Printer));
             Engine.Refresh();
@@ -143,7 +143,7 @@ bool TPictavo::PrintToFile(const QString& fileName)
 bool TPictavo::PrinterSetup() noexcept
 {
     return GuardedOr(false, [&] {
-        platform::PrinterPort& printer = platform::ActivePrinter();
+        platform::TPrinterPort& printer = platform::ActivePrinter();
         if (!printer.Setup(FForm))
             return false;
         // Read back directly: the dialog already changed the printer, so SetInfo must not set it again.
