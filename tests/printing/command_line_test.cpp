@@ -60,7 +60,7 @@ struct TRun {
 TEST(CommandLineProgram, HelpVersionAndErrorsBeforeAnyWindow)
 {
     TRun run;
-    for (const QString& help : {"--help", "-h", "/?"}) {
+    for (const QString help : {"--help", "-h", "/?"}) {
         const TProcessResult result = run({help});
         EXPECT_EQ(result.Status, 0) << help.toStdString();
         EXPECT_TRUE(result.Out.contains("/PRINTTO=")) << result.Out.toStdString();
@@ -150,8 +150,9 @@ TEST(CommandLineProgram, PrintToImageWritesThePageBitmapAndNoSettings)
     const QImage bitmap(page);
     ASSERT_FALSE(bitmap.isNull());
     // A budget-sized bitmap in the page's proportions; the picture covers its top-left corner in proportion.
-    if (NoPrinterRun())
+    if (NoPrinterRun()) {
         EXPECT_EQ(bitmap.size(), QSize(2000, 2500));
+    }
     EXPECT_LE(std::int64_t(bitmap.width()) * bitmap.height() * 3, 15'000'000);
     EXPECT_EQ(bitmap.pixelColor(0, 0), QColor(Qt::red));
     EXPECT_EQ(bitmap.pixelColor(bitmap.width() - 1, bitmap.height() - 1), QColor(Qt::white));

@@ -228,7 +228,7 @@ TEST_F(SettingsDeathTest, EveryWayOutSaves)
         {"Ctrl+Q", [](TForm1& w) {
              w.show();
              QApplication::setActiveWindow(&w);
-             QTest::qWaitForWindowActive(&w);
+             EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
              QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
          }},
         {"close box", [](TForm1& w) { w.show(); w.close(); }},

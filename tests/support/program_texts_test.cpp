@@ -89,7 +89,8 @@ QList<TShownText> ShownTexts()
     static const QRegularExpression assigned(
         R"re(\b(?:LastError|ErrorText|StartupError|Error|failure|k\w*(?:Error|Memory|Failed|Image|Undo\w+))\s*=\s*)re"
         R"re((?:QStringLiteral\(|QString\(|Text\()?\s*"((?:[^"\\]|\\.)*)")re");
-    static const QRegularExpression hintRow(R"re(\{\s*"([^"]+)"\s*,\s*(?:true|false)\s*\})re");
+    // A row of the command table: button tag, then the button's hint.
+    static const QRegularExpression hintRow(R"re(,\s*\d+\s*,\s*"([^"]+)"\s*,\s*(?:true|false)\b)re");
 
     QList<TShownText> found;
     QDirIterator files(SourceRoot() + "/src", {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
