@@ -19,7 +19,7 @@ TLanguage FullTable()
     return language;
 }
 
-void TranslateEveryProgramText(benchmark::State& state)
+void BM_TranslateEveryProgramText(benchmark::State& state)
 {
     const TLanguage language = FullTable();
     for (auto _ : state) {
@@ -28,17 +28,17 @@ void TranslateEveryProgramText(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * ProgramTexts().size());
 }
-BENCHMARK(TranslateEveryProgramText);
+BENCHMARK(BM_TranslateEveryProgramText);
 
-void TranslateTextWithoutEntry(benchmark::State& state)
+void BM_TranslateTextWithoutEntry(benchmark::State& state)
 {
     const TLanguage language = FullTable();
     for (auto _ : state)
         benchmark::DoNotOptimize(language.TranslateText("Fxxxxx not in the table"));
 }
-BENCHMARK(TranslateTextWithoutEntry);
+BENCHMARK(BM_TranslateTextWithoutEntry);
 
-void ReadFullLanguageFile(benchmark::State& state)
+void BM_ReadFullLanguageFile(benchmark::State& state)
 {
     const QByteArray file = FullTable().WriteStream();
     for (auto _ : state) {
@@ -47,7 +47,7 @@ void ReadFullLanguageFile(benchmark::State& state)
     }
     state.SetBytesProcessed(state.iterations() * file.size());
 }
-BENCHMARK(ReadFullLanguageFile);
+BENCHMARK(BM_ReadFullLanguageFile);
 
 }  // namespace
 

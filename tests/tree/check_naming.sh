@@ -8,7 +8,7 @@ build=$2
 report=$(mktemp)
 trap 'rm -f "$report"' EXIT
 status=0
-run-clang-tidy -p "$build" -j "$(nproc)" -quiet "^$root/(src|tests|tools|fuzz)/" >"$report" 2>&1 || status=$?
+run-clang-tidy -p "$build" -j "$(nproc)" -quiet "^$root/(src|tests|tools|fuzz|bench)/" >"$report" 2>&1 || status=$?
 # Each header is reported once for every file that includes it.
 grep -E '\[readability-identifier-naming\]' "$report" | sed 's/\x1b\[[0-9;]*m//g' | sort -u || true
 found=$(grep -cE '\[readability-identifier-naming\]' "$report" || true)
