@@ -607,10 +607,10 @@ TPlayback PlayEmfAt(const QByteArray& bytes, QImage& target, int depth)
         nested = player.Nested();
     }
     // Written with EMF+ records only: those are the drawing.
-    if (PlayEmfPlus(bytes, target, DeviceToTarget(*header, target.size()), header->PixelsPerMm)) {
-        result.Outcome = TPlayOutcome::Drew;
-        return result;
-    }
+    const TPlayback plus = PlayEmfPlus(bytes, target, DeviceToTarget(*header, target.size()), header->PixelsPerMm,
+                                       result.Work);
+    if (plus.Outcome == TPlayOutcome::Drew)
+        return plus;
     // The carried metafile is the drawing itself (a converted Windows metafile, or one format of several); it
     // fills the frame of the one carrying it.
     if (nested.Bytes.isEmpty() || depth >= kMaxNesting)

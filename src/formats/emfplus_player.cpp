@@ -221,12 +221,13 @@ std::optional<TPlusFont> ReadFont(const TRecordView& r, std::uint64_t at)
 
 class TEmfPlusPlayer {
 public:
-    TEmfPlusPlayer(QImage& target, const QTransform& deviceToTarget, QSizeF pixelsPerMm)
+    TEmfPlusPlayer(QImage& target, const QTransform& deviceToTarget, QSizeF pixelsPerMm, std::int64_t spentWork)
         : FCanvas(target, deviceToTarget, pixelsPerMm, false), FDpi(pixelsPerMm.width() * 25.4)
     {
+        FCanvas.AddWork(spentWork);
     }
 
-    bool Play(const QByteArray& bytes);
+    TPlayback Play(const QByteArray& bytes);
 
 private:
     void Records(const TRecordView& comment);
@@ -258,11 +259,11 @@ private:
     bool FEnded = false;
 };
 
-bool TEmfPlusPlayer::Play(const QByteArray& bytes)
+TPlayback TEmfPlusPlayer::Play(const QByteArray& bytes)
 {
     const auto total = std::uint64_t(bytes.size());
     std::uint64_t offset = 0;
-    while (offset + 8 <= total && !FEnded) {
+    while (offset + 8 <= total && !FEnded && !FCanvas.Exhausted()) {
         const TRecordView head(bytes.constData() + offset, qsizetype(total - offset));
         const std::uint32_t type = head.U32(0), size = head.U32(4);
         if (size < 8 || size % 4 || size > total - offset || type == kEmrEof)
@@ -271,14 +272,15 @@ bool TEmfPlusPlayer::Play(const QByteArray& bytes)
             Records(TRecordView(head.Data(), qsizetype(size)));
         offset += size;
     }
-    return FCanvas.Drew();
+    return {FCanvas.Work(), FCanvas.WorkBudget(), FCanvas.Exhausted(), FCanvas.Glyphs(), FCanvas.LargestClip(),
+            FCanvas.Drew() ? TPlayOutcome::Drew : TPlayOutcome::DrewNothing};
 }
 
 void TEmfPlusPlayer::Records(const TRecordView& comment)
 {
     const std::uint64_t end = std::min<std::uint64_t>(std::uint64_t(comment.Size()), 12 + std::uint64_t(comment.U32(8)));
     std::uint64_t at = 16;
-    while (at + kRecordHead <= end && !FEnded) {
+    while (at + kRecordHead <= end && !FEnded && !FCanvas.Exhausted()) {
         const std::uint16_t type = comment.U16(at), flags = comment.U16(at + 2);
         const std::uint64_t size = comment.U32(at + 4);
         if (size < kRecordHead || size > end - at)
@@ -520,8 +522,9 @@ void TEmfPlusPlayer::Dispatch(std::uint16_t type, std::uint16_t flags, const TRe
 
 }  // namespace
 
-bool PlayEmfPlus(const QByteArray& bytes, QImage& target, const QTransform& deviceToTarget, QSizeF devicePixelsPerMm)
+TPlayback PlayEmfPlus(const QByteArray& bytes, QImage& target, const QTransform& deviceToTarget,
+                      QSizeF devicePixelsPerMm, std::int64_t spentWork)
 {
-    TEmfPlusPlayer player(target, deviceToTarget, devicePixelsPerMm);
+    TEmfPlusPlayer player(target, deviceToTarget, devicePixelsPerMm, spentWork);
     return player.Play(bytes);
 }

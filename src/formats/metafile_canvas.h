@@ -204,6 +204,8 @@ public:
     // What one path element of a clip combination costs, in pixels drawn: path clipping is slow per element.
     static constexpr std::int64_t kClipElementWork = 1024;
     std::int64_t Work() const { return FWork; }
+    // Work an earlier pass over the same picture did: passes share one budget.
+    void AddWork(std::int64_t work) { FWork += work; }
     std::int64_t WorkBudget() const { return FBudget; }
     bool Exhausted() const { return FWork > FBudget; }
     std::int64_t Glyphs() const { return FGlyphs; }           // characters laid out as glyphs

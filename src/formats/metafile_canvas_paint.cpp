@@ -26,6 +26,18 @@ qsizetype GlyphLimit(double em)
     return qsizetype(std::clamp(kMaxGlyphArea / std::max(em * em, 1.0), 1.0, double(kMaxTextChars)));
 }
 
+// What a stroke may paint, in target pixels: the path's box grown by half the pen, or as far as a mitred corner
+// reaches. A pen far wider than any picture reaches no further than one as wide.
+QRectF StrokeBox(const QPainterPath& path, const QTransform& transform, const QPen& pen)
+{
+    constexpr double kFarthest = 1e9;
+    const double scale = pen.isCosmetic() ? 1 : std::sqrt(std::abs(transform.determinant()));
+    const bool mitred = pen.joinStyle() == Qt::MiterJoin || pen.joinStyle() == Qt::SvgMiterJoin;
+    const double corner = mitred ? std::max(1.0, pen.miterLimit()) : 1.0;
+    const double reach = std::min(std::max(1.0, pen.widthF() * scale) * corner / 2, kFarthest);
+    return transform.mapRect(path.controlPointRect()).adjusted(-reach, -reach, reach, reach);
+}
+
 bool IsHatch(const QBrush& b)
 {
     return b.style() >= Qt::HorPattern && b.style() <= Qt::DiagCrossPattern;
@@ -93,7 +105,9 @@ QBrush TMetafileCanvas::PixelBrush(QBrush brush, const QTransform& painterTransf
 
 void TMetafileCanvas::Paint(const QPainterPath& path, const QTransform& transform, bool fill, bool stroke)
 {
-    Charge(transform.mapRect(path.controlPointRect()));
+    const bool strokes = stroke && !FState.Pen.Null;
+    const QPen pen = strokes ? ScaledPen(transform) : QPen(Qt::NoPen);
+    Charge(strokes ? StrokeBox(path, transform, pen) : transform.mapRect(path.controlPointRect()));
     BeginPaint(transform);
     if (fill && !FState.Brush.Null) {
         if (IsHatch(FState.Brush.Brush) && FState.BkOpaque)
@@ -101,8 +115,8 @@ void TMetafileCanvas::Paint(const QPainterPath& path, const QTransform& transfor
         FPainter.fillPath(path, PixelBrush(FState.Brush.Brush, transform));
         FDrew = true;
     }
-    if (stroke && !FState.Pen.Null) {
-        FPainter.strokePath(path, ScaledPen(transform));
+    if (strokes) {
+        FPainter.strokePath(path, pen);
         FDrew = true;
     }
 }
@@ -390,6 +404,7 @@ void TMetafileCanvas::FillShape(const QPainterPath& logical, const QBrush& brush
 {
     if (FInPath)
         return;
+    Charge(FFull.mapRect(logical.controlPointRect()));
     BeginPaint(FFull);
     FPainter.fillPath(logical, brush);
     FDrew = true;
@@ -399,13 +414,14 @@ void TMetafileCanvas::StrokeShape(const QPainterPath& logical, const QPen& pen)
 {
     if (FInPath || pen.style() == Qt::NoPen)
         return;
-    BeginPaint(FFull);
     QPen use = pen;
     const double pixels = pen.widthF() * std::sqrt(std::abs(FFull.determinant()));
     if (!(pixels >= 1)) {
         use.setWidthF(1);
         use.setCosmetic(true);
     }
+    Charge(StrokeBox(logical, FFull, use));
+    BeginPaint(FFull);
     FPainter.strokePath(logical, use);
     FDrew = true;
 }
@@ -414,6 +430,7 @@ void TMetafileCanvas::ClearTarget(QColor color)
 {
     if (FInPath)
         return;
+    Charge(QRectF(FTarget.rect()));
     BeginPaint(QTransform());
     FPainter.fillRect(QRectF(FTarget.rect()), color);
     FDrew = true;
@@ -435,8 +452,9 @@ void TMetafileCanvas::DrawTextBox(const QRectF& box, const QString& text, QFont 
     FPainter.setPen(color);
     const QRectF laid(box.topLeft() / toLogical, box.size() / toLogical);
     const int flags = Qt::AlignLeft | Qt::AlignTop | (laid.width() > 0 ? Qt::TextWordWrap : Qt::TextDontClip);
-    FPainter.drawText(laid.width() > 0 ? laid : QRectF(laid.topLeft(), QSizeF(1e6, 1e6)), flags,
-                      text.left(kMaxTextChars));
+    const QRectF frame = laid.width() > 0 ? laid : QRectF(laid.topLeft(), QSizeF(1e6, 1e6));
+    Charge(FPainter.transform().mapRect(frame));
+    FPainter.drawText(frame, flags, text.left(kMaxTextChars));
     FPainter.setRenderHint(QPainter::Antialiasing, false);
     FDrew = true;
 }

@@ -473,32 +473,48 @@ TEST(MetafilePaths, WidenedPathFillsThePensOutline)
     EXPECT_TRUE(Paper(image, 50, 60));
 }
 
+// EMF+ records, carried in one comment of an enhanced metafile that draws nothing else.
+class TEmfPlusWriter {
+public:
+    TEmfPlusWriter() { Add(0x4001, 0, {std::int32_t(0xDBC01002u), 0, 96, 96}); }
+
+    TEmfPlusWriter& Add(int type, int flags, std::initializer_list<std::int32_t> words)
+    {
+        Put16(FPlus, type);
+        Put16(FPlus, flags);
+        Put32(FPlus, std::int32_t(12 + 4 * words.size()));
+        Put32(FPlus, std::int32_t(4 * words.size()));
+        for (std::int32_t w : words)
+            Put32(FPlus, w);
+        return *this;
+    }
+
+    void WriteInto(TEmfWriter& emf) const
+    {
+        QByteArray comment;
+        Put32(comment, std::int32_t(4 + FPlus.size()));
+        Put32(comment, 0x2B464D45);
+        comment.append(FPlus);
+        emf.AddBytes(70, comment);
+    }
+
+private:
+    QByteArray FPlus;
+};
+
 // A file written with EMF+ records only (a comment of them) is drawn from those.
 TEST(MetafilePlus, RecordsOfAnEmfPlusOnlyFileDraw)
 {
     const auto xy = [](int x, int y) { return (x & 0xFFFF) | (y << 16); };
-    QByteArray plus;
-    const auto record = [&](int type, int flags, std::initializer_list<std::int32_t> words) {
-        Put16(plus, type);
-        Put16(plus, flags);
-        Put32(plus, std::int32_t(12 + 4 * words.size()));
-        Put32(plus, std::int32_t(4 * words.size()));
-        for (std::int32_t w : words)
-            Put32(plus, w);
-    };
-    record(0x4001, 0, {std::int32_t(0xDBC01002u), 0, 96, 96});
-    record(0x400A, 0x8000, {std::int32_t(0xFFFF0000u), 1, FloatBits(10), FloatBits(10), FloatBits(20), FloatBits(20)});
+    TEmfPlusWriter plus;
+    plus.Add(0x400A, 0x8000, {std::int32_t(0xFFFF0000u), 1, FloatBits(10), FloatBits(10), FloatBits(20), FloatBits(20)});
     // Path object 1: a square of 16-bit points, then filled blue.
-    record(0x4008, (3 << 8) | 1, {std::int32_t(0xDBC01002u), 4, 0x4000, xy(60, 60), xy(90, 60), xy(90, 90),
-                                 xy(60, 90), std::int32_t(0x81010100u)});
-    record(0x4014, 0x8000 | 1, {std::int32_t(0xFF0000FFu)});
-    record(0x4002, 0, {});
-    QByteArray comment;
-    Put32(comment, std::int32_t(4 + plus.size()));
-    Put32(comment, 0x2B464D45);
-    comment.append(plus);
+    plus.Add(0x4008, (3 << 8) | 1, {std::int32_t(0xDBC01002u), 4, 0x4000, xy(60, 60), xy(90, 60), xy(90, 90),
+                                    xy(60, 90), std::int32_t(0x81010100u)});
+    plus.Add(0x4014, 0x8000 | 1, {std::int32_t(0xFF0000FFu)});
+    plus.Add(0x4002, 0, {});
     TEmfWriter emf;
-    emf.AddBytes(70, comment);
+    plus.WriteInto(emf);
     const QImage image = Play(emf);
     EXPECT_TRUE(Ink(image, 20, 20, Qt::red));
     EXPECT_TRUE(Ink(image, 75, 75, Qt::blue));
@@ -772,6 +788,30 @@ TEST(HostileMetafile, PlaybackStopsAtItsWorkBudgetWithWhatItDrew)
     EXPECT_TRUE(played.Stopped);
     EXPECT_LE(played.Work, played.Budget + 1000 * 1000 + TMetafileCanvas::kRecordWork);
     EXPECT_EQ(target.pixelColor(500, 500), QColor(Qt::black));  // what was drawn stays
+}
+
+// EMF+ records spend the same budget: whole-picture fills, and a line under a pen wider than the picture.
+TEST(HostileMetafile, EmfPlusPlaybackStopsAtTheWorkBudget)
+{
+    const std::int32_t side = FloatBits(1000), black = std::int32_t(0xFF000000u);
+    TEmfPlusWriter fills;
+    for (int i = 0; i < 2000; ++i)
+        fills.Add(0x400A, 0x8000, {black, 1, 0, 0, side, side});
+    TEmfPlusWriter strokes;
+    strokes.Add(0x4008, 2 << 8, {std::int32_t(0xDBC01002u), 0, 0, 0, FloatBits(4000), std::int32_t(0xDBC01002u), 0,
+                                 black});
+    for (int i = 0; i < 2000; ++i)
+        strokes.Add(0x400D, 0, {2, 0, FloatBits(500), side, FloatBits(500)});
+    for (const TEmfPlusWriter* plus : {&fills, &strokes}) {
+        TEmfWriter emf(26460);  // 1000 x 1000 pixels
+        plus->WriteInto(emf);
+        QImage target(1000, 1000, QImage::Format_RGB32);
+        target.fill(Qt::white);
+        const TPlayback played = PlayEmf(emf.Bytes(), target);
+        EXPECT_TRUE(played.Stopped);
+        EXPECT_LE(played.Work, played.Budget + 1000 * 1000 + TMetafileCanvas::kRecordWork);
+        EXPECT_EQ(target.pixelColor(500, 500), QColor(Qt::black));  // what was drawn stays
+    }
 }
 
 TEST(HostileMetafile, AHugeDeclaredFrameIsRefusedBeforeAnyPixelIsAllocated)
