@@ -25,3 +25,13 @@ inline bool PictureAndSourceFit(std::int64_t w, std::int64_t h, std::int64_t sou
     const std::int64_t stride = (w * 3 + 3) & ~std::int64_t(3);
     return stride + w * sourceBytesPerPixel <= kMaxPictureBytes / h;
 }
+
+// Short pixel data leaves the rest of a picture white, but a header may not make us allocate far more than the file
+// can describe: a picture larger than 4096 x 4096 must find at least half its raster in the available bytes.
+// smallestRaster is the fewest bytes that can hold the whole raster, in floating point: a hostile header's size
+// times its bytes per pixel need not fit 64 bits, and only a comparison needs it.
+inline bool RasterCanFill(std::int64_t w, std::int64_t h, double smallestRaster, std::int64_t available)
+{
+    constexpr std::int64_t kSmallPicture = std::int64_t(4096) * 4096;
+    return w * h <= kSmallPicture || double(available) >= smallestRaster / 2;
+}

@@ -389,16 +389,13 @@ double SmallestRaster(const TPortableHeader& header)
     }
 }
 
-// Short pixel data leaves the rest of a picture white, but a header may not make us allocate far more than the
-// file can describe: a large picture must find at least half its raster in the file.
 bool DataCanFill(const TPortableHeader& header, std::int64_t available, bool reduced)
 {
-    constexpr std::int64_t kSmallPicture = std::int64_t(4096) * 4096;
     // A whole picture beyond the allocation ceiling is refused as such, later. One read reduced is not, so then a
     // few bytes claiming billions of pixels would print a white page as a success.
-    if (std::int64_t(header.Width) * header.Height <= kSmallPicture || (!reduced && !PictureFits(header.Width, header.Height)))
+    if (!reduced && !PictureFits(header.Width, header.Height))
         return true;
-    return double(available) >= SmallestRaster(header) / 2;
+    return RasterCanFill(header.Width, header.Height, SmallestRaster(header), available);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "formats/xbitmap.h"
 
 #include "common/failure_texts.h"
+#include "common/limits.h"
 #include "formats/byte_image.h"
 #include "formats/byte_stream.h"
 
@@ -78,6 +79,13 @@ void TXBitmap::Load(QIODevice& stream, QString& failure)
     }
     if (width < 1 || height < 1) {
         failure = Text(kInvalidDimensions);
+        return;
+    }
+    // Every byte of data is written as at least "x" and two hex digits. A picture beyond the allocation ceiling is
+    // refused as such below.
+    const double smallestData = 3 * std::ceil(width / 8.0) * double(height);
+    if (PictureFits(width, height) && !RasterCanFill(width, height, smallestData, bytes.GetSize() - dataPos)) {
+        failure = Text(kUnknownFormat);
         return;
     }
     QImage picture = NewBitmap24(width, height);

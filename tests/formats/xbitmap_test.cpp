@@ -95,6 +95,9 @@ TEST(XBitmapRead, HeaderRulesAndFailures)
               "Invalid dimensions.");
     EXPECT_EQ(Load(picture, "#define a_width 99999\n#define a_height 99999\nstatic char a[] = {};"), "Out of memory.");
     EXPECT_EQ(picture.GetLastError(), "Out of memory.");
+    // A size the ceiling allows but the data cannot fill by far is refused before the picture is allocated.
+    EXPECT_EQ(Load(picture, "#define a_width 18000\n#define a_height 18000\nstatic char a[] = {0x00};"),
+              "Unknown format.");
     // Other defines are skipped, the first width wins, and a fraction is rounded.
     EXPECT_EQ(Load(picture, "#define a_x_hot 1\n#define a_width 2.4\n#define b_width 9\n#DEFINE A_HEIGHT 1\n"
                             "STATIC char a[] = {0x03};"),
