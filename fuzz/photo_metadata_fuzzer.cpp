@@ -1,5 +1,5 @@
 // What photos carry beside their pixels, from hostile bytes: EXIF blocks, ICC profiles (RGB and CMYK) and the
-// PNG and WebP chunk walks that find them.
+// PNG and WebP chunk walks that find them, and the GIF block walk.
 #include "common/bitmap.h"
 #include "formats/photo_containers.h"
 #include "formats/photo_metadata.h"
@@ -27,14 +27,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (turned.size() != (SwapsAxes(metadata.Orientation) ? picture.size().transposed() : picture.size()))
         __builtin_trap();
 
-    // The same bytes behind a PNG signature and a WebP header, so the chunk walks start at once.
-    for (const QByteArray& head : {QByteArray("\x89PNG\r\n\x1a\n", 8), QByteArray("RIFF\0\0\0\0WEBP", 12)}) {
+    // The same bytes behind a PNG signature, a WebP header and a GIF signature, so the walks start at once.
+    for (const QByteArray& head :
+         {QByteArray("\x89PNG\r\n\x1a\n", 8), QByteArray("RIFF\0\0\0\0WEBP", 12), QByteArray("GIF89a")}) {
         QByteArray file = head + bytes;
         QBuffer buffer(&file);
         buffer.open(QIODevice::ReadOnly);
         TPhotoMetadata found;
         if (head.startsWith("RIFF"))
             ReadWebpMetadata(buffer, found);
+        else if (head.startsWith("GIF"))
+            GifEndsInFirstFrame(buffer);
         else
             ReadPngMetadata(buffer, found);
         if (buffer.pos() != 0)

@@ -20,6 +20,9 @@ namespace {
 
 using TMetadataReader = void (*)(QIODevice&, TPhotoMetadata&);
 
+// Why a GIF opened only in part, worded as the JPEG library words a cut file.
+const QString kPrematureGifEnd = QStringLiteral("Premature end of GIF file");
+
 // The EXIF orientation of what Qt's TIFF reader found in the file's orientation tag.
 int OrientationOf(QImageIOHandler::Transformations t)
 {
@@ -73,6 +76,8 @@ bool LoadWithQtReader(TImageInfoRec& info, const char* format, TMetadataReader r
         TPhotoMetadata metadata;
         if (readMetadata)
             readMetadata(file, metadata);
+        // Qt's GIF reader shows a cut frame as if it were whole; the file says whether it is.
+        const bool cutGif = qstrcmp(format, "gif") == 0 && GifEndsInFirstFrame(file);
         reader.setDevice(&file);
         ForceReaderFormat(reader, format);
         reader.setAutoTransform(false);  // the orientation is ours to apply, or not
@@ -87,6 +92,8 @@ bool LoadWithQtReader(TImageInfoRec& info, const char* format, TMetadataReader r
                 return false;
             // What the reader could decode before the damage opens; the reason goes with it.
             info.Warning = reader.errorString();
+        } else if (cutGif) {
+            info.Warning = kPrematureGifEnd;
         }
         if (qstrcmp(format, "tiff") == 0)
             TakeTiffMetadata(reader, source, metadata);

@@ -30,7 +30,68 @@ void ReadPhys(const QByteArray& data, TPhotoMetadata& metadata)
     metadata.DpiY = y / kInchesPerMetre;
 }
 
+// Skips data sub-blocks (a length byte, that many bytes) and their empty terminator; false when the file ends
+// first. Each block moves forward by at least one byte, so the walk ends with the file.
+bool SkipSubBlocks(QIODevice& file)
+{
+    for (;;) {
+        char length = 0;
+        if (!file.getChar(&length))
+            return false;
+        if (length == 0)
+            return true;
+        const qint64 n = quint8(length);
+        if (n > file.size() - file.pos() || !file.seek(file.pos() + n))
+            return false;
+    }
+}
+
+// A colour table follows a descriptor whose packed field has its top bit set: 3 x 2^(size + 1) bytes.
+bool SkipColourTable(QIODevice& file, char packed)
+{
+    if (!(packed & 0x80))
+        return true;
+    const qint64 n = qint64(3) << ((packed & 7) + 1);
+    return n <= file.size() - file.pos() && file.seek(file.pos() + n);
+}
+
+// True when the first frame's data ends inside the file, or when there is no frame to end.
+bool FirstFrameEnds(QIODevice& file)
+{
+    constexpr char kExtension = 0x21, kImage = 0x2C;
+    const QByteArray screen = ReadExactly(file, 13);  // signature and logical screen descriptor
+    if (screen.isEmpty() || !screen.startsWith("GIF"))
+        return true;
+    if (!SkipColourTable(file, screen[10]))
+        return false;
+    for (;;) {
+        char introducer = 0;
+        char label = 0;
+        if (!file.getChar(&introducer))
+            return false;
+        if (introducer == kExtension) {
+            if (!file.getChar(&label) || !SkipSubBlocks(file))
+                return false;
+            continue;
+        }
+        if (introducer != kImage)
+            return true;  // the trailer, or bytes no reader takes for a frame
+        const QByteArray descriptor = ReadExactly(file, 9);
+        char minimumCodeSize = 0;
+        return !descriptor.isEmpty() && SkipColourTable(file, descriptor[8]) && file.getChar(&minimumCodeSize) &&
+               SkipSubBlocks(file);
+    }
+}
+
 }  // namespace
+
+bool GifEndsInFirstFrame(QIODevice& file)
+{
+    const qint64 start = file.pos();
+    const bool ends = FirstFrameEnds(file);
+    file.seek(start);
+    return !ends;
+}
 
 void ReadPngMetadata(QIODevice& file, TPhotoMetadata& metadata)
 {

@@ -11,3 +11,7 @@ class QIODevice;
 void ReadPngMetadata(QIODevice& file, TPhotoMetadata& metadata);
 // WebP: the EXIF and ICCP chunks of the RIFF container.
 void ReadWebpMetadata(QIODevice& file, TPhotoMetadata& metadata);
+
+// GIF: true when the file ends before the data of its first frame does (Qt's reader then shows what it decoded
+// without a word). Extensions before the frame are skipped; a file that is no GIF is not cut.
+bool GifEndsInFirstFrame(QIODevice& file);

@@ -301,6 +301,14 @@ TEST(PhotoLoaders, DamagedPhotos)
     WriteFile(folder + "/cut.png", png.read(png.size() * 6 / 10));
     EXPECT_FALSE(Open(folder + "/cut.png", target).Warning.isEmpty());
     EXPECT_EQ(target.size(), QSize(64, 64));
+    // Qt's GIF reader takes a cut frame for a whole one.
+    ASSERT_TRUE(RunTool("convert", {folder + "/whole.png", folder + "/whole.gif"}));
+    EXPECT_TRUE(Open(folder + "/whole.gif", target).Warning.isEmpty());
+    QFile gif(folder + "/whole.gif");
+    ASSERT_TRUE(gif.open(QIODevice::ReadOnly));
+    WriteFile(folder + "/cut.gif", gif.read(gif.size() * 6 / 10));
+    EXPECT_FALSE(Open(folder + "/cut.gif", target).Warning.isEmpty());
+    EXPECT_EQ(target.size(), QSize(64, 64));
 }
 
 // AV1 pictures decode too (dav1d or aom), and translucent HEIF pictures are laid on white.
