@@ -169,8 +169,11 @@ void THelp::RemoveFiles()
     for (const QString& name : names)
         GetPaths().DeleteFileForced(folder + name);
     // The folders above the pages go too once nothing else is in them, each tried on its own: an empty folder
-    // left by an earlier run goes as well.
+    // left by an earlier run goes as well. None is removed through a link at the maker's folder (the ones below
+    // are checked on removal).
     const QString maker = GetPaths().MakerDataFolder();
+    if (QFileInfo(maker.chopped(1)).isSymLink())
+        return;
     RemoveEmptyFolder(folder);
     RemoveEmptyFolder(maker + "Help");
     if (FMadeMakerFolder)
