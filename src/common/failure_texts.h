@@ -19,3 +19,5 @@ inline const QString kIndexOutOfRange = QStringLiteral("Index out of range");
 inline const QString kInvalidDimensions = QStringLiteral("Invalid dimensions");
 inline const QString kStreamWriteFailure = QStringLiteral("Stream write failure");
 inline const QString kNoPrinterInstalled = QStringLiteral("No printer installed");
+// A queue named on the command line that the desktop does not have; shown after the queue's name.
+inline const QString kNoSuchPrinter = QStringLiteral("No such printer");

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <memory>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,9 +74,14 @@ QString TPaths::StartMenuFolder(const QString& name) const
     return DirExists(path) ? path : QString();
 }
 
+QString TPaths::MakerDataFolder() const
+{
+    return WindowsFolder() + kMakerFolder;
+}
+
 QString TPaths::DataFolder(const QString& name) const
 {
-    const QString path = WindowsFolder() + kMakerFolder + AddSlash(name);
+    const QString path = MakerDataFolder() + AddSlash(name);
     if (!DirExists(path))
         MakeDirPath(path);
     return path;
@@ -137,6 +143,20 @@ void MakeDirPath(const QString& path)
     Guarded([&] {
         QDir().mkpath(path);
     });
+}
+
+bool RemoveEmptyFolder(const QString& path)
+{
+    const QFileInfo folder(QDir::cleanPath(path));
+    // The holding folder is opened without following a link, and the folder is removed inside it, where
+    // removing a link (or a file) as a folder fails.
+    const QByteArray holderName = QFile::encodeName(folder.path());
+    const int holder = ::open(holderName.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (holder < 0)
+        return false;
+    const bool removed = ::unlinkat(holder, QFile::encodeName(folder.fileName()).constData(), AT_REMOVEDIR) == 0;
+    ::close(holder);
+    return removed;
 }
 
 TPaths& GetPaths()

@@ -27,7 +27,9 @@ public:
     QString ProgramsFolder() const;
     // ProgramsFolder + "Wendrel Enterprises/" + name + "/", created; empty when it cannot be made.
     QString StartMenuFolder(const QString& name) const;
-    // WindowsFolder + "Wendrel Enterprises/" + name + "/", created when missing, returned even when that failed.
+    // WindowsFolder + "Wendrel Enterprises/", the folder every DataFolder is in; not created here.
+    QString MakerDataFolder() const;
+    // MakerDataFolder + name + "/", created when missing, returned even when that failed.
     QString DataFolder(const QString& name) const;
 
     // True when no such file exists afterwards; a read-only file goes too.
@@ -43,6 +45,9 @@ public:
 bool DirExists(const QString& path);
 // Creates the directory and every missing parent; errors are swallowed.
 void MakeDirPath(const QString& path);
+// Removes the folder at path when it is empty. A link is never followed: neither a link at path nor one at the
+// folder that holds it. True when the folder was removed.
+bool RemoveEmptyFolder(const QString& path);
 
 // The global instance, created on first use; null when it cannot be created.
 TPaths& GetPaths();

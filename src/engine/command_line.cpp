@@ -263,6 +263,13 @@ QString CommandLineUsage()
         "2 an unknown option or a value that does not read or is out of range.\n");
 }
 
+QString NoDisplayText()
+{
+    // The variables and the commands are the system's and the command line's own words, never translated.
+    return Translate("the window needs a display (%1 or %2) and none can be reached; to print without one: %3, or %4")
+        .arg("DISPLAY", "WAYLAND_DISPLAY", "pictavo picture /AUTOPRINT", "pictavo picture /PRINTTO=page.pdf");
+}
+
 int CommandLineExitStatus()
 {
     return gExitStatus;

@@ -48,6 +48,8 @@ bool IsAutoPrintSwitch(const QString& argument);
 
 // The text --help prints.
 QString CommandLineUsage();
+// The one line for a window that cannot reach a display, and how to print without one, in the user's language.
+QString NoDisplayText();
 
 // What the process ends with: 0, or 1 once a command-line open or print has failed.
 int CommandLineExitStatus();

@@ -178,6 +178,7 @@ public:
     explicit TQueuePrinterPort(QString queue) : FQueue(std::move(queue)) {}
 
     bool Installed() override { return !Wanted().isEmpty(); }
+    QString MissingQueue() const override { return Wanted().isEmpty() ? FQueue : QString(); }
 
 protected:
     QPrinter* Printer() override
@@ -470,6 +471,11 @@ PrintDialogRunner SetPrintDialogRunner(PrintDialogRunner runner)
 bool PrinterInstalled()
 {
     return ActivePrinter().Installed();
+}
+
+QString MissingPrinterQueue()
+{
+    return ActivePrinter().MissingQueue();
 }
 
 void SetPrinterOrientation(int orientation)

@@ -33,6 +33,8 @@ public:
 
     // True when there is something to print on.
     virtual bool Installed() = 0;
+    // The queue this port was asked for by name when the desktop does not have it now; empty otherwise.
+    virtual QString MissingQueue() const { return {}; }
     // kOrientationPortrait or kOrientationLandscape; set before measuring so the page is measured in that orientation.
     virtual void SetOrientation(int orientation) = 0;
     virtual int Orientation() = 0;
@@ -79,6 +81,7 @@ PrintDialogRunner SetPrintDialogRunner(PrintDialogRunner runner);
 
 // The active port's answers, for the engine's layout.
 bool PrinterInstalled();
+QString MissingPrinterQueue();
 void SetPrinterOrientation(int orientation);
 TPageMetrics MeasurePrinterPage();
 

@@ -31,9 +31,7 @@ bool HasDisplay()
 // One line that tells a person at a terminal what to do instead of Qt's abort and core dump.
 [[noreturn]] void NoDisplay()
 {
-    std::fputs("pictavo: the window needs a display (DISPLAY or WAYLAND_DISPLAY) and none can be reached; "
-               "to print without one: pictavo picture /AUTOPRINT, or pictavo picture /PRINTTO=page.pdf\n",
-               stderr);
+    std::fprintf(stderr, "pictavo: %s\n", NoDisplayText().toLocal8Bit().constData());
     std::_Exit(1);
 }
 

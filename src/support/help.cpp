@@ -7,7 +7,6 @@
 #include "support/scrambled.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 
@@ -104,8 +103,9 @@ bool THelp::LoadArchive(QImage* carrier)
 
 QString THelp::HelpFolder()
 {
+    // Only the path: the folders are made when the pages are first written, so a run without help makes none.
     if (FHelpFolder.isEmpty())
-        FHelpFolder = GetPaths().AddSlash(GetPaths().DataFolder("Help") + FolderName);
+        FHelpFolder = GetPaths().MakerDataFolder() + "Help/" + GetPaths().AddSlash(FolderName);
     return FHelpFolder;
 }
 
@@ -118,6 +118,9 @@ bool THelp::PrepareFolder()
         if (!GetPaths().DeleteFileForced(bare))
             return false;
     }
+    // The maker's folder goes with the pages only when the help made it.
+    if (!QFileInfo::exists(GetPaths().MakerDataFolder()))
+        FMadeMakerFolder = true;
     MakeDirPath(folder);
     LastError = kOutOfDiskSpace;
     if (!DirExists(folder))
@@ -165,5 +168,14 @@ void THelp::RemoveFiles()
         GetGeneral().ListFiles(folder + Unscramble(kRemovePattern), false).split("\r\n", Qt::SkipEmptyParts);
     for (const QString& name : names)
         GetPaths().DeleteFileForced(folder + name);
-    QDir().rmdir(folder);
+    // The folders above the pages go too once nothing else is in them, each tried on its own: an empty folder
+    // left by an earlier run goes as well. None is removed through a link at the maker's folder (the ones below
+    // are checked on removal).
+    const QString maker = GetPaths().MakerDataFolder();
+    if (QFileInfo(maker.chopped(1)).isSymLink())
+        return;
+    RemoveEmptyFolder(folder);
+    RemoveEmptyFolder(maker + "Help");
+    if (FMadeMakerFolder)
+        RemoveEmptyFolder(maker);
 }

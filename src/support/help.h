@@ -22,12 +22,13 @@ public:
     TZipBox Box;
     QString LastError;
 
-    // DataFolder("Help") + FolderName + "/", made on first use and then kept.
+    // DataFolder("Help") + FolderName + "/"; made when the pages are first written.
     QString HelpFolder();
     // Writes the pages out unless they are there, then hands the page to the desktop. False with LastError set.
     bool ShowPage(const QString& page);
     void ShowLastError() const;
-    // Deletes the written pages and the folder; also run for every live help when the process exits early.
+    // Deletes the written pages and the folder, then the help's parent folders that are left empty (the maker's
+    // folder only when the help made it); also run for every live help when the process exits early.
     void RemoveFiles();
 
     // The file that, written last, marks a complete help folder.
@@ -40,4 +41,5 @@ private:
     bool PrepareFolder();
 
     QString FHelpFolder;
+    bool FMadeMakerFolder = false;  // the maker's data folder did not exist before the pages were written
 };

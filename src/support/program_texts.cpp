@@ -37,8 +37,8 @@ constexpr const char* kTexts[] = {
     // Error boxes
     "Error", "Out of memory", "File not found", "File in use", "Unknown format", "Unsupported format",
     "Unsupported encoding", "Unexpected error", "Capacity reached", "Task cancelled", "Out of disk space",
-    "Index out of range", "No printer installed", "Task failed", "Invalid dimensions", "Stream write failure",
-    "Undefined image handle", "Unable to write to %1",
+    "Index out of range", "No printer installed", "No such printer", "Task failed", "Invalid dimensions",
+    "Stream write failure", "Undefined image handle", "Unable to write to %1",
     // The toolkit's own dialogs: file, print and colour dialogs, the error box's button, edit fields' menus
     "Look in:", "File &name:", "Files of type:", "Directory:", "All Files (*)", "Save As", "&Save", "Cancel", "OK",
     "Back", "Forward", "Parent Directory", "Create New Folder", "List View", "Detail View", "Name", "Size", "Type",
@@ -46,6 +46,7 @@ constexpr const char* kTexts[] = {
     // Command line
     "Unknown option", "Invalid value for", "takes", "0 to %1 or %2", "a whole number from %1 to %2",
     "the name of a %1 file", "the name of a printer queue", "two whole numbers x,y",
+    "the window needs a display (%1 or %2) and none can be reached; to print without one: %3, or %4",
 };
 
 }  // namespace

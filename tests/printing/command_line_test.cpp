@@ -310,7 +310,7 @@ TEST(CommandLineProgram, UnknownQueueFailsWithStatusOne)
     TRun run;
     const TProcessResult result = run({Picture(run.Folder), "/PRINTER=no-such-queue", "/AUTOPRINT"});
     EXPECT_EQ(result.Status, 1);
-    EXPECT_TRUE(result.Err.contains("No printer installed")) << result.Err.toStdString();
+    EXPECT_TRUE(result.Err.contains("no-such-queue: No such printer")) << result.Err.toStdString();
 }
 
 TEST(NoPrinter, EngineFallsBackToTheDefaultPage)

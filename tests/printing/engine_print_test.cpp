@@ -386,3 +386,13 @@ TEST_F(EnginePrint, PrintOnlyRunDecodesReducedWithTheSameLayout)
     EXPECT_TRUE(Within(a.topLeft(), b.topLeft())) << a.x() << "," << a.y() << " " << b.x() << "," << b.y();
     EXPECT_TRUE(Within(a.bottomRight(), b.bottomRight()));
 }
+
+// A window asked for a queue the desktop does not have opens the picture on the default printer, which Printer
+// Setup can change, and names the queue it could not find.
+TEST_F(EnginePrint, AWindowKeepsTheDefaultPrinterForAMissingQueue)
+{
+    EXPECT_FALSE(Engine->ProcessCommandLine({SavePicture(60, 30, Qt::red), "/PRINTER=no-such-queue"}));
+    EXPECT_EQ(Engine->LastError, "no-such-queue: No such printer");
+    EXPECT_TRUE(Engine->HasPicture());
+    EXPECT_EQ(&platform::ActivePrinter(), Printer);
+}

@@ -78,6 +78,7 @@ TEST(Translation, WithTheGermanFileEveryCaptionTheWindowBuildsIsGerman)
     EXPECT_EQ(ParseCommandLine({"a.jpg", "/LOUDNESS=3"}).Error, "Unbekannte Option: /LOUDNESS");
     EXPECT_EQ(ParseCommandLine({"a.jpg", "/COPIES=0"}).Error,
               QString::fromUtf8("Ungültiger Wert für /COPIES: \"0\"; /COPIES erwartet eine ganze Zahl von 1 bis 99"));
+    EXPECT_TRUE(NoDisplayText().startsWith("das Fenster braucht eine Anzeige (DISPLAY oder WAYLAND_DISPLAY)"));
 
     // The toolkit's dialogs ask the same table; what it lacks stays as the toolkit writes it.
     TLanguageTranslator toolkit;

@@ -78,6 +78,7 @@ TEST_F(Help, WritesThePagesOnceOpensThePageAndRemovesEverythingAtTheEnd)
         EXPECT_FALSE(help.ShowPage("../index.html"));
     }
     EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_FALSE(QFileInfo::exists(GetPaths().MakerDataFolder() + "Help"));  // nothing else was in it
 }
 
 TEST_F(Help, NamesItsFolderSafely)

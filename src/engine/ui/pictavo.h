@@ -63,7 +63,9 @@ public:
     bool HasPicture() const { return !FEmpty; }
     // The file the picture was opened from; empty for a pasted picture or none.
     const QString& FileName() const { return FFileName; }
-    // Command line: picture, title or "/AUTOPRINT", "/AUTOPRINT" (args without the program's own name).
+    // Command line: picture, title or "/AUTOPRINT", "/AUTOPRINT" (args without the program's own name). False
+    // with LastError set for an invalid option, a file that cannot be opened or written, or a queue the desktop
+    // does not have named for a window (whose picture is open then); a failed print reports itself.
     bool ProcessCommandLine(const QStringList& args);
 
     void Refresh();
@@ -111,6 +113,7 @@ public:
 
     // ---- Printing --------------------------------------------------------------------------------------------
 
+    // False with LastError saying why: no printer at all, or the queue named on the command line is not there.
     bool PrinterInstalled();
     bool CanPrint();
     bool Print();
@@ -195,6 +198,8 @@ private:
     bool OpenPicture(const QString& fileName, bool printOnly);
     // The picture's size on the first attempt's page bitmap, for a picture of the given full size.
     QSize PrintedPictureSize(QSize fullSize) const;
+    // "queue: No such printer", for a queue named on the command line that the desktop does not have.
+    static QString MissingQueueText(const QString& queue);
     void BuildWindows();
     void BuildToolbarControls();  // the controls of the options toolbar
     void PlaceToolbarControls();

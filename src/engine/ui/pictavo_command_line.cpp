@@ -10,8 +10,10 @@
 namespace {
 
 // A printer named on the command line replaces the default one before the page is first measured for the
-// picture; the copies the settings gave stay with the job.
-void UseCommandLinePrinter(TPictavo& engine, const TCommandLine& line)
+// picture; the copies the settings gave stay with the job. A queue the desktop does not have is taken only by a
+// run that prints, which then fails naming it; a window keeps the default printer, which Printer Setup can
+// change. Returns the queue the window did not take; empty otherwise.
+QString UseCommandLinePrinter(TPictavo& engine, const TCommandLine& line, bool printing)
 {
     std::unique_ptr<platform::TPrinterPort> port;
     if (!line.PrintTo.isEmpty())
@@ -19,10 +21,13 @@ void UseCommandLinePrinter(TPictavo& engine, const TCommandLine& line)
     else if (!line.Printer.isEmpty())
         port = platform::NewQueuePrinter(line.Printer);
     if (!port)
-        return;
+        return {};
+    if (const QString missing = port->MissingQueue(); !printing && !missing.isEmpty())
+        return missing;
     const int copies = engine.Copies();
     platform::SetActivePrinter(std::move(port));
     engine.SetCopies(copies);
+    return {};
 }
 
 void ApplyCommandLineSettings(TPictavo& engine, const TCommandLine& line)
@@ -74,10 +79,11 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
             return false;
         }
     }
-    UseCommandLinePrinter(*this, line);
+    const bool printing = line.PrintRequested() || FAutoPrint;
+    const QString missingQueue = UseCommandLinePrinter(*this, line, printing);
     // A run that prints and ends (the host ends it once the print is done) never shows the picture: its
     // settings come first, so the picture need only be decoded as large as the page will show it.
-    const bool printOnly = (line.PrintRequested() || FAutoPrint) && OnAutoPrinted;
+    const bool printOnly = printing && OnAutoPrinted;
     if (printOnly)
         ApplyCommandLineSettings(*this, line);
     // The picture's own resolution is known only once it is open, so /SCALE=Picture decodes it whole.
@@ -100,8 +106,13 @@ bool TPictavo::ProcessCommandLine(const QStringList& args)
         PrintAtPictureResolution();
     if (line.PrintRequested())
         SetAutoPrint(true);
-    if (!FAutoPrint)
-        return true;
+    if (!FAutoPrint) {
+        // The window shows the picture and then says which queue it could not find.
+        if (missingQueue.isEmpty())
+            return true;
+        LastError = MissingQueueText(missingQueue);
+        return false;
+    }
     MarkTemporary(*this);  // this run's options are not stored at exit
     if (!Print()) {
         SetCommandLineExitStatus(1);

@@ -3,6 +3,7 @@
 #include "engine/ui/pictavo.h"
 
 #include "common/failure_texts.h"
+#include "common/file_problems.h"
 #include "common/guarded.h"
 #include "common/translate.h"
 #include "engine/layout.h"
@@ -54,8 +55,14 @@ bool TPictavo::PrinterInstalled()
 {
     if (platform::PrinterInstalled())
         return true;
-    LastError = Translate(kNoPrinterInstalled);
+    const QString queue = platform::MissingPrinterQueue();
+    LastError = queue.isEmpty() ? Translate(kNoPrinterInstalled) : MissingQueueText(queue);
     return false;
+}
+
+QString TPictavo::MissingQueueText(const QString& queue)
+{
+    return FileMessage(queue, Translate(kNoSuchPrinter));
 }
 
 bool TPictavo::CanPrint()
