@@ -178,7 +178,12 @@ public:
     explicit TQueuePrinterPort(QString queue) : FQueue(std::move(queue)) {}
 
     bool Installed() override { return !Wanted().isEmpty(); }
-    QString MissingQueue() const override { return Wanted().isEmpty() ? FQueue : QString(); }
+    // A desktop that lists no printer at all (or a scheduler that does not answer) has no printer installed,
+    // rather than a missing queue.
+    QString MissingQueue() const override
+    {
+        return Wanted().isEmpty() && !TPrinterWatch::Instance().Printers().Names.isEmpty() ? FQueue : QString();
+    }
 
 protected:
     QPrinter* Printer() override

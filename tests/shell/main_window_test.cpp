@@ -78,8 +78,9 @@ TEST(MainWindow, MenuTreeKnowsEveryItemItsParentAndItsKeys)
         EXPECT_TRUE(item->isSeparator() || !tree.Caption(item).isEmpty());
         EXPECT_TRUE(item->shortcuts().isEmpty());
         const QList<QKeySequence> keys = tree.Shortcuts(item);
-        if (!keys.isEmpty())
+        if (!keys.isEmpty()) {
             EXPECT_EQ(item->text(), tree.Caption(item) + "\t" + keys.first().toString());
+        }
         for (const QKeySequence& key : keys)
             EXPECT_EQ(windowKeys.take(key), 1) << key.toString().toStdString();
     }
