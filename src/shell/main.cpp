@@ -1,6 +1,7 @@
 #include "common/services.h"
 #include "engine/command_line.h"
 #include "platform/message_box.h"
+#include "shell/desktop_values.h"
 #include "shell/main_window.h"
 #include "shell/session_end.h"
 #include "support/language.h"
@@ -119,6 +120,8 @@ int main(int argc, char** argv)
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
     connecting.reset();
+    // Wayland compositors find the window's desktop entry, and with it the icon and name, by this id.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PICTAVO_APP_ID));
     TLanguageTranslator toolkitTexts;
     QApplication::installTranslator(&toolkitTexts);
     if (!headless)
