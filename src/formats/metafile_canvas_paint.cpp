@@ -1,7 +1,6 @@
 #include "formats/metafile_canvas.h"
 #include "formats/metafile_geometry.h"
 
-#include <QFontMetricsF>
 #include <QtMath>
 
 #include <algorithm>
@@ -9,22 +8,7 @@
 
 namespace {
 
-using metafile_detail::Finite;
 using metafile_detail::RectPath;
-
-constexpr std::uint32_t kEtoOpaque = 2, kEtoClipped = 4;
-// Larger glyphs only make Qt build enormous glyph images; no readable picture needs them.
-constexpr double kMaxTextPixels = 16384;
-// Lines of text are short; a run longer than this is no text anyone set.
-constexpr qsizetype kMaxTextChars = 8192;
-// Glyph outlines cost time with their count and their area. A line of large letters runs off any page long
-// before this much glyph area (em squared per character) is reached.
-constexpr double kMaxGlyphArea = double(1 << 26);
-
-qsizetype GlyphLimit(double em)
-{
-    return qsizetype(std::clamp(kMaxGlyphArea / std::max(em * em, 1.0), 1.0, double(kMaxTextChars)));
-}
 
 // What a stroke may paint, in target pixels: the path's box grown by half the pen, or as far as a mitred corner
 // reaches. A pen far wider than any picture reaches no further than one as wide.
@@ -41,20 +25,6 @@ QRectF StrokeBox(const QPainterPath& path, const QTransform& transform, const QP
 bool IsHatch(const QBrush& b)
 {
     return b.style() >= Qt::HorPattern && b.style() <= Qt::DiagCrossPattern;
-}
-
-QPainter::CompositionMode RopMode(std::uint32_t rop)
-{
-    switch (rop) {
-    case 0x00EE0086: return QPainter::RasterOp_SourceOrDestination;       // SRCPAINT
-    case 0x008800C6: return QPainter::RasterOp_SourceAndDestination;      // SRCAND
-    case 0x00660046: return QPainter::RasterOp_SourceXorDestination;      // SRCINVERT
-    case 0x00330008: return QPainter::RasterOp_NotSource;                 // NOTSRCCOPY
-    case 0x00440328: return QPainter::RasterOp_SourceAndNotDestination;   // SRCERASE
-    case 0x001100A6: return QPainter::RasterOp_NotSourceAndNotDestination;  // NOTSRCERASE
-    case 0x00BB0226: return QPainter::RasterOp_NotSourceOrDestination;    // MERGEPAINT
-    default: return QPainter::CompositionMode_SourceOver;                 // SRCCOPY and the rest
-    }
 }
 
 }  // namespace
@@ -434,233 +404,6 @@ void TMetafileCanvas::ClearTarget(QColor color)
     BeginPaint(QTransform());
     FPainter.fillRect(QRectF(FTarget.rect()), color);
     FDrew = true;
-}
-
-void TMetafileCanvas::DrawTextBox(const QRectF& box, const QString& text, QFont font, double emLogical, QColor color)
-{
-    const double scale = std::sqrt(std::abs(FFull.determinant()));
-    const double em = std::min(emLogical * scale, kMaxTextPixels);
-    if (FInPath || text.isEmpty() || !std::isfinite(em) || em < 0.5 || !(scale > 0))
-        return;
-    // Laid out at a whole pixel size in target pixels, then scaled back into logical units.
-    const int pixels = std::max(1, int(std::lround(em)));
-    font.setPixelSize(pixels);
-    const double toLogical = em / pixels / scale;
-    BeginPaint(QTransform::fromScale(toLogical, toLogical) * FFull);
-    FPainter.setRenderHint(QPainter::Antialiasing, true);
-    FPainter.setFont(font);
-    FPainter.setPen(color);
-    const QRectF laid(box.topLeft() / toLogical, box.size() / toLogical);
-    const int flags = Qt::AlignLeft | Qt::AlignTop | (laid.width() > 0 ? Qt::TextWordWrap : Qt::TextDontClip);
-    const QRectF frame = laid.width() > 0 ? laid : QRectF(laid.topLeft(), QSizeF(1e6, 1e6));
-    Charge(FPainter.transform().mapRect(frame));
-    FPainter.drawText(frame, flags, text.left(kMaxTextChars));
-    FPainter.setRenderHint(QPainter::Antialiasing, false);
-    FDrew = true;
-}
-
-// ---- text ----------------------------------------------------------------------------------------------------
-
-QFont TMetafileCanvas::MakeFont(int pixelSize) const
-{
-    QFont font;
-    if (!FState.Font.Face.isEmpty())
-        font.setFamily(FState.Font.Face);
-    font.setPixelSize(std::max(1, pixelSize));
-    font.setWeight(QFont::Weight(std::clamp(FState.Font.Weight == 0 ? 400 : FState.Font.Weight, 1, 1000)));
-    font.setItalic(FState.Font.Italic);
-    font.setUnderline(FState.Font.Underline);
-    font.setStrikeOut(FState.Font.StrikeOut);
-    return font;
-}
-
-namespace {
-
-// Where each character starts along the baseline, in units of the laid-out font; empty without advances.
-std::vector<double> CharacterStarts(const TTextRun& run, double unitsPerLogical, double& width)
-{
-    std::vector<double> starts;
-    width = 0;
-    if (run.Advances.size() < std::size_t(run.Text.size()))
-        return starts;
-    for (qsizetype i = 0; i < run.Text.size(); ++i) {
-        starts.push_back(width);
-        width += run.Advances[std::size_t(i)] * unitsPerLogical;
-    }
-    return starts;
-}
-
-}  // namespace
-
-bool TMetafileCanvas::WindowFlipped() const
-{
-    const TState& s = FState;
-    const bool scalable = s.MapMode == kMmIsotropic || s.MapMode == kMmAnisotropic;
-    return scalable && (s.WindowExt.width() < 0) != (s.WindowExt.height() < 0);
-}
-
-// The em in target pixels; text stays upright whatever the mapping's y direction.
-double TMetafileCanvas::TextPixels() const
-{
-    if (FState.Font.Height == 0)
-        return 16 * std::sqrt(std::abs(FBase.determinant()));
-    return std::abs(FState.Font.Height) * QLineF(FFull.map(QPointF(0, 0)), FFull.map(QPointF(0, 1))).length();
-}
-
-std::optional<TMetafileCanvas::TTextLayout> TMetafileCanvas::LayoutText(const TTextRun& run, QPointF reference) const
-{
-    const QPointF origin = FFull.map(reference);
-    const double em = std::min(TextPixels(), kMaxTextPixels);
-    if (!std::isfinite(em) || em < 0.5 || !std::isfinite(origin.x()) || !std::isfinite(origin.y()))
-        return std::nullopt;
-    TTextLayout layout;
-    const int baseSize = std::max(1, int(std::lround(em)));
-    const QFont font = MakeFont(baseSize);
-    const QFontMetricsF metrics(font);
-    layout.Scale = em / baseSize;
-    if (FState.Font.Height > 0 && metrics.height() > 0)
-        layout.Scale *= baseSize / metrics.height();  // a positive height is the cell: ascent plus descent
-    layout.UnitX = QLineF(FFull.map(QPointF(0, 0)), FFull.map(QPointF(1, 0))).length();
-
-    const QString text = run.Text.left(GlyphLimit(em));
-    layout.Characters = text.size();
-    const std::vector<double> starts = CharacterStarts(run, layout.UnitX / layout.Scale, layout.Width);
-    if (starts.empty())
-        layout.Width = metrics.horizontalAdvance(text);
-    if (!std::isfinite(layout.Width))
-        return std::nullopt;
-
-    QPointF at(0, metrics.ascent());  // top alignment
-    const std::uint32_t horizontal = FState.TextAlign & kTaCenter;
-    if (horizontal == kTaCenter)
-        at.rx() = -layout.Width / 2;
-    else if (horizontal == kTaRight)
-        at.rx() = -layout.Width;
-    const std::uint32_t vertical = FState.TextAlign & kTaBaseline;
-    if (vertical == kTaBaseline)
-        at.ry() = 0;
-    else if (vertical == kTaBottom)
-        at.ry() = -metrics.descent();
-    layout.Box = QRectF(at.x(), at.y() - metrics.ascent(), layout.Width, metrics.height());
-
-    const double worldAngle = qRadiansToDegrees(std::atan2(FState.World.m12(), FState.World.m11()));
-    // The escapement turns counter-clockwise in the window's own sense: a window whose axes point different ways
-    // (y up, as plots write) turns it the other way on the page.
-    const double escapement = FState.Font.Escapement / 10.0;
-    layout.Frame.translate(origin.x(), origin.y());
-    layout.Frame.rotate(worldAngle + (WindowFlipped() ? escapement : -escapement));
-    layout.Frame.scale(layout.Scale, layout.Scale);
-
-    if (starts.empty()) {
-        layout.Glyphs.addText(at, font, text);
-        return layout;
-    }
-    // The metafile placed every character itself; keep its layout rather than our font's. A character without
-    // an advance of its own belongs to the one before (a ligature's later letters, a combining mark): they are
-    // drawn together, as the writer's font joined them. Characters far off the picture cost time and draw nothing.
-    const QRectF visible = layout.Frame.inverted().mapRect(QRectF(FTarget.rect())).adjusted(-baseSize, 0, baseSize, 0);
-    for (qsizetype i = 0, end = 1; i < text.size(); i = end, end = i + 1) {
-        while (end < text.size() && run.Advances[std::size_t(end)] == 0)
-            ++end;
-        const double x = at.x() + starts[std::size_t(i)];
-        if (x >= visible.left() && x <= visible.right())
-            layout.Glyphs.addText(QPointF(x, at.y()), font, text.mid(i, end - i));
-    }
-    return layout;
-}
-
-void TMetafileCanvas::PaintText(const TTextLayout& layout, const TTextRun& run)
-{
-    const bool clipped = run.Rect && (run.Options & kEtoClipped);
-    if (clipped) {
-        FPainter.save();
-        BeginPaint(QTransform());
-        FPainter.setClipPath(TargetRect(*run.Rect), Qt::IntersectClip);
-    }
-    Charge(layout.Frame.mapRect(layout.Glyphs.controlPointRect().united(layout.Box)));
-    BeginPaint(layout.Frame);
-    if (FState.BkOpaque)
-        FPainter.fillRect(layout.Box, FState.BkColor);
-    FPainter.setRenderHint(QPainter::Antialiasing, true);
-    FPainter.fillPath(layout.Glyphs, FState.TextColor);
-    FPainter.setRenderHint(QPainter::Antialiasing, false);
-    FDrew = true;
-    if (clipped) {
-        FPainter.restore();
-        FClipDirty = true;
-    }
-}
-
-void TMetafileCanvas::TextOut(const TTextRun& run)
-{
-    if (run.Rect && (run.Options & kEtoOpaque) && !FInPath)
-        Fill(TargetRect(*run.Rect), FState.BkColor);
-    if (run.Text.isEmpty())
-        return;
-    const bool updateCp = FState.TextAlign & kTaUpdateCp;
-    const QPointF reference = updateCp ? FState.Position : run.Reference;
-    const std::optional<TTextLayout> layout = LayoutText(run, reference);
-    if (!layout)
-        return;
-    FGlyphs += layout->Characters;
-    if (FInPath)
-        FPath.addPath(layout->Frame.map(layout->Glyphs));
-    else
-        PaintText(*layout, run);
-    if (updateCp && layout->UnitX > 0)
-        FState.Position = reference + QPointF(layout->Width * layout->Scale / layout->UnitX, 0);
-}
-
-// ---- bitmaps -------------------------------------------------------------------------------------------------
-
-void TMetafileCanvas::StretchBitmap(const QRectF& dest, const QImage& image, const QRectF& source, std::uint32_t rop)
-{
-    if (FInPath || image.isNull() || source.width() == 0 || source.height() == 0)
-        return;
-    const double sx = dest.width() / source.width();
-    const double sy = dest.height() / source.height();
-    const QTransform sourceToLogical(sx, 0, 0, sy, dest.x() - source.x() * sx, dest.y() - source.y() * sy);
-    const QTransform transform = sourceToLogical * FFull;
-    if (!Finite(transform))
-        return;
-    Charge(transform.mapRect(source));
-    BeginPaint(transform);
-    FPainter.setCompositionMode(RopMode(rop));
-    FPainter.setRenderHint(QPainter::SmoothPixmapTransform, FState.SmoothStretch);
-    FPainter.drawImage(source.topLeft(), image, source);
-    FPainter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    FDrew = true;
-    FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-}
-
-void TMetafileCanvas::PatBlt(const QRectF& dest, std::uint32_t rop)
-{
-    if (FInPath)
-        return;
-    const QPainterPath area = TargetRect(dest);
-    Charge(area.controlPointRect());
-    BeginPaint(QTransform());
-    FDrew = true;
-    switch (rop) {
-    case 0x00F00021:  // PATCOPY
-        if (!FState.Brush.Null)
-            FPainter.fillPath(area, FState.Brush.Brush);
-        break;
-    case 0x005A0049:  // PATINVERT
-        if (!FState.Brush.Null) {
-            FPainter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-            FPainter.fillPath(area, FState.Brush.Brush);
-        }
-        break;
-    case 0x00000042: FPainter.fillPath(area, Qt::black); break;  // BLACKNESS
-    case 0x00FF0062: FPainter.fillPath(area, Qt::white); break;  // WHITENESS
-    case 0x00550009:                                             // DSTINVERT
-        FPainter.setCompositionMode(QPainter::RasterOp_NotDestination);
-        FPainter.fillPath(area, Qt::black);
-        break;
-    default: break;
-    }
-    FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 // ---- the path bracket ----------------------------------------------------------------------------------------

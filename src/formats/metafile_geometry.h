@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-// Small geometry checks shared by the metafile canvas's state and painting halves.
+// Small geometry checks shared by the metafile canvas's state, painting and bitmap files.
 namespace metafile_detail {
 
 // A transform built from a hostile file may hold infinities or NaNs, which Qt must never see.
