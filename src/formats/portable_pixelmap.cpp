@@ -2,41 +2,23 @@
 
 #include "formats/byte_image.h"
 #include "formats/byte_stream.h"
+#include "formats/portable_header.h"
 
 #include "common/failure_texts.h"
-#include "common/limits.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <vector>
+
+using portable_detail::ClampedKind;
+using portable_detail::DataCanFill;
+using portable_detail::PaintsItsOwnBackground;
+using portable_detail::ReadHeader;
+using portable_detail::ScaleTable;
 
 namespace {
 
 constexpr TColorTriple kWhite{255, 255, 255};
 constexpr TColorTriple kBlack{0, 0, 0};
-
-// round(v * 255 / maxValue) with ties to even, in integers; maxValue 0 has only black.
-std::uint8_t ScaleSample(std::uint32_t v, std::uint32_t maxValue)
-{
-    if (maxValue == 0)
-        return 0;
-    const std::uint64_t twice = std::uint64_t(v) * 255 * 2;
-    const std::uint64_t den = std::uint64_t(maxValue) * 2;
-    std::uint64_t q = (twice + maxValue) / den;
-    if ((twice + maxValue) % den == 0 && (q & 1))
-        --q;  // an exact half goes to the even neighbour
-    return std::uint8_t(q);
-}
-
-// Scaled level of every sample a reader can meet: indices 0..last, samples above maxValue first capped to it.
-std::vector<std::uint8_t> ScaleTable(std::uint32_t maxValue, std::uint32_t last)
-{
-    std::vector<std::uint8_t> table(size_t(last) + 1);
-    for (std::uint32_t v = 0; v <= last; ++v)
-        table[v] = ScaleSample(std::min(v, maxValue), maxValue);
-    return table;
-}
 
 }  // namespace
 
@@ -84,318 +66,6 @@ void ForEachNumber(TByteStream& bytes, const TLineRange& line, qint32 max, Take 
         }
         first = last + 1;
     }
-}
-
-bool IsBlank(std::uint8_t c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-// One character of the header as netpbm reads it: a "#" comment up to its line break reads as that break.
-// False at the end of the stream.
-bool HeaderChar(TByteStream& bytes, qint64& pos, std::uint8_t& c)
-{
-    if (!bytes.ReadByte(pos++, c))
-        return false;
-    while (c == '#') {
-        if (!bytes.ReadByte(pos++, c))
-            return false;
-        if (c == '\n' || c == '\r')
-            return true;
-        c = '#';
-    }
-    return true;
-}
-
-// The next number of the header: blanks and comments before it are skipped, and the one character that ends it
-// is taken with it. False when something else than a digit comes first, or the stream ends before a number.
-bool HeaderNumber(TByteStream& bytes, qint64& pos, qint32& value)
-{
-    std::uint8_t c = 0;
-    do {
-        if (!HeaderChar(bytes, pos, c))
-            return false;
-    } while (IsBlank(c));
-    if (c < '0' || c > '9')
-        return false;
-    std::int64_t v = 0;
-    do {
-        v = std::min<std::int64_t>(v * 10 + (c - '0'), INT32_MAX);
-    } while (HeaderChar(bytes, pos, c) && c >= '0' && c <= '9');
-    value = qint32(v);
-    return true;
-}
-
-// The header as netpbm reads it: the two bytes of the magic, then width, height and (except for bitmaps) the
-// maximum value, separated by blanks of any kind, with "#" comments anywhere between them, also on the magic's
-// line. The pixel data starts right after the character that ends the last number. An empty stream is a header
-// without dimensions; a magic that is not "P" and one more character is no header.
-bool ReadHeader(TByteStream& bytes, qint64& pos, TPortableHeader& header, qint64& dataPos)
-{
-    std::uint8_t p = 0, digit = 0;
-    if (!bytes.ReadByte(pos, p)) {
-        dataPos = pos;
-        return true;
-    }
-    if ((p != 'P' && p != 'p') || !bytes.ReadByte(pos + 1, digit) || IsBlank(digit))
-        return false;
-    header.Kind = std::clamp(digit >= '0' && digit <= '9' ? digit - '0' : 0, int(kAnymapPlainBitmap), int(kAnymapRawPixmap));
-    pos += 2;
-    enum { kWidth, kHeight, kMax } stage = kWidth;
-    qint32 v = 0;
-    while (HeaderNumber(bytes, pos, v)) {
-        if (stage == kWidth) {
-            if (v > 0) {
-                header.Width = v;
-                stage = kHeight;
-            }
-        } else if (stage == kHeight) {
-            if (v > 0) {
-                header.Height = v;
-                stage = kMax;
-            }
-            if (header.Kind == kAnymapPlainBitmap || header.Kind == kAnymapRawBitmap) {
-                header.MaxValue = 1;
-                break;
-            }
-        } else {
-            header.MaxValue = v;
-            break;
-        }
-    }
-    dataPos = std::min(pos, bytes.GetSize());
-    return true;
-}
-
-// Raw greymap and pixmap samples of two bytes, most significant first, scaled through table.
-template <int Channels, class Report>
-void ReadWideSamples(TByteStream& bytes, qint64& pos, TByteImage& image, int width, int height,
-                 const std::vector<std::uint8_t>& table, Report report)
-{
-    const std::uint8_t* scale = table.data();
-    const std::uint32_t lastIndex = std::uint32_t(table.size() - 1);
-    std::uint8_t* row = image.GetRow(0);
-    int x = 0;
-    int y = 0;
-    int channel = 0;
-    int half = 0;
-    std::uint32_t sample = 0;
-    std::uint8_t rgb[3] = {};
-    while (row) {
-        const std::uint8_t* data = nullptr;
-        const qint64 n = bytes.Span(pos, data);
-        if (n <= 0)
-            return;
-        for (qint64 k = 0; k < n; ++k) {
-            sample = (sample << 8) | data[k];
-            if (++half < 2)
-                continue;
-            half = 0;
-            const std::uint8_t level = scale[std::min(sample, lastIndex)];
-            sample = 0;
-            std::uint8_t* p = row + 3 * x;
-            if constexpr (Channels == 1) {
-                p[0] = p[1] = p[2] = level;
-            } else {
-                rgb[channel] = level;
-                if (++channel < 3)
-                    continue;
-                channel = 0;
-                p[0] = rgb[2];
-                p[1] = rgb[1];
-                p[2] = rgb[0];
-            }
-            if (++x == width) {
-                x = 0;
-                if (++y == height) {
-                    pos += k + 1;
-                    return;
-                }
-                row = image.GetRow(y);
-            }
-        }
-        pos += n;
-        report();
-    }
-}
-
-// Byte samples of raw greymaps and pixmaps, scaled through a 256-entry table and copied row by row: a pixmap
-// row is filled in file order (red, green, blue) and turned into blue, green, red once complete. Whatever the
-// data does not reach is painted white on the way out, also when a progress handler throws.
-class TByteRows {
-public:
-    TByteRows(TByteImage& image, int width, int height, int channels)
-        : FImage(image), FWidth(width), FHeight(height), FChannels(channels), FRow(image.GetRow(0))
-    {
-    }
-    ~TByteRows()
-    {
-        if (FY >= FHeight)
-            return;
-        SwapRedBlue(FOffset / 3);
-        FImage.FillWhiteFrom(int(FOffset / 3), FY);
-    }
-
-    bool Full() const { return FY >= FHeight || !FRow; }
-
-    // Takes samples from data[0..n), scaled through scale (nullptr: maxval 255, taken as they are); returns
-    // how many it used (fewer than n only when the picture is full).
-    qint64 Take(const std::uint8_t* data, qint64 n, const std::uint8_t* scale)
-    {
-        const qsizetype rowBytes = qsizetype(FWidth) * 3;
-        qint64 used = 0;
-        while (used < n && !Full()) {
-            if (FChannels == 3) {
-                const qint64 m = std::min<qint64>(n - used, rowBytes - FOffset);
-                std::uint8_t* out = FRow + FOffset;
-                if (scale)
-                    for (qint64 i = 0; i < m; ++i)
-                        out[i] = scale[data[used + i]];
-                else
-                    std::memcpy(out, data + used, size_t(m));
-                FOffset += m;
-                used += m;
-            } else {
-                const qint64 m = std::min<qint64>(n - used, (rowBytes - FOffset) / 3);
-                std::uint8_t* out = FRow + FOffset;
-                for (qint64 i = 0; i < m; ++i)
-                    out[3 * i] = out[3 * i + 1] = out[3 * i + 2] = scale ? scale[data[used + i]] : data[used + i];
-                FOffset += 3 * m;
-                used += m;
-            }
-            if (FOffset == rowBytes) {
-                SwapRedBlue(FWidth);
-                FOffset = 0;
-                FRow = ++FY < FHeight ? FImage.GetRow(FY) : nullptr;
-            }
-        }
-        return used;
-    }
-
-private:
-    void SwapRedBlue(qsizetype pixels)
-    {
-        if (FChannels != 3 || !FRow)
-            return;
-        for (qsizetype i = 0; i < pixels; ++i)
-            std::swap(FRow[3 * i], FRow[3 * i + 2]);
-    }
-
-    TByteImage& FImage;
-    int FWidth;
-    int FHeight;
-    int FChannels;
-    std::uint8_t* FRow;
-    int FY = 0;
-    qsizetype FOffset = 0;  // bytes of the current row written so far
-};
-
-// The same samples read into a picture reduced by a whole factor: each source row, in file order, is added
-// into per-column sums; a complete block row (or the last, shorter one) becomes one picture row of block
-// averages. Picture rows the data does not reach are painted white.
-class TReducedRows {
-public:
-    TReducedRows(QImage& picture, int width, int height, int channels, int factor)
-        : FPicture(picture), FWidth(width), FHeight(height), FChannels(channels), FFactor(factor),
-          FRow(std::size_t(width) * std::size_t(channels)), FSums(FRow.size(), 0)
-    {
-    }
-    ~TReducedRows()
-    {
-        if (!Full() && FY % FFactor != 0)
-            EmitBlockRow(FY % FFactor);
-        for (int row = (FY + FFactor - 1) / FFactor; row < FPicture.height(); ++row)
-            std::memset(FPicture.scanLine(row), 255, std::size_t(FPicture.width()) * 3);
-    }
-
-    bool Full() const { return FY >= FHeight; }
-
-    qint64 Take(const std::uint8_t* data, qint64 n, const std::uint8_t* scale)
-    {
-        qint64 used = 0;
-        while (used < n && !Full()) {
-            const qint64 m = std::min<qint64>(n - used, qint64(FRow.size()) - FOffset);
-            std::uint8_t* out = FRow.data() + FOffset;
-            if (scale)
-                for (qint64 i = 0; i < m; ++i)
-                    out[i] = scale[data[used + i]];
-            else
-                std::memcpy(out, data + used, std::size_t(m));
-            FOffset += m;
-            used += m;
-            if (FOffset == qint64(FRow.size())) {
-                for (std::size_t i = 0; i < FRow.size(); ++i)
-                    FSums[i] += FRow[i];
-                FOffset = 0;
-                if (++FY % FFactor == 0 || FY == FHeight)
-                    EmitBlockRow(FY % FFactor == 0 ? FFactor : FY % FFactor);
-            }
-        }
-        return used;
-    }
-
-private:
-    void EmitBlockRow(int rows)
-    {
-        std::uint8_t* out = FPicture.scanLine((FY - 1) / FFactor);
-        for (int x = 0; x < FPicture.width(); ++x) {
-            const int first = x * FFactor;
-            const int columns = std::min(FFactor, FWidth - first);
-            std::uint32_t total[3] = {};
-            for (int i = first; i < first + columns; ++i)
-                for (int c = 0; c < 3; ++c)
-                    total[c] += FSums[std::size_t(i) * std::size_t(FChannels) + std::size_t(FChannels == 3 ? c : 0)];
-            const std::uint32_t count = std::uint32_t(columns * rows);
-            for (int c = 0; c < 3; ++c)  // red, green, blue become blue, green, red
-                out[x * 3 + 2 - c] = std::uint8_t((total[c] + count / 2) / count);
-        }
-        std::fill(FSums.begin(), FSums.end(), 0);
-    }
-
-    QImage& FPicture;
-    int FWidth;
-    int FHeight;
-    int FChannels;
-    int FFactor;
-    std::vector<std::uint8_t> FRow;    // the source row being read, in file order
-    std::vector<std::uint32_t> FSums;  // its columns' sums over the block row so far
-    int FY = 0;                        // source rows complete
-    qint64 FOffset = 0;                // samples of the current source row read so far
-};
-
-std::int32_t ClampedKind(std::int32_t kind)
-{
-    return std::clamp<std::int32_t>(kind, kAnymapPlainBitmap, kAnymapRawPixmap);
-}
-
-// Raw greymaps and pixmaps of byte samples paint every pixel themselves, white included.
-bool PaintsItsOwnBackground(const TPortableHeader& header)
-{
-    return (header.Kind == kAnymapRawGreymap || header.Kind >= kAnymapRawPixmap) && header.MaxValue <= 255;
-}
-
-// The fewest bytes that can hold the whole raster: raw rows as stored, a plain sample at least one digit. In
-// floating point: a hostile header's width x height x 6 does not fit 64 bits, and only a comparison needs it.
-double SmallestRaster(const TPortableHeader& header)
-{
-    const double w = header.Width, h = header.Height;
-    const double sampleBytes = header.MaxValue > 255 ? 2 : 1;
-    switch (ClampedKind(header.Kind)) {
-    case kAnymapRawBitmap: return std::floor((w + 7) / 8) * h;
-    case kAnymapRawGreymap: return w * h * sampleBytes;
-    case kAnymapRawPixmap: return w * h * 3 * sampleBytes;
-    case kAnymapPlainPixmap: return w * h * 3;
-    default: return w * h;
-    }
-}
-
-bool DataCanFill(const TPortableHeader& header, std::int64_t available, bool reduced)
-{
-    // A whole picture beyond the allocation ceiling is refused as such, later. One read reduced is not, so then a
-    // few bytes claiming billions of pixels would print a white page as a success.
-    if (!reduced && !PictureFits(header.Width, header.Height))
-        return true;
-    return RasterCanFill(header.Width, header.Height, SmallestRaster(header), available);
 }
 
 }  // namespace
@@ -505,31 +175,6 @@ bool TPortablePixelmap::ReadPlainBits(TByteStream& bytes, const TLineRange& line
     return true;
 }
 
-bool TPortablePixelmap::ReadRawBits(TByteStream& bytes, qint64& pos)
-{
-    const int width = Bitmap.width();
-    const int height = Bitmap.height();
-    const qint64 size = std::max<qint64>(bytes.GetSize(), 1);
-    TByteImage image(&Bitmap);
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = image.GetRow(y);
-        // Every row starts on a new byte: the low bits of a row's last byte are padding.
-        for (int x = 0; x < width; x += 8) {
-            std::uint8_t b = 0;
-            if (!row || !bytes.ReadByte(pos, b))
-                return true;
-            ++pos;
-            for (int bit = 0; bit < 8 && x + bit < width; ++bit) {
-                const std::uint8_t level = (b & (0x80 >> bit)) ? 0 : 255;
-                std::uint8_t* p = row + 3 * (x + bit);
-                p[0] = p[1] = p[2] = level;
-            }
-        }
-        ThrottledProgress(int((pos + 1) * 100 / size), "Loading");
-    }
-    return true;
-}
-
 int TPortablePixelmap::ReductionFor(const TPortableHeader& header) const
 {
     if (!NeededSize || !PaintsItsOwnBackground(header))
@@ -537,47 +182,6 @@ int TPortablePixelmap::ReductionFor(const TPortableHeader& header) const
     const QSize needed = NeededSize(QSize(header.Width, header.Height)).expandedTo(QSize(1, 1));
     // k <= side / need keeps side / k, and so the rounded-up reduced side, at or above the need.
     return std::max(1, std::min(header.Width / needed.width(), header.Height / needed.height()));
-}
-
-bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortableHeader& header, int factor)
-{
-    if (Kind == kAnymapRawBitmap)
-        return ReadRawBits(bytes, pos);
-    const int width = Bitmap.width();
-    const int height = Bitmap.height();
-    const qint64 size = std::max<qint64>(bytes.GetSize(), 1);
-    const auto maxValue = std::uint32_t(std::clamp(header.MaxValue, 0, 65535));
-    const bool wide = maxValue > 255;
-    const std::vector<std::uint8_t> scale = ScaleTable(maxValue, wide ? maxValue : 255);
-    auto report = [&] { ThrottledProgress(int((pos + 1) * 100 / size), "Loading"); };
-    if (factor > 1) {
-        TReducedRows rows(Bitmap, header.Width, header.Height, Kind == kAnymapRawGreymap ? 1 : 3, factor);
-        while (!rows.Full()) {
-            const std::uint8_t* data = nullptr;
-            const qint64 n = bytes.Span(pos, data);
-            if (n <= 0)
-                break;
-            pos += rows.Take(data, n, maxValue == 255 ? nullptr : scale.data());
-            report();
-        }
-        return true;
-    }
-    TByteImage image(&Bitmap);
-    if (!wide) {
-        TByteRows rows(image, width, height, Kind == kAnymapRawGreymap ? 1 : 3);
-        while (!rows.Full()) {
-            const std::uint8_t* data = nullptr;
-            const qint64 n = bytes.Span(pos, data);
-            if (n <= 0)
-                break;
-            pos += rows.Take(data, n, maxValue == 255 ? nullptr : scale.data());
-            report();
-        }
-    } else if (Kind == kAnymapRawGreymap)
-        ReadWideSamples<1>(bytes, pos, image, width, height, scale, report);
-    else
-        ReadWideSamples<3>(bytes, pos, image, width, height, scale, report);
-    return true;
 }
 
 void TPortablePixelmap::Save(QIODevice& stream, QString& failure)
