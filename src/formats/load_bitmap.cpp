@@ -3,7 +3,6 @@
 #include "formats/loaders.h"
 
 #include "common/failure_texts.h"
-#include "common/guarded.h"
 #include "common/limits.h"
 
 #include <QFile>
@@ -102,17 +101,7 @@ bool IsSixteenBit(const TBmpHeader& header)
 
 bool LoadBitmapFile(TImageInfoRec& info)
 {
-    if (!PrepareInfo(info))
-        return false;
-    return GuardedOr(false, [&] {
-        info.ErrorText = kOutOfMemory;
-        QFile file(info.FileName);
-        QImageReader reader;
-        SetReaderAllocationLimit();
-
-        info.ErrorText = kUnknownFormat;
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
+    return LoadOpenedFile(info, [&](QFile& file, QImageReader& reader) {
         TBmpHeader header;
         switch (CheckHeader(file, header)) {
         case THeaderCheck::NotBitmap:

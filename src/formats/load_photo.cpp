@@ -6,7 +6,6 @@
 #include "formats/photo_metadata.h"
 
 #include "common/failure_texts.h"
-#include "common/guarded.h"
 #include "common/limits.h"
 
 #include <QColorSpace>
@@ -62,17 +61,7 @@ int SourceBitsPerPixel(const QImage& picture)
 
 bool LoadWithQtReader(TImageInfoRec& info, const char* format, TMetadataReader readMetadata)
 {
-    if (!PrepareInfo(info))
-        return false;
-    return GuardedOr(false, [&] {
-        info.ErrorText = kOutOfMemory;
-        QFile file(info.FileName);
-        QImageReader reader;
-        SetReaderAllocationLimit();
-
-        info.ErrorText = kUnknownFormat;
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
+    return LoadOpenedFile(info, [&](QFile& file, QImageReader& reader) {
         TPhotoMetadata metadata;
         if (readMetadata)
             readMetadata(file, metadata);
