@@ -1,4 +1,6 @@
 // Metafiles drawn by other programs (Inkscape, from the .svg beside each) must land where their drawing says.
+#include "metafile_test_util.h"
+
 #include "formats/image_info.h"
 #include "formats/loaders.h"
 #include "formats/open_image.h"
@@ -10,6 +12,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using metafile_test::DarkPixels;
 
 struct TLoad {
     bool Ok = false;
@@ -119,15 +123,6 @@ TEST_P(MetafileFixture, TextOutlinesAndFrame)
     ExpectColor(load.Image, 45, 35, Qt::white);    // inside the H, above its bar
     ExpectColor(load.Image, 200, 50, Qt::magenta); // the frame's left side, 4 wide
     ExpectColor(load.Image, 230, 50, Qt::white);   // inside the frame
-}
-
-int DarkPixels(const QImage& image, const QRect& area)
-{
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            count += qGray(image.pixel(x, y)) < 128;
-    return count;
 }
 
 // LibreOffice writes real text records, fonts, saved states, clipping and an anisotropic mapping from

@@ -16,7 +16,7 @@
 // Small metafiles written record by record, and what the metafile tests check in the pictures they draw.
 namespace metafile_test {
 
-// EMF record types and values used below.
+// EMF record types and values the tests write.
 enum : std::int32_t {
     kPolygon = 3, kSetWindowExt = 9, kSetWindowOrg = 10, kSetViewportExt = 11, kSetViewportOrg = 12, kEof = 14,
     kSetMapMode = 17, kSetPolyFillMode = 19, kMoveTo = 27, kExcludeClip = 29, kIntersectClip = 30, kSaveDc = 33,
@@ -141,6 +141,7 @@ inline bool Paper(const QImage& image, int x, int y)
     return Ink(image, x, y, Qt::white);
 }
 
+// How many pixels of area are darker than mid grey: how much ink landed there.
 inline int DarkPixels(const QImage& image, const QRect& area)
 {
     int count = 0;
