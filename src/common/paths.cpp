@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,6 +20,70 @@
 namespace {
 
 const QString kMakerFolder = QStringLiteral("Wendrel Enterprises/");
+
+// An open folder, closed when the handle goes.
+class TFolderHandle {
+public:
+    explicit TFolderHandle(int fd) : FFd(fd) {}
+    ~TFolderHandle() { Reset(-1); }
+    TFolderHandle(const TFolderHandle&) = delete;
+    TFolderHandle& operator=(const TFolderHandle&) = delete;
+
+    int Get() const { return FFd; }
+    void Reset(int fd)
+    {
+        if (FFd >= 0)
+            ::close(FFd);
+        FFd = fd;
+    }
+
+private:
+    int FFd;
+};
+
+QString AbsoluteClean(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+// The names of path's folders below base (both absolute and clean); none when path is base itself.
+std::optional<QStringList> NamesBelow(const QString& base, const QString& path)
+{
+    if (path == base)
+        return QStringList();
+    const QString prefix = base.endsWith('/') ? base : base + '/';
+    if (!path.startsWith(prefix))
+        return std::nullopt;
+    return path.mid(prefix.size()).split('/', Qt::SkipEmptyParts);
+}
+
+// Opens base as it is (a link there is trusted), then makes or opens each name inside the folder before it,
+// never following a link.
+bool MakeNamesBelow(const QString& base, const QStringList& names)
+{
+    TFolderHandle folder(::open(QFile::encodeName(base).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (const QString& name : names) {
+        if (folder.Get() < 0 || name == "." || name == "..")
+            return false;
+        const QByteArray entry = QFile::encodeName(name);
+        ::mkdirat(folder.Get(), entry.constData(), 0777);  // an existing entry is judged by the open below
+        folder.Reset(::openat(folder.Get(), entry.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    return folder.Get() >= 0;
+}
+
+// The deepest part of path that exists (following links), at worst the root.
+QString ExistingAncestor(const QString& path)
+{
+    QString ancestor = path;
+    while (!QFileInfo::exists(ancestor)) {
+        const QString parent = QFileInfo(ancestor).path();
+        if (parent == ancestor)
+            break;
+        ancestor = parent;
+    }
+    return ancestor;
+}
 
 std::unique_ptr<TPaths>& PathsInstance()
 {
@@ -70,8 +135,7 @@ QString TPaths::StartMenuFolder(const QString& name) const
     if (folder.isEmpty())
         return {};
     const QString path = folder + kMakerFolder + (name.isEmpty() ? name : AddSlash(name));
-    MakeDirPath(path);
-    return DirExists(path) ? path : QString();
+    return MakeDirPathBelow(folder, path) ? path : QString();
 }
 
 QString TPaths::MakerDataFolder() const
@@ -82,8 +146,8 @@ QString TPaths::MakerDataFolder() const
 QString TPaths::DataFolder(const QString& name) const
 {
     const QString path = MakerDataFolder() + AddSlash(name);
-    if (!DirExists(path))
-        MakeDirPath(path);
+    // Every time, not only when missing: a folder reached through a planted link is no folder of the program's.
+    MakeDirPathBelow(WindowsFolder(), path);
     return path;
 }
 
@@ -136,12 +200,26 @@ bool DirExists(const QString& path)
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
-void MakeDirPath(const QString& path)
+bool MakeDirPath(const QString& path)
 {
     if (path.isEmpty())
-        return;
-    Guarded([&] {
-        QDir().mkpath(path);
+        return false;
+    return GuardedOr(false, [&] {
+        const QString full = AbsoluteClean(path);
+        const QString base = ExistingAncestor(full);
+        const std::optional<QStringList> names = NamesBelow(base, full);
+        return names && MakeNamesBelow(base, *names);
+    });
+}
+
+bool MakeDirPathBelow(const QString& base, const QString& path)
+{
+    if (base.isEmpty() || path.isEmpty())
+        return false;
+    return GuardedOr(false, [&] {
+        const QString trusted = AbsoluteClean(base);
+        const std::optional<QStringList> names = NamesBelow(trusted, AbsoluteClean(path));
+        return names && MakeDirPath(trusted) && MakeNamesBelow(trusted, *names);
     });
 }
 

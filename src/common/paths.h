@@ -25,11 +25,13 @@ public:
     QString WindowsFolder() const;
     // The desktop-menu folder of the data home: <data home>/applications/.
     QString ProgramsFolder() const;
-    // ProgramsFolder + "Wendrel Enterprises/" + name + "/", created; empty when it cannot be made.
+    // ProgramsFolder + "Wendrel Enterprises/" + name + "/", created; empty when it cannot be made, a link on the
+    // way below ProgramsFolder included.
     QString StartMenuFolder(const QString& name) const;
     // WindowsFolder + "Wendrel Enterprises/", the folder every DataFolder is in; not created here.
     QString MakerDataFolder() const;
-    // MakerDataFolder + name + "/", created when missing, returned even when that failed.
+    // MakerDataFolder + name + "/", created when missing (below WindowsFolder through no link), returned even when
+    // that failed.
     QString DataFolder(const QString& name) const;
 
     // True when no such file exists afterwards; a read-only file goes too.
@@ -43,8 +45,15 @@ public:
 
 // True when path names an existing directory.
 bool DirExists(const QString& path);
-// Creates the directory and every missing parent; errors are swallowed.
-void MakeDirPath(const QString& path);
+// Creates the directory and every missing parent. What exists already is taken as it is, links included (the
+// user's own layout); what is missing is made one folder at a time, each opened without following a link. True
+// when path is a folder afterwards.
+bool MakeDirPath(const QString& path);
+// Creates path below base, which is made as MakeDirPath makes it and may itself be a link (a data home kept on
+// another disk). Below base no link is followed: every folder on the way must be a real folder or is made one,
+// and a link or a file there fails the whole, as an unwritable place does. For the program's own folders inside
+// the user's. True when path is a folder afterwards.
+bool MakeDirPathBelow(const QString& base, const QString& path);
 // Removes the folder at path when it is empty. A link is never followed: neither a link at path nor one at the
 // folder that holds it. True when the folder was removed.
 bool RemoveEmptyFolder(const QString& path);

@@ -5,9 +5,13 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <memory>
+#include <optional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -28,6 +32,24 @@ QDateTime EvenSecond(const QDateTime& time)
     return QDateTime::fromSecsSinceEpoch(seconds - (seconds % 2 + 2) % 2);
 }
 
+// When the entry itself was last written, a link judged as a link and not by what it points at; none for a
+// folder or anything else the sweep leaves alone.
+std::optional<QDateTime> OwnWriteTime(const QString& path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        return std::nullopt;
+    return QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
+}
+
+// True when no link leads from base to folder, so what is removed in folder is removed where it appears to be.
+bool NoLinkBelow(const QString& base, const QString& folder)
+{
+    const QString real = QFileInfo(base).canonicalFilePath();
+    return !real.isEmpty() &&
+           QFileInfo(folder).canonicalFilePath() == QDir::cleanPath(real + '/' + QDir(base).relativeFilePath(folder));
+}
+
 }  // namespace
 
 TZFile::~TZFile()
@@ -40,17 +62,18 @@ void TZFile::SweepTempFiles() const
     Guarded([&] {
         TPaths& paths = GetPaths();
         const QString folder = paths.DataFolder(QString()) + "TEMP/";
-        if (!DirExists(folder))
+        if (!DirExists(folder) || !NoLinkBelow(paths.WindowsFolder(), folder))
             return;
         const QDateTime now = QDateTime::currentDateTime();
         const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.ZMP")},
-                                                               QDir::Files | QDir::Hidden | QDir::System,
+                                                               QDir::AllEntries | QDir::Hidden | QDir::System,
                                                                QDir::Unsorted);
         int deleted = 0;
         for (const QFileInfo& file : files) {
-            const QDateTime written = EvenSecond(file.lastModified());
-            if (qAbs(written.msecsTo(now)) < kStaleMs)
+            const std::optional<QDateTime> written = OwnWriteTime(file.absoluteFilePath());
+            if (!written || qAbs(EvenSecond(*written).msecsTo(now)) < kStaleMs)
                 continue;
+            // A link goes itself; what it points at is never touched.
             paths.DeleteFileForced(file.absoluteFilePath());
             if (++deleted == kMaxDeletedPerSweep)
                 break;

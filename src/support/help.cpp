@@ -121,9 +121,9 @@ bool THelp::PrepareFolder()
     // The maker's folder goes with the pages only when the help made it.
     if (!QFileInfo::exists(GetPaths().MakerDataFolder()))
         FMadeMakerFolder = true;
-    MakeDirPath(folder);
+    // Made below the data home through no link, so the pages land nowhere a planted link points.
     LastError = kOutOfDiskSpace;
-    if (!DirExists(folder))
+    if (!MakeDirPathBelow(GetPaths().WindowsFolder(), folder))
         return false;
     if (QFileInfo::exists(folder + MarkerName()))
         return true;

@@ -77,11 +77,41 @@ TEST(PathsFolders, StartMenuFolderIsEmptyWhenItCannotBeMade)
 TEST(PathsFolders, MakeDirPathCreatesParents)
 {
     const QString base = NewTestFolder();
-    MakeDirPath(base + "/a/b/c/");
+    EXPECT_TRUE(MakeDirPath(base + "/a/b/c/"));
     EXPECT_TRUE(DirExists(base + "/a/b/c"));
-    MakeDirPath("");
+    EXPECT_FALSE(MakeDirPath(""));
     EXPECT_FALSE(DirExists(""));
     EXPECT_FALSE(DirExists(base + "/missing"));
+}
+
+TEST(PathsFolders, NoFolderIsMadeThroughALinkBelowTheBase)
+{
+    const QString base = NewTestFolder();
+    const QString outside = NewTestFolder();
+    ASSERT_TRUE(QFile::link(outside, base + "/maker"));
+    WriteFile(base + "/file", "a file where a folder should be");
+
+    // A planted link or a file on the way fails the whole, and nothing appears where the link points.
+    EXPECT_FALSE(MakeDirPathBelow(base, base + "/maker/Settings/"));
+    EXPECT_FALSE(MakeDirPathBelow(base, base + "/maker"));
+    EXPECT_FALSE(MakeDirPathBelow(base, base + "/file/Settings"));
+    EXPECT_FALSE(MakeDirPathBelow(base, outside + "/Settings"));
+    EXPECT_TRUE(QDir(outside).isEmpty());
+
+    // The base itself may be a link (a data home kept elsewhere); below it real folders are made and reused.
+    ASSERT_TRUE(QFile::link(outside, base + "/home"));
+    EXPECT_TRUE(MakeDirPathBelow(base + "/home", base + "/home/own//Settings/"));
+    EXPECT_TRUE(MakeDirPathBelow(base + "/home", base + "/home/own/Settings"));
+    EXPECT_TRUE(DirExists(outside + "/own/Settings"));
+
+    // The program's data folder under a data home whose maker folder is a planted link.
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(base));
+    ASSERT_TRUE(QDir().rename(base + "/maker", base + "/Wendrel Enterprises"));
+    TPaths p;
+    EXPECT_EQ(p.DataFolder("Help"), base + "/Wendrel Enterprises/Help/");
+    EXPECT_FALSE(QFileInfo::exists(outside + "/Help"));
+    qputenv("XDG_DATA_HOME", saved);
 }
 
 TEST(PathsFiles, DeleteFileForcedRemovesReadOnlyFiles)

@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
 
 QString TempFolder()
@@ -69,6 +72,50 @@ TEST_F(Sweep, ReadOnlyFilesGoToo)
     QFile::setPermissions(TempFolder() + "locked.ZMP", QFile::ReadOwner);
     TZFile().SweepTempFiles();
     EXPECT_EQ(CountTempFiles(), 0);
+}
+
+TEST_F(Sweep, LinksAreJudgedAndRemovedThemselves)
+{
+    // Outside the temporary folder: an old file and a recent one, each behind a link of the program's name.
+    const QString outside = GetPaths().DataFolder("") + "outside-";
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QString& name : {QString("old"), QString("new")}) {
+        QFile file(outside + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep");
+        file.flush();
+        if (name == "old") {
+            ASSERT_TRUE(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+        }
+    }
+    QDir().mkpath(TempFolder());
+    ASSERT_TRUE(QFile::link(outside + "old", TempFolder() + "fresh-link.ZMP"));
+    ASSERT_TRUE(QFile::link(outside + "new", TempFolder() + "stale-link.ZMP"));
+    const timespec times[2] = {{hourAgo.toSecsSinceEpoch(), 0}, {hourAgo.toSecsSinceEpoch(), 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(TempFolder() + "stale-link.ZMP").constData(), times,
+                          AT_SYMLINK_NOFOLLOW), 0);
+
+    TZFile().SweepTempFiles();
+    EXPECT_TRUE(QFileInfo(TempFolder() + "fresh-link.ZMP").isSymLink());
+    EXPECT_FALSE(QFileInfo(TempFolder() + "stale-link.ZMP").isSymLink());
+    for (const QString& name : {QString("old"), QString("new")}) {
+        QFile file(outside + name);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "keep");
+        file.close();
+        file.remove();
+    }
+
+    // A temporary folder that is itself a link is not swept at all.
+    ASSERT_TRUE(QDir(TempFolder()).removeRecursively());
+    const QString elsewhere = GetPaths().DataFolder("") + "elsewhere/";
+    MakeTempFile("old.ZMP", 3600);
+    ASSERT_TRUE(QDir().rename(TempFolder(), elsewhere));
+    ASSERT_TRUE(QFile::link(elsewhere, TempFolder().chopped(1)));
+    TZFile().SweepTempFiles();
+    EXPECT_TRUE(QFileInfo::exists(elsewhere + "old.ZMP"));
+    ASSERT_TRUE(QFile::remove(TempFolder().chopped(1)));
+    QDir(elsewhere).removeRecursively();
 }
 
 TEST_F(Sweep, NothingHappensWithoutTheFolder)
