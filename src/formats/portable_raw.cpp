@@ -235,6 +235,24 @@ bool TPortablePixelmap::ReadRawBits(TByteStream& bytes, qint64& pos)
     return true;
 }
 
+namespace {
+
+// Hands the stream's bytes to a row writer, span by span, until the picture is full or the data ends.
+template <class Rows, class Report>
+void FeedRows(Rows& rows, TByteStream& bytes, qint64& pos, const std::uint8_t* scale, Report report)
+{
+    while (!rows.Full()) {
+        const std::uint8_t* data = nullptr;
+        const qint64 n = bytes.Span(pos, data);
+        if (n <= 0)
+            return;
+        pos += rows.Take(data, n, scale);
+        report();
+    }
+}
+
+}  // namespace
+
 bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortableHeader& header, int factor)
 {
     if (Kind == kAnymapRawBitmap)
@@ -248,27 +266,13 @@ bool TPortablePixelmap::ReadRaw(TByteStream& bytes, qint64& pos, const TPortable
     auto report = [&] { ThrottledProgress(int((pos + 1) * 100 / size), "Loading"); };
     if (factor > 1) {
         TReducedRows rows(Bitmap, header.Width, header.Height, Kind == kAnymapRawGreymap ? 1 : 3, factor);
-        while (!rows.Full()) {
-            const std::uint8_t* data = nullptr;
-            const qint64 n = bytes.Span(pos, data);
-            if (n <= 0)
-                break;
-            pos += rows.Take(data, n, maxValue == 255 ? nullptr : scale.data());
-            report();
-        }
+        FeedRows(rows, bytes, pos, maxValue == 255 ? nullptr : scale.data(), report);
         return true;
     }
     TByteImage image(&Bitmap);
     if (!wide) {
         TByteRows rows(image, width, height, Kind == kAnymapRawGreymap ? 1 : 3);
-        while (!rows.Full()) {
-            const std::uint8_t* data = nullptr;
-            const qint64 n = bytes.Span(pos, data);
-            if (n <= 0)
-                break;
-            pos += rows.Take(data, n, maxValue == 255 ? nullptr : scale.data());
-            report();
-        }
+        FeedRows(rows, bytes, pos, maxValue == 255 ? nullptr : scale.data(), report);
     } else if (Kind == kAnymapRawGreymap)
         ReadWideSamples<1>(bytes, pos, image, width, height, scale, report);
     else
