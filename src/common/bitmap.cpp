@@ -23,6 +23,24 @@ bool SetPixelFormat24(QImage& image)
     return true;
 }
 
+QImage As24Bit(const QImage& source)
+{
+    return source.format() == kFormat24 ? source : source.convertToFormat(kFormat24);
+}
+
+QImage Composed24(const QImage& source, const QColor& background)
+{
+    if (source.format() == kFormat24 || !source.hasAlphaChannel())
+        return As24Bit(source);
+    QImage target = NewBitmap24(source.width(), source.height());
+    if (target.isNull())
+        return target;
+    target.fill(background);
+    QPainter painter(&target);
+    painter.drawImage(0, 0, source);
+    return target;
+}
+
 bool ResizeBitmap24(QImage& image, int w, int h, qint64 fill)
 {
     QImage resized = NewBitmap24(w, h);

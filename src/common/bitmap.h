@@ -16,6 +16,12 @@ QImage NewBitmap24(int w, int h);
 // allocate.
 bool SetPixelFormat24(QImage& image);
 
+// The picture at 24 bits per pixel: the picture itself (shared, not copied) when it already is, else a converted
+// copy; null when the copy could not be allocated.
+QImage As24Bit(const QImage& source);
+// The same, with translucent pixels drawn over background; null when the result could not be allocated.
+QImage Composed24(const QImage& source, const QColor& background);
+
 // Resizes to w x h at 24 bits per pixel, keeping the overlapping top-left part of the old pixels, as a framework
 // bitmap does when its size changes. New area is filled with fill (0x00BBGGRR) when fill >= 0, else black.
 bool ResizeBitmap24(QImage& image, int w, int h, qint64 fill = -1);

@@ -148,24 +148,19 @@ void StretchSmooth(const QImage& source, QImage& target, const TStretchRect& rec
     if (right <= left || bottom <= top)
         return;
 
-    QImage converted;
-    const QImage* picture = &source;
-    if (source.format() != kFormat24) {
-        converted = source.convertToFormat(kFormat24);
-        if (converted.isNull())
-            return;
-        picture = &converted;
-    }
+    const QImage picture = As24Bit(source);
+    if (picture.isNull())
+        return;
 
     TJob job;
-    job.Source = picture->constBits();
-    job.SourceStride = picture->bytesPerLine();
+    job.Source = picture.constBits();
+    job.SourceStride = picture.bytesPerLine();
     job.Target = target.bits();
     job.TargetStride = target.bytesPerLine();
     job.FirstRow = top;
     job.FirstPixel = left;
-    job.Rows = AxisTaps(top, bottom, rect.Top, rect.Height, picture->height(), kRowBits);
-    job.Columns = AxisTaps(left, right, rect.Left, rect.Width, picture->width(), kColumnBits);
+    job.Rows = AxisTaps(top, bottom, rect.Top, rect.Height, picture.height(), kRowBits);
+    job.Columns = AxisTaps(left, right, rect.Left, rect.Width, picture.width(), kColumnBits);
     job.FirstColumn = job.Columns.First.front();
 
     job.SumCount = std::size_t(job.Columns.Last() - job.FirstColumn) * kBytesPerPixel;

@@ -142,21 +142,16 @@ void StretchNearest(const QImage& source, QImage& target, const TStretchRect& re
     if (bounds.isEmpty() || columns.Empty() || rows.Empty())
         return;
 
-    QImage converted;
-    const QImage* picture = &source;
-    if (source.format() != kFormat24) {
-        converted = source.convertToFormat(kFormat24);
-        if (converted.isNull())
-            return;
-        picture = &converted;
-    }
+    const QImage picture = As24Bit(source);
+    if (picture.isNull())
+        return;
 
-    const std::vector<std::int64_t> offsets = ColumnOffsets(columns, rect, picture->width());
+    const std::vector<std::int64_t> offsets = ColumnOffsets(columns, rect, picture.width());
     const std::vector<std::int64_t> prefetchOffsets = PrefetchOffsets(offsets);
-    const std::size_t wordColumns = WordColumns(offsets, picture->bytesPerLine());
+    const std::size_t wordColumns = WordColumns(offsets, picture.bytesPerLine());
     const std::size_t rowBytes = offsets.size() * kBytesPerPixel;
     const std::int64_t firstByte = columns.Begin * kBytesPerPixel;
-    const auto sourceRow = [&](std::int64_t y) { return SourceIndex(y, rect.Top, rect.Height, picture->height()); };
+    const auto sourceRow = [&](std::int64_t y) { return SourceIndex(y, rect.Top, rect.Height, picture.height()); };
     std::int64_t previousSource = -1;
     const uchar* previousTarget = nullptr;
     for (std::int64_t y = rows.Begin; y < rows.End; ++y) {
@@ -166,8 +161,8 @@ void StretchNearest(const QImage& source, QImage& target, const TStretchRect& re
             std::memcpy(line, previousTarget, rowBytes);
         } else {
             const std::int64_t nextSy = y + 1 < rows.End ? sourceRow(y + 1) : sy;
-            StretchRow(picture->constScanLine(int(sy)), line, offsets, wordColumns,
-                       NextRowPrefetch(*picture, sy, nextSy, prefetchOffsets));
+            StretchRow(picture.constScanLine(int(sy)), line, offsets, wordColumns,
+                       NextRowPrefetch(picture, sy, nextSy, prefetchOffsets));
         }
         previousSource = sy;
         previousTarget = line;

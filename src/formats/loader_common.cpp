@@ -6,7 +6,6 @@
 
 #include <QFileInfo>
 #include <QImageReader>
-#include <QPainter>
 
 bool PrepareInfo(TImageInfoRec& info)
 {
@@ -41,22 +40,6 @@ bool ResizeOnly(TImageInfoRec& info)
     return true;
 }
 
-QImage Composed24(const QImage& source)
-{
-    if (source.format() == kFormat24)
-        return source;  // same pixels, same layout: shared, not copied
-    if (!source.hasAlphaChannel())
-        return source.convertToFormat(kFormat24);
-    // Translucent pixels are drawn over the black a new bitmap starts with.
-    QImage target = NewBitmap24(source.width(), source.height());
-    if (target.isNull())
-        return target;
-    target.fill(Qt::black);
-    QPainter painter(&target);
-    painter.drawImage(0, 0, source);
-    return target;
-}
-
 }  // namespace
 
 bool DrawIntoTarget(TImageInfoRec& info, const QImage& source)
@@ -66,7 +49,7 @@ bool DrawIntoTarget(TImageInfoRec& info, const QImage& source)
         return ResizeOnly(info);
     if (!PictureFits(source.width(), source.height()))
         return false;
-    QImage target = Composed24(source);
+    QImage target = Composed24(source, Qt::black);  // translucent pixels over black, as a new bitmap starts
     if (target.isNull())
         return false;
     *info.Bitmap = std::move(target);

@@ -5,7 +5,6 @@
 #include "common/limits.h"
 #include "formats/loader_common.h"
 
-#include <QPainter>
 #include <QTransform>
 
 #include <libexif/exif-data.h>
@@ -68,20 +67,6 @@ void* NewTransform(const QByteArray& icc, cmsColorSpaceSignature space, cmsUInt3
     return cmsCreateTransform(input.get(), inputFormat, srgb.get(), TYPE_BGR_8, INTENT_RELATIVE_COLORIMETRIC, 0);
 }
 
-QImage OnBackground(const QImage& source, qint64 background)
-{
-    if (source.format() == kFormat24)
-        return source;
-    if (!source.hasAlphaChannel())
-        return source.convertToFormat(kFormat24);
-    QImage target = NewBitmap24(source.width(), source.height());
-    if (target.isNull())
-        return target;
-    target.fill(background == -1 ? QColor(Qt::white) : ColorFromValue(background));
-    QPainter painter(&target);
-    painter.drawImage(0, 0, source);
-    return target;
-}
 
 }  // namespace
 
@@ -185,7 +170,7 @@ bool FinishPhoto(TImageInfoRec& info, const QImage& source, const TPhotoMetadata
         return DrawIntoTarget(info, source);
     if (!PictureFits(source.width(), source.height()))
         return false;
-    QImage picture = OnBackground(source, info.BackColor);
+    QImage picture = Composed24(source, info.BackColor == -1 ? QColor(Qt::white) : ColorFromValue(info.BackColor));
     if (picture.isNull())
         return false;
     ConvertToSrgb(picture, metadata.IccProfile);
