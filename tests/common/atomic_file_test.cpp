@@ -16,19 +16,6 @@
 
 namespace {
 
-QByteArray Contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 bool IsRoot()
 {
     return ::geteuid() == 0;
@@ -69,12 +56,12 @@ TEST(AtomicFile, AFailedWriteLeavesTheOldFileAndNoLitter)
             target, [](QIODevice& out) { return out.write(QByteArray(200'000, 'x')) == 200'000; }, error));
         EXPECT_EQ(error, "Out of disk space");
     }
-    EXPECT_EQ(Contents(target), "the user's earlier page");
+    EXPECT_EQ(ReadFile(target), "the user's earlier page");
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"page.png"});
 
     QString error;
     ASSERT_TRUE(WriteFileAtomically(target, [](QIODevice& out) { return out.write("new") == 3; }, error));
-    EXPECT_EQ(Contents(target), "new");
+    EXPECT_EQ(ReadFile(target), "new");
 }
 
 TEST(AtomicFile, ALinkAtTheTargetIsReplacedNotWrittenThrough)
@@ -87,7 +74,7 @@ TEST(AtomicFile, ALinkAtTheTargetIsReplacedNotWrittenThrough)
     ASSERT_TRUE(WriteFileAtomically(folder + "/entry.desktop", [](QIODevice& out) { return out.write("x") == 1; },
                                     error));
     EXPECT_FALSE(QFileInfo(folder + "/entry.desktop").isSymLink());
-    EXPECT_EQ(Contents(elsewhere), "untouched");
+    EXPECT_EQ(ReadFile(elsewhere), "untouched");
 }
 
 TEST(AtomicFile, AReadOnlyFolderIsRefusedAndKeepsItsFile)
@@ -101,7 +88,7 @@ TEST(AtomicFile, AReadOnlyFolderIsRefusedAndKeepsItsFile)
     EXPECT_FALSE(WriteFileAtomically(folder + "/page.pdf", [](QIODevice& out) { return out.write("x") == 1; }, error));
     EXPECT_EQ(error, "The folder is not writable");
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(Contents(folder + "/page.pdf"), "old");
+    EXPECT_EQ(ReadFile(folder + "/page.pdf"), "old");
 }
 
 TEST(FileProblems, EachKindOfObjectHasItsOwnReason)

@@ -11,13 +11,6 @@
 
 namespace {
 
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 TEST(PathsArithmetic, ClampAppliesLowFirst)
 {
     TPaths p;

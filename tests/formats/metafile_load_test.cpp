@@ -40,7 +40,7 @@ TLoad LoadFixture(const QString& name)
     return Load(TestDataPath("metafile/" + name));
 }
 
-QString WriteFile(const QString& name, const QByteArray& bytes)
+QString WriteNewFile(const QString& name, const QByteArray& bytes)
 {
     const QString path = NewTestFolder() + "/" + name;
     QFile file(path);
@@ -161,13 +161,13 @@ TEST(MetafileLoad, RefusalsKeepTheTargetAndSayWhy)
     EXPECT_EQ(info.ErrorText, "File not found");
 
     // The extension chooses the reader: an EMF named .wmf is not a Windows metafile, and a PNG is neither.
-    info.FileName = WriteFile("shapes.wmf", ReadFixture("shapes.emf"));
+    info.FileName = WriteNewFile("shapes.wmf", ReadFixture("shapes.emf"));
     EXPECT_FALSE(LoadMetafileFile(info));
     EXPECT_EQ(info.ErrorText, "Unknown format");
-    info.FileName = WriteFile("shapes.emf", ReadFixture("shapes.wmf"));
+    info.FileName = WriteNewFile("shapes.emf", ReadFixture("shapes.wmf"));
     EXPECT_FALSE(LoadMetafileFile(info));
     EXPECT_EQ(info.ErrorText, "Unknown format");
-    info.FileName = WriteFile("empty.emf", QByteArray());
+    info.FileName = WriteNewFile("empty.emf", QByteArray());
     EXPECT_FALSE(LoadMetafileFile(info));
     EXPECT_EQ(info.ErrorText, "Unknown format");
     EXPECT_EQ(target.size(), QSize(3, 2));
@@ -195,7 +195,7 @@ TEST(MetafileLoad, TheRegistryOpensBothKinds)
 
 TEST(MetafileLoad, ExtensionIsCaseInsensitive)
 {
-    const TLoad load = Load(WriteFile("SHAPES.Emf", ReadFixture("shapes.emf")));
+    const TLoad load = Load(WriteNewFile("SHAPES.Emf", ReadFixture("shapes.emf")));
     ASSERT_TRUE(load.Ok);
     EXPECT_EQ(load.Image.width(), 200);
 }
@@ -203,7 +203,7 @@ TEST(MetafileLoad, ExtensionIsCaseInsensitive)
 // Cut or damaged copies of real files either fail with the format's text or load what they can.
 void ExpectSurvives(const QString& name, const QByteArray& bytes)
 {
-    const TLoad load = Load(WriteFile(name, bytes));
+    const TLoad load = Load(WriteNewFile(name, bytes));
     if (!load.Ok)
         EXPECT_EQ(load.Error, "Unknown format");
     else
@@ -220,11 +220,11 @@ TEST(MetafileLoad, TruncatedCopiesFailCleanlyOrLoadWhatTheyHave)
             ExpectSurvives(name, whole.left(cut));
     }
     // Cut inside the header: not a metafile at all.
-    EXPECT_EQ(Load(WriteFile("cut.emf", ReadFixture("shapes.emf").left(60))).Error, "Unknown format");
-    EXPECT_EQ(Load(WriteFile("cut.wmf", ReadFixture("shapes.wmf").left(30))).Error, "Unknown format");
+    EXPECT_EQ(Load(WriteNewFile("cut.emf", ReadFixture("shapes.emf").left(60))).Error, "Unknown format");
+    EXPECT_EQ(Load(WriteNewFile("cut.wmf", ReadFixture("shapes.wmf").left(30))).Error, "Unknown format");
     // Cut after the header: the records that are whole still draw.
     const QByteArray emf = ReadFixture("shapes.emf");
-    const TLoad partial = Load(WriteFile("cut.emf", emf.left(600)));
+    const TLoad partial = Load(WriteNewFile("cut.emf", emf.left(600)));
     ASSERT_TRUE(partial.Ok);
     ExpectColor(partial.Image, 40, 30, Qt::red);
     ExpectColor(partial.Image, 140, 40, Qt::white);

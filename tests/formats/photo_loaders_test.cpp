@@ -126,12 +126,6 @@ QByteArray CyanAsRedProfile()
     return bytes;
 }
 
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 }  // namespace
 
 // Each EXIF orientation on a picture stored the way a camera held that way stores it: every one opens upright.
@@ -185,7 +179,7 @@ TEST(PhotoLoaders, HeifTurnedByItsContainerIsTurnedOnce)
     const qsizetype pixi = bytes.indexOf("pixi");
     ASSERT_GT(pixi, 0);
     bytes.replace(pixi, 5, QByteArray("irot\x03", 5));
-    ASSERT_TRUE(WriteFile(folder + "/phone.heic", bytes));
+    ASSERT_NO_FATAL_FAILURE(WriteFile(folder + "/phone.heic", bytes));
 
     QImage target;
     Open(folder + "/phone.heic", target);
@@ -200,7 +194,7 @@ TEST(PhotoLoaders, EmbeddedProfileBecomesSrgb)
     REQUIRE_TOOLS("convert");
     const QString folder = NewTestFolder();
     const QByteArray adobe = AdobeRgbProfile();
-    ASSERT_TRUE(WriteFile(folder + "/adobe.icc", adobe));
+    ASSERT_NO_FATAL_FAILURE(WriteFile(folder + "/adobe.icc", adobe));
     // Pure green lies outside sRGB and clips to pure green; a mid green shows the conversion.
     const QColor green(40, 160, 40);
     const QColor expected = AdobeToSrgbByLittleCms(adobe, green);
@@ -228,7 +222,7 @@ TEST(PhotoLoaders, CmykJpegUsesItsProfile)
 {
     REQUIRE_TOOLS("convert", "exiftool");
     const QString folder = NewTestFolder();
-    ASSERT_TRUE(WriteFile(folder + "/cyan_as_red.icc", CyanAsRedProfile()));
+    ASSERT_NO_FATAL_FAILURE(WriteFile(folder + "/cyan_as_red.icc", CyanAsRedProfile()));
     const QString path = folder + "/cmyk.jpeg";
     ASSERT_TRUE(RunTool("convert", {"-size", "16x16", "xc:cyan", "-colorspace", "CMYK", "-quality", "100", path}));
     QImage naive;

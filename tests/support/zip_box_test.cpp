@@ -26,19 +26,6 @@ QByteArray Content(TZipBox& box, const TBoxItem* item)
     return box.GetData(item, buffer) ? out : QByteArray("<failed>");
 }
 
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 }  // namespace
 
 TEST(ZipBoxReading, FindsTheArchiveAtTheStartOrInsideABitmapAndStopsAtTheFiller)
